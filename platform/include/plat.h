@@ -1,0 +1,58 @@
+// What the platform stand-in offers beyond the Windows names: the 15-bit random generator, the
+// exit hook, path resolution, the per-process temporary directory and the backend controls that
+// tests use. Only the platform reads the PLATFORM_* environment variables.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#if defined(PLATFORM_BUILD)
+#define PLATEXPORT __attribute__((visibility("default")))
+#else
+#define PLATEXPORT
+#endif
+
+namespace plat {
+
+// The Windows runtime's generator: state = state * 214013 + 2531011, result bits 16..30
+// (0..32767). Seed 1 gives 41, 18467, 6334, 26500, 19169.
+constexpr int RAND_MAX15 = 32767;
+PLATEXPORT int rand();
+PLATEXPORT void srand(unsigned seed);
+
+// Process exit. The hook, when set, is called instead of ending the process (tests throw from it
+// or record the code); without a hook the process ends with std::exit semantics after flushing.
+using ExitHook = std::function<void(int code)>;
+PLATEXPORT void SetExitHook(ExitHook hook);
+[[noreturn]] PLATEXPORT void ExitProcessNow(int code);
+
+// Resolves a game path ("graphics\Maps\Town.ZLM") against the current directory: backslashes
+// become slashes and each component is matched without regard to case. Returns the existing
+// path when found, else the path as spelled inside the deepest directory that exists.
+PLATEXPORT std::string ResolvePath(const std::string& gamePath);
+
+// A directory private to this process, created on first use and removed at exit.
+PLATEXPORT const std::string& TempDir();
+PLATEXPORT void RemoveTempDir();
+
+// Backend.
+enum class Backend { Headless, Sdl };
+PLATEXPORT Backend CurrentBackend();
+// Milliseconds that virtual time advances per presented frame on the headless backend.
+constexpr uint32_t kHeadlessFrameMs = 20;
+// Called by the display layer each time a frame is presented (counts frames, steps virtual
+// time, applies PLATFORM_FRAMES and the input script).
+PLATEXPORT void FramePresented();
+PLATEXPORT uint64_t FrameCount();
+// Test controls for the virtual clock.
+PLATEXPORT void SetVirtualTime(uint32_t ms);
+PLATEXPORT void AdvanceVirtualTime(uint32_t ms);
+
+// The last presented frame as 32-bit XRGB pixels, kept for PLATFORM_SCREENSHOT and tests.
+PLATEXPORT void SetPresentedFrame(const uint32_t* pixels, int width, int height);
+PLATEXPORT bool WritePng(const std::string& path, const uint32_t* pixels, int width, int height);
+
+// Resets every piece of process-wide platform state (queue, windows, clock, backend); tests only.
+PLATEXPORT void ResetForTests();
+
+}  // namespace plat
