@@ -40,16 +40,22 @@ enum class Backend { Headless, Sdl };
 PLATEXPORT Backend CurrentBackend();
 // Milliseconds that virtual time advances per presented frame on the headless backend.
 constexpr uint32_t kHeadlessFrameMs = 20;
-// Called by the display layer each time a frame is presented (counts frames, steps virtual
-// time, applies PLATFORM_FRAMES and the input script).
-PLATEXPORT void FramePresented();
+// Called by the display layer each time a frame is shown (Flip): keeps the frame as 32-bit XRGB
+// pixels for PLATFORM_SCREENSHOT and tests, shows it in the window on the sdl backend, counts
+// it, steps virtual time, plays the due events of the input script and, after PLATFORM_FRAMES
+// frames, posts WM_CLOSE to the window.
+PLATEXPORT void PresentFrame(const uint32_t* xrgb, int width, int height);
 PLATEXPORT uint64_t FrameCount();
+// True when a person (or a script with events left) can still answer: the sdl backend, or the
+// headless backend with an input script. Blocking screens that wait for the user end instead
+// when this is false.
+PLATEXPORT bool InteractiveInput();
 // Test controls for the virtual clock.
 PLATEXPORT void SetVirtualTime(uint32_t ms);
 PLATEXPORT void AdvanceVirtualTime(uint32_t ms);
 
-// The last presented frame as 32-bit XRGB pixels, kept for PLATFORM_SCREENSHOT and tests.
-PLATEXPORT void SetPresentedFrame(const uint32_t* pixels, int width, int height);
+// The last presented frame (empty before the first), and a PNG writer.
+PLATEXPORT bool LastFrame(const uint32_t** xrgb, int* width, int* height);
 PLATEXPORT bool WritePng(const std::string& path, const uint32_t* pixels, int width, int height);
 
 // Resets every piece of process-wide platform state (queue, windows, clock, backend); tests only.
