@@ -64,6 +64,10 @@ struct RECT {
     LONG left, top, right, bottom;
 };
 
+#define LOWORD(v) ((WORD)((uintptr_t)(v) & 0xFFFF))
+#define HIWORD(v) ((WORD)(((uintptr_t)(v) >> 16) & 0xFFFF))
+#define MAKELPARAM(lo, hi) ((LPARAM)(DWORD)(((DWORD)(WORD)(lo)) | (((DWORD)(WORD)(hi)) << 16)))
+
 struct MSG {
     HWND hwnd;
     UINT message;
@@ -92,6 +96,19 @@ struct WNDCLASSEXA {
     LPCSTR lpszMenuName;
     LPCSTR lpszClassName;
     HICON hIconSm;
+};
+
+// What WM_CREATE carries in lParam.
+struct CREATESTRUCTA {
+    void* lpCreateParams;
+    HINSTANCE hInstance;
+    void* hMenu;
+    HWND hwndParent;
+    int cy, cx, y, x;
+    LONG style;
+    LPCSTR lpszName;
+    LPCSTR lpszClass;
+    DWORD dwExStyle;
 };
 
 // Window class and window.
@@ -138,7 +155,7 @@ enum : int { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
 PLATAPI int MessageBoxA(HWND window, LPCSTR text, LPCSTR caption, UINT type);
 
 // Process end. Every exit of the game goes through here, so tests can catch it.
-PLATAPI void ExitProcess(UINT exitCode);
+PLATAPI __attribute__((noreturn)) void ExitProcess(UINT exitCode);
 
 // Run-time loading: "VOX.DLL" is looked for as libvox.so beside the loading library and in
 // PLATFORM_LIBRARY_PATH.
