@@ -15,6 +15,7 @@ struct DemoStep {
 };
 constexpr DemoStep kDemoSteps[] = {
     {"registry", DemoRegistry},
+    {"archives", DemoArchives},  // last: packs what the steps above wrote
 };
 }  // namespace
 
