@@ -4,6 +4,8 @@
 // created on the first write.
 #pragma once
 #include <string>
+
+#include "plat.h"
 #include "win32.h"
 
 struct PlatRegKey;

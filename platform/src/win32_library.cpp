@@ -15,21 +15,23 @@
 
 namespace plat::detail {
 
-// "VOX.DLL" -> "libvox.so"; a path keeps only its last component; no extension -> ".so" added.
+// "VOX.DLL" -> "libvox.so": a path keeps only its last component, the name is lower-cased,
+// ".dll" is dropped and "lib" and ".so" are added. A name that already ends in ".so" is used
+// as it is.
 std::string LinuxLibraryName(const std::string& windowsName) {
     std::string base = windowsName;
     size_t slash = base.find_last_of("\\/");
     if (slash != std::string::npos)
         base = base.substr(slash + 1);
+    if (base.size() > 3 && base.compare(base.size() - 3, 3, ".so") == 0)
+        return base;
     for (char& ch : base)
         ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
     if (base.size() > 4 && base.compare(base.size() - 4, 4, ".dll") == 0)
         base.resize(base.size() - 4);
     if (base.empty())
         return {};
-    if (base.compare(0, 3, "lib") != 0)
-        base = "lib" + base;
-    return base + ".so";
+    return "lib" + base + ".so";
 }
 
 namespace {
