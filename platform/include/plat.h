@@ -20,8 +20,10 @@ constexpr int RAND_MAX15 = 32767;
 PLATEXPORT int rand();
 PLATEXPORT void srand(unsigned seed);
 
-// Process exit. The hook, when set, is called instead of ending the process (tests throw from it
-// or record the code); without a hook the process ends with std::exit semantics after flushing.
+// Process exit. The hook, when set, is called first: a test hook throws to take over (the
+// process goes on), a hook that returns only observes and the process then ends as without one.
+// Without a hook: PLATFORM_SCREENSHOT is written, output is flushed, this process's temporary
+// directory is removed and the process ends through std::exit(code).
 using ExitHook = std::function<void(int code)>;
 PLATEXPORT void SetExitHook(ExitHook hook);
 [[noreturn]] PLATEXPORT void ExitProcessNow(int code);
@@ -31,11 +33,15 @@ PLATEXPORT void SetExitHook(ExitHook hook);
 // path when found, else the path as spelled inside the deepest directory that exists.
 PLATEXPORT std::string ResolvePath(const std::string& gamePath);
 
-// A directory private to this process, created on first use and removed at exit.
+// A directory private to this process ($TMPDIR or /tmp), created on first use and removed at
+// exit or by RemoveTempDir (the next TempDir makes a new one). A forked child shares its
+// parent's directory and never removes it.
 PLATEXPORT const std::string& TempDir();
 PLATEXPORT void RemoveTempDir();
 
 // Backend.
+// PLATFORM_BACKEND=headless|sdl; by default sdl when DISPLAY or WAYLAND_DISPLAY is set and SDL2
+// was built in, else headless. When no SDL window can be opened the platform carries on headless.
 enum class Backend { Headless, Sdl };
 PLATEXPORT Backend CurrentBackend();
 // Milliseconds that virtual time advances per presented frame on the headless backend.
@@ -58,7 +64,9 @@ PLATEXPORT void AdvanceVirtualTime(uint32_t ms);
 PLATEXPORT bool LastFrame(const uint32_t** xrgb, int* width, int* height);
 PLATEXPORT bool WritePng(const std::string& path, const uint32_t* pixels, int width, int height);
 
-// Resets every piece of process-wide platform state (queue, windows, clock, backend); tests only.
+// Resets the process-wide platform state for tests: message queue, windows and classes, virtual
+// clock, frame count, last frame, input queue and script, random seed (back to 1), and reads the
+// PLATFORM_* environment variables again. The exit hook and the registry file stay as set.
 PLATEXPORT void ResetForTests();
 
 }  // namespace plat
