@@ -46,6 +46,9 @@ HWND AfxModel::Create(CWnd* wnd, DWORD exStyle, const char* className, const cha
     rec->ctrlId = id;
     rec->rect = rect;
     rec->visible = (style & WS_VISIBLE) != 0;
+    // A new window has all of its client area to paint, erasing first.
+    rec->invalid = true;
+    rec->erase = true;
     HWND handle = rec->handle;
     if (AfxWindowRec* p = Find(parent))
         p->children.push_back(handle);

@@ -140,7 +140,11 @@ TEST_F(WindowModel, InvalidatedWindowErasesThenPaintsOnce) {
     HWND h = panel.GetSafeHwnd();
 
     panel.UpdateWindow();
-    EXPECT_TRUE(panel.log.empty()) << "a valid window does not paint";
+    EXPECT_EQ(panel.log, (std::vector<std::string>{"erase", "paint"})) << "a new window paints once";
+    panel.UpdateWindow();
+    EXPECT_EQ(panel.log.size(), 2u) << "a valid window does not paint";
+    panel.log.clear();
+    AfxSimClearCanvas(h);
 
     panel.InvalidateRect(nullptr, TRUE);
     bool erase = false;
