@@ -154,8 +154,13 @@ void PresentFrame(const uint32_t* xrgb, int width, int height) {
         ScriptRunDue(frames);
     }
     if (postClose) {
-        if (HWND main = MainWindow())
+        if (HWND main = MainWindow()) {
             PostToWindow(main, WM_CLOSE, 0, 0);
+        } else {
+            // No window to close yet: try again on the next frame.
+            std::lock_guard<std::mutex> guard(s.lock);
+            s.closePosted = false;
+        }
     }
 }
 

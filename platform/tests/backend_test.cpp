@@ -120,6 +120,19 @@ TEST_F(HeadlessTest, FrameLimitClosesTheMainWindowOnce) {
     EXPECT_TRUE(Pending().empty()) << "the close is posted only once";
 }
 
+TEST_F(HeadlessTest, FrameLimitReachedBeforeAnyWindowClosesTheFirstOne) {
+    setenv("PLATFORM_FRAMES", "1", 1);
+    plat::ResetForTests();
+    Present(2);
+    HWND w = MakeWindow();
+    EXPECT_TRUE(Pending().empty());
+    Present(1);
+    MSG m{};
+    ASSERT_TRUE(PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(m.message, static_cast<UINT>(WM_CLOSE));
+    EXPECT_EQ(m.hwnd, w);
+}
+
 TEST_F(HeadlessTest, FrameLimitThatIsNotANumberIsIgnored) {
     for (const char* bad : {"abc", "-2", "3x"}) {
         setenv("PLATFORM_FRAMES", bad, 1);
