@@ -82,6 +82,13 @@ enum : DWORD { WS_POPUP = 0x80000000u, WS_EX_APPWINDOW = 0x00040000u };
 enum : int { CW_USEDEFAULT = (int)0x80000000 };
 enum : int { SW_HIDE = 0, SW_SHOWNORMAL = 1, SW_SHOWMINIMIZED = 2, SW_SHOWDEFAULT = 10 };
 enum : UINT { PM_NOREMOVE = 0, PM_REMOVE = 1 };
+// Child windows, painting and commands, as the lobby plug-in's windows use them (platform/mfc).
+// Plain constants, so that they combine with each other and with other flags without warnings.
+inline constexpr DWORD WS_CHILD = 0x40000000u, WS_VISIBLE = 0x10000000u, WS_CAPTION = 0x00C00000u,
+                       WS_BORDER = 0x00800000u, WS_SYSMENU = 0x00080000u, WS_VSCROLL = 0x00200000u,
+                       WS_GROUP = 0x00020000u, WS_TABSTOP = 0x00010000u, WS_EX_STATICEDGE = 0x00020000u;
+enum : int { SW_SHOW = 5 };
+enum : UINT { WM_PAINT = 0x000F, WM_ERASEBKGND = 0x0014, WM_INITDIALOG = 0x0110, WM_COMMAND = 0x0111 };
 
 struct WNDCLASSEXA {
     UINT cbSize;
