@@ -15,6 +15,7 @@ struct DemoStep {
 };
 constexpr DemoStep kDemoSteps[] = {
     {"registry", DemoRegistry},
+    {"title picture", DemoTitle},
     {"archives", DemoArchives},  // last: packs what the steps above wrote
 };
 }  // namespace

@@ -1,0 +1,114 @@
+// Shared set-up of the shell's tests (see app_fixture.h).
+#include "app_fixture.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "plat.h"
+#include "registry.h"
+#include "shell/app.h"
+#include "shell/muf.h"
+#include "stubs/lvl_stub.h"
+#include "stubs/net_stub.h"
+#include "stubs/trace.h"
+#include "ui/gui.h"
+#include "ui/hud.h"
+
+const std::vector<std::string> kShutdownCalls = {
+    "INP_Shutdown",  "GUI_Shutdown",   "GUI_ClearSoundIds", "NET_Shutdown",
+    "MSG_Shutdown",  "SND_ReleaseGroup(0x0)", "SND_ShutdownDevice", "DSP_Release",
+    "CDA_Stop",      "CDA_Close",
+};
+
+void ShellTest::SetUp() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(info->test_suite_name()) + "." + info->name();
+    for (char& c : name)
+        if (c == '/')
+            c = '_';  // parameterised test names
+    dir_ = plat::TempDir() + "/" + name;
+    std::filesystem::create_directories(dir_);
+
+    setenv("PLATFORM_BACKEND", "headless", 1);
+    unsetenv("PLATFORM_FRAMES");
+    unsetenv("PLATFORM_INPUT");
+    unsetenv("PLATFORM_SCREENSHOT");
+    plat::SetRegistryPath(dir_ + "/registry.ini");
+    plat::ResetForTests();
+    plat::SetExitHook([](int code) { throw ProcessExit{code}; });
+    STUB_ResetAll();
+    STUB_TraceEnable(true);
+    NET_SetTestTransport(nullptr);
+
+    g_MainWindow = nullptr;
+    g_InFrame = 0;
+    g_WasMinimised = 0;
+    g_LevelLoaded = 0;
+    g_LaunchedFromLobby = 0;
+    for (int32_t& arg : g_LaunchArgs)
+        arg = 0;
+    g_TitleBitmap = nullptr;
+    g_InFatalError = 0;
+    g_MpSettings = {};
+    g_InLevel = 0;
+    g_LevelHalted = 0;
+    g_MpGameRunning = 0;
+    g_LevelWon = 0;
+    g_LevelFailed = 0;
+    g_LevelEndTime = 0;
+    g_MatchEnded = 0;
+    g_GameOver = 0;
+    g_LocalSlot = -1;
+    g_LevelEndRequest = {0, 0, -1};
+}
+
+void ShellTest::TearDown() {
+    plat::SetExitHook(nullptr);
+    STUB_ResetAll();
+    NET_SetTestTransport(nullptr);
+    MUF_CloseAll();
+    unsetenv("PLATFORM_INPUT");
+    plat::ResetForTests();
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+}
+
+int ShellTest::ExitCodeOf(const std::function<void()>& body) {
+    try {
+        body();
+    } catch (const ProcessExit& exit) {
+        return exit.code;
+    }
+    ADD_FAILURE() << "the process did not end";
+    return -1;
+}
+
+void ShellTest::UseInputScript(const std::string& script) {
+    const std::string path = dir_ + "/input.txt";
+    FILE* file = std::fopen(path.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fputs(script.c_str(), file);
+    std::fclose(file);
+    setenv("PLATFORM_INPUT", path.c_str(), 1);
+    plat::ResetForTests();
+}
+
+void ShellTest::CreateMainWindow() {
+    WNDCLASSEXA windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = APP_WindowProc;
+    windowClass.lpszClassName = "DirectXShell";
+    RegisterClassExA(&windowClass);  // may exist already from an earlier window of the test
+    g_MainWindow = CreateWindowExA(WS_EX_APPWINDOW, "DirectXShell", "Ghoulden", WS_POPUP, CW_USEDEFAULT,
+                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr,
+                                   nullptr);
+    ASSERT_NE(g_MainWindow, nullptr);
+}
+
+std::vector<std::string> ShellTest::TraceFrom(const std::string& from) {
+    const auto& log = STUB_TraceLog();
+    for (size_t i = 0; i < log.size(); ++i)
+        if (log[i] == from)
+            return std::vector<std::string>(log.begin() + long(i), log.end());
+    return {};
+}

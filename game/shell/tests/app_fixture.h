@@ -1,0 +1,34 @@
+// Shared set-up of the shell's tests: a fresh headless platform with a registry of its own, the
+// stand-ins' call trace switched on, process exits turned into ProcessExit exceptions, and the
+// shell's and the interface's globals back at their start values.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+struct ProcessExit {
+    int code;
+};
+
+class ShellTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Runs body, which must end the process; the exit code, or -1 (and a failure) when it returns.
+    static int ExitCodeOf(const std::function<void()>& body);
+    // Loads a headless input script (see the platform's script format); resets the platform, so
+    // call it before any window exists.
+    void UseInputScript(const std::string& script);
+    // Registers the shell's window class and creates the main window, as start-up step 1 does.
+    static void CreateMainWindow();
+    // The trace entries from the first one equal to `from` (inclusive) on.
+    static std::vector<std::string> TraceFrom(const std::string& from);
+
+    std::string dir_;  // a private directory for this test's files
+};
+
+// What the shutdown sequence records through the stand-ins, in order (without a level).
+extern const std::vector<std::string> kShutdownCalls;

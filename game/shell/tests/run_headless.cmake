@@ -1,0 +1,20 @@
+# Runs the game headless for 3 frames in a fresh demo install written by the data kit: it must
+# exit with code 0 and leave the last frame as a picture.
+# Arguments: -DGHOULDEN=program -DDATAKIT=program -DWORK=directory
+file(REMOVE_RECURSE "${WORK}")
+execute_process(COMMAND "${DATAKIT}" "${WORK}" RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "ghoulden-datakit ${WORK} failed: ${rc}")
+endif()
+set(ENV{PLATFORM_BACKEND} headless)
+set(ENV{PLATFORM_FRAMES} 3)
+set(ENV{PLATFORM_REGISTRY} "${WORK}/registry.ini")
+set(ENV{PLATFORM_SCREENSHOT} "${WORK}/last.png")
+unset(ENV{PLATFORM_INPUT})
+execute_process(COMMAND "${GHOULDEN}" WORKING_DIRECTORY "${WORK}" RESULT_VARIABLE rc TIMEOUT 60)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "ghoulden exited with ${rc}")
+endif()
+if(NOT EXISTS "${WORK}/last.png")
+  message(FATAL_ERROR "no screenshot of the last frame")
+endif()

@@ -1,0 +1,16 @@
+// Stand-in for the shell's game-state services: each call is recorded.
+#include "stubs/app_state_stub.h"
+
+#include "stubs/trace.h"
+
+void APP_RefreshDirectControl(int memberId) {
+    STUB_Trace("APP_RefreshDirectControl", "%d", memberId);
+}
+
+void APP_MarkMenusForRedraw() {
+    STUB_Trace("APP_MarkMenusForRedraw");
+}
+
+void APP_EnterLobbyGame() {
+    STUB_Trace("APP_EnterLobbyGame");
+}
