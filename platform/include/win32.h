@@ -137,7 +137,12 @@ PLATAPI BOOL DeleteObject(void* object);
 #define IDI_APPLICATION ((LPCSTR)(uintptr_t)32512)
 #define IDC_ARROW ((LPCSTR)(uintptr_t)32512)
 
-// Message queue (one per process: the game has one thread and one window).
+// Message queue (one per process: the game has one thread and one window; other threads may
+// post). WM_QUIT is retrieved after everything posted before it, whatever the filter.
+// GetMessageA on an empty queue: sdl waits for events; headless waits a moment for other threads,
+// then plays the next input-script events early, and returns WM_QUIT (code 0) with a note on
+// stderr when nothing can arrive any more, instead of hanging. SendMessageA calls the window
+// procedure directly from the calling thread.
 PLATAPI BOOL PeekMessageA(MSG* msg, HWND window, UINT first, UINT last, UINT remove);
 PLATAPI BOOL GetMessageA(MSG* msg, HWND window, UINT first, UINT last);
 PLATAPI BOOL TranslateMessage(const MSG* msg);
@@ -146,7 +151,9 @@ PLATAPI BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 PLATAPI LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 PLATAPI void PostQuitMessage(int exitCode);
 
-// Clocks. On the headless backend time is virtual: it advances a fixed step per presented frame.
+// Clocks. On the headless backend time is virtual: it starts at 0 and advances a fixed step per
+// presented frame; Sleep on the main thread advances it instead of waiting (other threads really
+// sleep). GetSystemTime there is 1998-06-15 12:00 UTC plus virtual time.
 struct SYSTEMTIME {
     WORD wYear, wMonth, wDayOfWeek, wDay, wHour, wMinute, wSecond, wMilliseconds;
 };
