@@ -652,7 +652,9 @@ TEST_F(Muf, DemoInstallKeepsDiskFilesLooseAndPacksTheRest) {
         uint32_t size = 0;
         MufStream* s = MUF_Find(gameName.c_str(), &size);
         ASSERT_EQ(s != nullptr, f.archive != nullptr);
-        if (s) EXPECT_STREQ(fs::path(s->archive->path).filename().c_str(), f.archive);
+        if (s) {
+            EXPECT_EQ(std::string(s->archive->path), root.string() + "\\" + f.archive);
+        }
         EXPECT_EQ(Contents(gameName.c_str()), std::string("bytes of ") + f.path);
     }
     EXPECT_FALSE(fs::exists(root / "sounds"));  // emptied folders go with their files
