@@ -73,10 +73,15 @@ TEST_F(HeadlessTest, TempDirIsPrivateStableAndRemovable) {
 }
 
 TEST_F(HeadlessTest, TempDirFollowsTmpdir) {
+    const char* old = getenv("TMPDIR");
+    const std::string oldValue = old ? old : "";
     setenv("TMPDIR", scratch.c_str(), 1);
     plat::RemoveTempDir();
     const std::string dir = plat::TempDir();
-    unsetenv("TMPDIR");
+    if (old)
+        setenv("TMPDIR", oldValue.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
     EXPECT_EQ(dir.rfind(scratch + "/", 0), 0u) << dir;
     plat::RemoveTempDir();
 }

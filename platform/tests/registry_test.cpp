@@ -256,8 +256,14 @@ TEST_F(RegistryTest, RegistryPathComesFromTheEnvironmentUnlessSet) {
     setenv("PLATFORM_REGISTRY", (scratch + "/env.ini").c_str(), 1);
     EXPECT_EQ(plat::RegistryPath(), scratch + "/env.ini");
     unsetenv("PLATFORM_REGISTRY");
+    const char* home = getenv("HOME");
+    const std::string oldHome = home ? home : "";
     setenv("HOME", scratch.c_str(), 1);
     EXPECT_EQ(plat::RegistryPath(), scratch + "/.config/brellwick/registry.ini");
+    if (home)
+        setenv("HOME", oldHome.c_str(), 1);
+    else
+        unsetenv("HOME");
 }
 
 void WriteMany(const char* prefix, int count) {
