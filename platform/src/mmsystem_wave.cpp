@@ -19,7 +19,7 @@ struct PlatWaveOut final : plat::AudioOutSource {
     DWORD loopsLeft = 0;     // passes left of the front header, this one included
     bool paused = false;
     uint64_t played = 0;     // frames played since the open or the last reset
-    uint64_t phase = 0;      // rate accumulator: one device frame per kAudioOutRate
+    int64_t lead = 0;        // see FramesStarting
     int32_t left = 0, right = 0;  // the frame being held in the mix
     std::vector<uint8_t> scratch;
 
@@ -30,6 +30,7 @@ struct PlatWaveOut final : plat::AudioOutSource {
     void FinishFront();
     uint64_t Consume(uint64_t frames, uint8_t* out);
     void Decode(const uint8_t* frame);
+    uint64_t FramesStarting(uint64_t mixFrames) const;
 };
 
 namespace plat {
@@ -154,36 +155,47 @@ void PlatWaveOut::Decode(const uint8_t* f) {
     }
 }
 
+// Device frame k starts at mix frame k * 44100 / rate. `lead` is how far the frames taken so far
+// reach past the current mix frame (in units of 1 / (44100 * rate) seconds): a frame is taken
+// whenever the lead is used up, so mix frame i plays device frame floor(i * rate / 44100).
+uint64_t PlatWaveOut::FramesStarting(uint64_t mixFrames) const {
+    if (mixFrames == 0)
+        return 0;
+    const int64_t span = static_cast<int64_t>((mixFrames - 1) * format.nSamplesPerSec);
+    if (lead > span)
+        return 0;
+    return static_cast<uint64_t>((span - lead) / plat::kAudioOutRate + 1);
+}
+
 void PlatWaveOut::MixInto(int32_t* mix, uint32_t frames) {
     if (!Sounding())
         return;
-    const uint64_t rate = format.nSamplesPerSec;
-    const uint64_t needed = (phase + frames * rate) / plat::kAudioOutRate;
+    const int64_t rate = format.nSamplesPerSec;
+    const uint64_t needed = FramesStarting(frames);
     scratch.resize(static_cast<size_t>(needed * frameBytes));
     const uint64_t got = Consume(needed, scratch.data());
     uint64_t k = 0;
     for (uint32_t i = 0; i < frames; ++i) {
-        phase += rate;
-        while (phase >= plat::kAudioOutRate) {
-            phase -= plat::kAudioOutRate;
+        while (lead <= 0) {
             if (k < got)
                 Decode(&scratch[static_cast<size_t>(k * frameBytes)]);
             else
                 left = right = 0;  // ran dry: silence
             ++k;
+            lead += plat::kAudioOutRate;
         }
         mix[2 * i] += left;
         mix[2 * i + 1] += right;
+        lead -= rate;
     }
 }
 
 void PlatWaveOut::Skip(uint64_t frames) {
-    if (!Sounding())
+    if (!Sounding() || frames == 0)
         return;
-    const uint64_t rate = format.nSamplesPerSec;
-    const uint64_t total = phase + frames * rate;
-    phase = total % plat::kAudioOutRate;
-    Consume(total / plat::kAudioOutRate, nullptr);
+    const uint64_t taken = FramesStarting(frames);
+    lead += static_cast<int64_t>(taken * plat::kAudioOutRate) - static_cast<int64_t>(frames * format.nSamplesPerSec);
+    Consume(taken, nullptr);
 }
 
 namespace {
@@ -339,7 +351,7 @@ PLATAPI MMRESULT waveOutReset(HWAVEOUT device) {
         device->FinishFront();
     device->offset = 0;
     device->played = 0;
-    device->phase = 0;
+    device->lead = 0;
     device->paused = false;
     device->left = device->right = 0;
     return MMSYSERR_NOERROR;
