@@ -1,42 +1,43 @@
 // The client library stand-in: a few words of state behind one lock. Start and stop answer from
 // their scripts (0 once a script is used up), the player index and last error answer what the
-// controls set, and every call is counted.
-#include <deque>
+// controls set, and every call is counted. The state is a constant-initialised object without
+// heap memory, so it is valid from load to unload whatever order other modules start and end in.
 #include <mutex>
 
 #include "brellapi_control.h"
 
 namespace {
 
+// The answers still to give, in order.
+struct Script {
+    int32_t results[kBwMaxScript] = {};
+    int32_t count = 0, next = 0;
+
+    int32_t Next() { return next < count ? results[next++] : 0; }
+    void Set(const int32_t* list, int32_t n) {
+        next = 0;
+        count = 0;
+        if (!list || n <= 0)
+            return;
+        count = n < kBwMaxScript ? n : kBwMaxScript;
+        for (int32_t i = 0; i < count; ++i)
+            results[i] = list[i];
+    }
+};
+
 struct BwState {
     std::mutex lock;
-    std::deque<int32_t> startupScript;
-    std::deque<int32_t> shutdownScript;
+    Script startupScript;
+    Script shutdownScript;
     int32_t playerIndex = 1;
     int32_t lastError = 0;
     BwCallCounts counts{};
 };
 
+constinit BwState g_State;
+
 BwState& S() {
-    static BwState* s = new BwState; // never destroyed: the game may stop the library at exit
-    return *s;
-}
-
-int32_t NextResult(std::deque<int32_t>& script) {
-    if (script.empty())
-        return 0;
-    int32_t r = script.front();
-    script.pop_front();
-    return r;
-}
-
-void SetScript(std::deque<int32_t>& script, const int32_t* results, int32_t count) {
-    script.clear();
-    if (!results || count <= 0)
-        return;
-    if (count > kBwMaxScript)
-        count = kBwMaxScript;
-    script.assign(results, results + count);
+    return g_State;
 }
 
 } // namespace
@@ -45,14 +46,14 @@ BWAPI int32_t BwStartup(void) {
     BwState& s = S();
     std::lock_guard<std::mutex> g(s.lock);
     ++s.counts.startup;
-    return NextResult(s.startupScript);
+    return s.startupScript.Next();
 }
 
 BWAPI int32_t BwShutdown(void) {
     BwState& s = S();
     std::lock_guard<std::mutex> g(s.lock);
     ++s.counts.shutdown;
-    return NextResult(s.shutdownScript);
+    return s.shutdownScript.Next();
 }
 
 BWAPI int32_t BwGetPlayerIndex(void) {
@@ -72,8 +73,8 @@ BWAPI int32_t BwGetLastError(void) {
 BWAPI void BwControlReset(void) {
     BwState& s = S();
     std::lock_guard<std::mutex> g(s.lock);
-    s.startupScript.clear();
-    s.shutdownScript.clear();
+    s.startupScript.Set(nullptr, 0);
+    s.shutdownScript.Set(nullptr, 0);
     s.playerIndex = 1;
     s.lastError = 0;
     s.counts = BwCallCounts{};
@@ -82,13 +83,13 @@ BWAPI void BwControlReset(void) {
 BWAPI void BwControlScriptStartup(const int32_t* results, int32_t count) {
     BwState& s = S();
     std::lock_guard<std::mutex> g(s.lock);
-    SetScript(s.startupScript, results, count);
+    s.startupScript.Set(results, count);
 }
 
 BWAPI void BwControlScriptShutdown(const int32_t* results, int32_t count) {
     BwState& s = S();
     std::lock_guard<std::mutex> g(s.lock);
-    SetScript(s.shutdownScript, results, count);
+    s.shutdownScript.Set(results, count);
 }
 
 BWAPI void BwControlSetPlayerIndex(int32_t index) {

@@ -17,9 +17,14 @@ uintptr_t ToId(HWND window) {
 }
 } // namespace
 
+namespace {
+// Built when the library is loaded, so it is destroyed after every module loaded later (the
+// plug-in, the lobby) has destroyed its windows, and freed when the library is unloaded.
+AfxState g_State;
+} // namespace
+
 AfxState& AfxModel::State() {
-    static AfxState* s = new AfxState; // never destroyed: modules may destroy windows at exit
-    return *s;
+    return g_State;
 }
 
 AfxWindowRec* AfxModel::Find(HWND window) {
