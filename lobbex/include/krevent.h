@@ -1,0 +1,33 @@
+// The library's locks and its condition object KrEvent. A lock is recursive for its owning
+// thread. A KrEvent is a broadcast condition: a signal wakes every thread waiting at that moment
+// and is lost when nobody waits, so callers test their own condition under their own lock, wait
+// while it is false, and test again after waking (a thread that starts to wait while a signal is
+// still being delivered passes straight through).
+#pragma once
+#include <cstdint>
+
+#include "krtypes.h"
+#include "winthread.h"
+
+typedef CRITICAL_SECTION KRLOCK;
+
+void KrLockInit(KRLOCK* lock, int attribute); // the attribute is ignored
+void KrLockDestroy(KRLOCK* lock);
+void KrLockEnter(KRLOCK* lock);
+void KrLockLeave(KRLOCK* lock);
+
+enum : int { KR_EVENT_DESTROYED = 0, KR_EVENT_SIGNALLED = 1, KR_EVENT_RESET = 2 };
+
+struct KrEvent {
+    HANDLE event;     // manual-reset
+    KRLOCK lock;      // guards the two fields below
+    uint32_t waiters; // threads inside KrEventWait
+    int state;
+};
+
+void KrEventCreate(KrEvent* event, const char* name);
+void KrEventDestroy(KrEvent* event);
+// The caller holds `callerLock` on entry and again on return; it is left while waiting.
+// `timeout` (seconds and milliseconds) null waits without limit. 1 when signalled, 0 on time-out.
+int KrEventWait(KrEvent* event, KRLOCK* callerLock, const KRTIME* timeout);
+void KrEventSignal(KrEvent* event);

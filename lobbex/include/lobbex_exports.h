@@ -1,0 +1,78 @@
+// The export table of liblobbex.so: every name the library exports, by family, as plain C names.
+// Everything else in the library is hidden. The protocol's XDR routines join this table under
+// their own names (xdr_KRTLADDR, ...); the library's XDR primitives whose names libtirpc also
+// uses (xdr_int, xdr_string, ...) are built under internal names and are never exported, so the
+// two never stand in for each other in one process.
+#pragma once
+#include <cstdint>
+
+#include "krtypes.h"
+
+#if defined(LOBBEX_BUILD)
+#define LOBBEX_API extern "C" __attribute__((visibility("default")))
+#else
+#define LOBBEX_API extern "C"
+#endif
+#define KR_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
+
+struct sockaddr;
+struct sockaddr_in;
+
+// ---- Logging and tracing ----
+LOBBEX_API void kr_log(const char* file, unsigned line, int level, const char* format, ...) KR_PRINTF(4, 5);
+LOBBEX_API void kr_error(const char* file, unsigned line, int level, const char* format, ...) KR_PRINTF(4, 5);
+LOBBEX_API void kr_exit(const char* file, unsigned line, int level, const char* format, ...) KR_PRINTF(4, 5);
+LOBBEX_API void kr_abort(const char* file, unsigned line, int level, const char* format, ...) KR_PRINTF(4, 5);
+LOBBEX_API void KrAbort(const char* format, ...) KR_PRINTF(1, 2);
+LOBBEX_API void KrError(const char* format, ...) KR_PRINTF(1, 2);
+LOBBEX_API void KrWarn(const char* format, ...) KR_PRINTF(1, 2);
+LOBBEX_API void KrInfo(const char* format, ...) KR_PRINTF(1, 2);
+LOBBEX_API void KrDebug(const char* format, ...) KR_PRINTF(1, 2);
+LOBBEX_API void KrTraceMsg(const char* text);
+LOBBEX_API void KrSetTrace(uint32_t word);
+LOBBEX_API uint32_t KrGetTrace(void);
+LOBBEX_API void KrLogInit(void);
+LOBBEX_API int KrLogInitNotice(void);
+LOBBEX_API void KrTraceClose(void);
+
+// ---- API tracing, error codes and texts ----
+LOBBEX_API int KrLogAPICall(const char* name);
+// Handle results pass through here as well, so the result is pointer-sized.
+LOBBEX_API intptr_t KrLogReturnVal(const char* name, intptr_t result);
+LOBBEX_API int KrGetLastError(void);
+LOBBEX_API int KrGetErrorText(int code, char* buffer, int size);
+LOBBEX_API int KrDisplayError(int code);
+LOBBEX_API void KrEnableAutoErrorMessageBoxes(int flag);
+LOBBEX_API uint32_t LobbexVersion(char* buffer, int size);
+LOBBEX_API uint32_t KrErrorGet(void);
+
+// ---- Monitor and checks ----
+LOBBEX_API int KrRegisterMonitorCallback(KRMONITOR_CBF callback);
+LOBBEX_API void KrMonitorNotify(uintptr_t event, uintptr_t a1, uintptr_t a2, uintptr_t a3, uintptr_t a4, uintptr_t a5,
+                                uintptr_t a6, uintptr_t a7);
+LOBBEX_API void KrProgramException(void);
+
+// ---- Sockets and small utilities ----
+LOBBEX_API int BuildSockAddr(struct sockaddr_in* address, const char* hostText, int port);
+LOBBEX_API char* strmcpy(char* destination, const char* source, int n);
+LOBBEX_API char* KrStrTrimLeft(char* text);
+LOBBEX_API char* KrStrTrimRight(char* text);
+LOBBEX_API char* KrStrTrim(char* text);
+LOBBEX_API void KrIPX_DoPeriodicUpdate(void);
+LOBBEX_API int16_t KrIPX_GetMachineInfo(void);
+LOBBEX_API int16_t KrIPX_GetNumberRemoteMachine(void);
+LOBBEX_API int16_t KrIPX_GetLocalAdr(void);
+
+// ---- Registry objects ----
+LOBBEX_API int KrLoadBinaryObject(const char* name, void* buffer, uint32_t* size);
+LOBBEX_API int KrSaveBinaryObject(const char* name, const void* data, uint32_t size);
+
+// ---- Addresses ----
+LOBBEX_API uint32_t KrStringToTlAddr(const char* text, KRTLADDR* address);
+LOBBEX_API int KRTLADDRtostr(const KRTLADDR* address, char* buffer);
+LOBBEX_API uint32_t KrTlToSockAddr(const KRTLADDR* address, struct sockaddr* socketAddress, int* dataType);
+
+// ---- Time ----
+LOBBEX_API void KrGetTime(KRTIME* now);
+LOBBEX_API void KrGetLocalDate(KRDATE* date);
+LOBBEX_API void KrTimeToLocalDate(const KRTIME* time, KRDATE* date);
