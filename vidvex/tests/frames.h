@@ -1,0 +1,72 @@
+// Frames for the video library's tests: a frame written out byte by byte from the format's
+// layout, and pictures encoded with the data kit's encoders.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "datakit/vidvex_frame.h"
+#include "datakit/vidvex_rowenc.h"
+#include "test_support.h"
+
+namespace vvltest {
+
+// A 4x4 key frame of codec type 2 (delta set 0, escape source 2, variant 2, 555), written from
+// the layout: length byte, chained header, then the code stream.
+//   header length 24 (length byte 0x13); chain seed 0; h[1] codec 2, h[2] delta set 0,
+//   h[3] escape source 2, h[4..5] height 4, h[6..7] width 4, h[10] revision 2, h[11] variant 2
+//   code stream: seed entry 0xD2 (one pair, both indices 2: +1); then per slot
+//   row 1 (chroma row): C +1 R/B, escape 00 D2 (+5 R/B) and D2 selects; L +1 -> D2; L +1 -> D2
+//   row 2: L +1 -> 02 (entry 2: pairs 00 00 01); L 00
+//   row 3: L 00; L 01 (second pixel -1) -> D2
+//   row 4: L +1, escape 00 D2 (+5) and D2 selects; L +1 -> 01
+inline std::vector<uint8_t> KeyFrame4x4() {
+    return {
+        0x13, 0x00, 0x02, 0x02, 0x00, 0x04, 0x04, 0x00,  // 0: L, seed, chain h[1..6]
+        0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x00,  // 8: chain h[7..14] (revision 2, variant 2)
+        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  // 16: chain h[15..21], padding to L = 24
+        0xD2, 0x00, 0xD2, 0xD2, 0xD2, 0xD2, 0x02, 0xD2,  // 24: code stream
+        0x00, 0xD2, 0xD2, 0x01,
+    };
+}
+// Its picture (555, 5-bit channels r, g, b).
+inline std::vector<uint16_t> KeyFrame4x4Pixels() {
+    const uint16_t a = P555(7, 1, 7), b = P555(8, 2, 8), c = P555(9, 3, 9);
+    return {
+        a, a, b, b,  //
+        b, b, c, c,  //
+        b, b, c, b,  //
+        P555(14, 8, 14), P555(14, 8, 14), P555(16, 10, 16), P555(15, 9, 15),
+    };
+}
+
+// A smooth test picture: a diagonal colour ramp with a bright square.
+inline std::vector<uint16_t> Picture(int w, int h, bool is565, int shift = 0) {
+    std::vector<uint16_t> px(size_t(w) * size_t(h));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            dk::Rgb c{40 + (x * 160) / (w ? w : 1), 60 + (y * 120) / (h ? h : 1), 200 - ((x + y) * 100) / (w + h)};
+            if (x >= w / 3 + shift && x < w / 3 + shift + w / 4 && y >= h / 4 && y < h / 4 + h / 3) c = {230, 210, 90};
+            px[size_t(y) * size_t(w) + size_t(x)] = dk::VvlPack(c, is565);
+        }
+    return px;
+}
+
+struct Frame {
+    std::vector<uint8_t> bytes;
+    std::vector<uint16_t> decoded;
+    std::vector<uint16_t> source;
+};
+
+// An encoded picture of the test scene.
+inline Frame EncodeGradient(int w, int h, bool inter, bool key, dk::VvlRowParams p = {}) {
+    p.interStream = inter;
+    p.key = key;
+    Frame f;
+    f.source = Picture(w, h, p.is565);
+    dk::VvlEncoded e = dk::VvlEncodeRowFrame(p, w, h, f.source, nullptr);
+    f.bytes = e.frame;
+    f.decoded = e.decoded;
+    return f;
+}
+
+}  // namespace vvltest
