@@ -55,6 +55,10 @@ const CommandLineCase kCases[] = {
 };
 
 constexpr MpGameSettings kUntouched = {-99, -99, -99, -99, 9, -99, -99, -99, -99, -99};
+
+void PrintTo(const CommandLineCase& c, std::ostream* os) {
+    *os << '"' << c.line << '"';
+}
 }  // namespace
 
 class CommandLineTest : public ShellTest, public ::testing::WithParamInterface<CommandLineCase> {};

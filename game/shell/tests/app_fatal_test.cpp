@@ -58,6 +58,10 @@ struct ScreenCase {
     int width, height;  // the display mode
 };
 
+void PrintTo(const ScreenCase& c, std::ostream* os) {
+    *os << c.width << " x " << c.height;
+}
+
 class FatalScreenTest : public ShellTest, public ::testing::WithParamInterface<ScreenCase> {};
 
 TEST_P(FatalScreenTest, TogglesEveryFiftyPassesUntilClosed) {
@@ -69,7 +73,10 @@ TEST_P(FatalScreenTest, TogglesEveryFiftyPassesUntilClosed) {
     g_InLevel = 1;
     const int width = std::min(640, c.width), height = std::min(80, c.height);
 
+    ::testing::internal::CaptureStderr();
     EXPECT_EQ(ExitCodeOf([] { APP_FatalError("number of bod searches has exceeded limit!"); }), 0);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("FATAL ERROR: number of bod searches has exceeded limit!"), std::string::npos);
 
     const std::string message = "number of bod searches has exceeded limit!";
     Calls expected;

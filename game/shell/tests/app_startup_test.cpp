@@ -167,6 +167,10 @@ struct FailedStart {
     Calls lastStartupCalls;  // what runs from the failing step up to the shutdown sequence
 };
 
+void PrintTo(const FailedStart& c, std::ostream* os) {
+    *os << c.step;
+}
+
 class StartupFailureTest : public ShellTest, public ::testing::WithParamInterface<FailedStart> {};
 
 TEST_P(StartupFailureTest, ReportsRunsTheShutdownAndExitsWithOne) {
@@ -213,14 +217,17 @@ TEST_F(ShellTest, ShutdownUnloadsALoadedLevelFirstAndDestroysTheWindow) {
 TEST_F(ShellTest, MainLoopRunsNoFrameInsideAFrame) {
     CreateMainWindow();
     int frames = 0;
+    bool nested = false;
     STUB_SetCallHook([&](const std::string& call) {
-        if (call != "GAME_Frame")
+        if (call != "GAME_Frame" || nested)
             return;
         ++frames;
         EXPECT_EQ(g_InFrame, 1u);
         // A message loop nested in the frame tries an idle pass: nothing may run.
         const size_t before = STUB_TraceLog().size();
+        nested = true;
         APP_RunIdlePass();
+        nested = false;
         EXPECT_EQ(STUB_TraceLog().size(), before);
         if (frames == 2)
             PostMessageA(g_MainWindow, WM_CLOSE, 0, 0);
@@ -253,6 +260,10 @@ struct MinimiseCase {
     Calls whileMinimised;
     Calls firstAfterRestore;
 };
+
+void PrintTo(const MinimiseCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class FrameStepTest : public ShellTest, public ::testing::WithParamInterface<MinimiseCase> {};
 
