@@ -40,6 +40,7 @@ fixedLogBuf g_logBuf;
 std::ostream g_log(&g_logBuf);
 char g_fatalText[kLogBytes];
 std::jmp_buf* g_jumpTarget = nullptr;
+void (*g_logObserver)(const char*) = nullptr;
 bool g_fatalPending = false;
 
 // heading + "%s, line %u:\n %s\n" into a 2048-byte buffer, cut to fit.
@@ -67,6 +68,8 @@ void announce(const char* text) {
 }  // namespace
 
 std::ostream& audioLog() {
+    if (g_logObserver)
+        g_logObserver(g_logBuf.text());
     g_logBuf.rewind();
     g_log.clear();
     return g_log;
@@ -74,6 +77,10 @@ std::ostream& audioLog() {
 
 const char* audioLogText() {
     return g_logBuf.text();
+}
+
+void audioSetLogObserver(void (*observer)(const char* message)) {
+    g_logObserver = observer;
 }
 
 const char* audioFatalText() {

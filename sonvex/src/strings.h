@@ -15,6 +15,10 @@ std::ostream& audioLog();
 // The latest message (NUL-terminated, at most 2047 bytes).
 const char* audioLogText();
 
+// Tests: called with each message when the next one starts (the log itself keeps only the
+// latest). Null removes the observer.
+void audioSetLogObserver(void (*observer)(const char* message));
+
 // The formatted text of the latest fatal error ("" before the first).
 const char* audioFatalText();
 
