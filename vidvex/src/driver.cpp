@@ -101,7 +101,9 @@ struct BufferRows {
     int64_t advance;
     uint8_t* Cur(int i) const { return advance ? buf + i * rowSize : buf + ((i & 1) ? rowSize : 0); }
     uint8_t* Above(int i) const { return advance ? buf + (i - 1) * rowSize : buf + ((i & 1) ? 0 : rowSize); }
-    uint8_t* InPlace(int i) const { return buf + i * advance; }
+    // Partial frames decode in place: in the frame buffer's row of an inter stream (against the
+    // previous frame), else in one row that carries down the picture.
+    uint8_t* InPlace(int i, bool frameBuffer) const { return frameBuffer ? buf + i * advance : buf; }
 };
 
 }  // namespace
@@ -273,7 +275,7 @@ int VVL_Draw(XImage* image, VScreen* screen, bool redraw) {
     for (int i = 1; i <= ht; ++i) {
         bool shown = !v.none && i >= v.r0 && i <= v.r1;
         uint8_t* dst = shown ? VVL_RowTarget(*s, p, v, i) : nullptr;
-        VVL_DecodePartialRow(pr, VVL_RowKind(h, i), rows.InPlace(i), w, maps.Get((i - 1) / 4), dst, v.c0,
+        VVL_DecodePartialRow(pr, VVL_RowKind(h, i), rows.InPlace(i, h.inter && rows.advance), w, maps.Get((i - 1) / 4), dst, v.c0,
                              v.c0 + v.count, h.is565 != 0);
     }
     return frame.overrun ? kVvlBadHeader : kVvlOk;

@@ -39,13 +39,18 @@ inline std::vector<uint16_t> KeyFrame4x4Pixels() {
     };
 }
 
-// A smooth test picture: a diagonal colour ramp with a bright square.
+// A test picture like a frame of film: brightness ramps down and across, the colour drifts
+// slowly across, and a bright square of another colour sits on it (shifted right by `shift`).
 inline std::vector<uint16_t> Picture(int w, int h, bool is565, int shift = 0) {
     std::vector<uint16_t> px(size_t(w) * size_t(h));
+    const int ww = w ? w : 1, hh = h ? h : 1;
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
-            dk::Rgb c{40 + (x * 160) / (w ? w : 1), 60 + (y * 120) / (h ? h : 1), 200 - ((x + y) * 100) / (w + h)};
-            if (x >= w / 3 + shift && x < w / 3 + shift + w / 4 && y >= h / 4 && y < h / 4 + h / 3) c = {230, 210, 90};
+            int lum = 50 + (y * 110) / hh + (x * 50) / ww;
+            int tint = (x * 60) / ww - 30;
+            dk::Rgb c{lum + tint, lum, lum - tint};
+            if (x >= w / 3 + shift && x < w / 3 + shift + w / 4 && y >= h / 4 && y < h / 4 + h / 3)
+                c = {200, 180, 120};
             px[size_t(y) * size_t(w) + size_t(x)] = dk::VvlPack(c, is565);
         }
     return px;
@@ -67,6 +72,35 @@ inline Frame EncodeGradient(int w, int h, bool inter, bool key, dk::VvlRowParams
     f.bytes = e.frame;
     f.decoded = e.decoded;
     return f;
+}
+
+}  // namespace vvltest
+
+namespace vvltest {
+
+// A partial frame over the region (2, 1, 4, 4) of an 8x6 picture (codec 2, delta set 0, escape
+// source 2, variant 2), written from the layout: one 2-bit map byte (block code 2: decode, then
+// compose through selectors), then the code stream. Every slot uses a one-pair entry:
+// 0xC0 = indices (0,0), 0xD2 = (2,2), 0xDB = (3,3), 0xC8 = (1,0), 0xCA = (1,2), 0xD4 = (2,4).
+inline std::vector<uint8_t> PartialFrame4x4() {
+    return {
+        0x13, 0x00, 0x02, 0x02, 0x00, 0x06, 0x06, 0x0E,  // L 24, seed 0, codec 2, set 0, source 2,
+        0x0E, 0x0E, 0x0E, 0x0C, 0x0E, 0x2E, 0x2E, 0x2C,  // height 6, width 8, revision 2, variant 2,
+        0x2C, 0x2D, 0x2D, 0x29, 0x29, 0x2D, 0x2D, 0x00,  // flags 0x20, x 2, y 1, w 4, h 4; pad
+        0x02,                                            // 24: map of the one block: code 2
+        0xC0, 0xD2, 0xD2, 0xDB, 0xDB, 0xD2,              // row 1: seed, C 0, L +1, L +1, S (3,3) x2
+        0xD2, 0xC8, 0xCA, 0xC0,                          // row 2: L +1, L +1, S (1,0), S (1,2)
+        0xC0, 0xC0, 0xC0, 0xC0,                          // row 3: L 0, L 0, S (0,0) x2
+        0xC0, 0xD4, 0xD4, 0x01,                          // row 4: L 0, L 0, S (2,4) x2
+    };
+}
+// The region as the screen shows it over a grey of 20 (5-bit grey levels): composed from the
+// decoded row (1 1 2 2 / 2 2 4 4 / 2 2 4 4 / 2 2 4 4) and the grey by the pixel modes.
+inline std::vector<uint16_t> PartialFrame4x4Pixels() {
+    const int g[16] = {10, 10, 11, 11, 2, 20, 4, 16, 20, 20, 20, 20, 15, 6, 16, 8};
+    std::vector<uint16_t> px;
+    for (int v : g) px.push_back(P555(v, v, v));
+    return px;
 }
 
 }  // namespace vvltest

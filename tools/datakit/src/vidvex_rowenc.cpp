@@ -24,6 +24,8 @@ struct Tables {
     uint8_t modeA[256][4] = {};  // first pixel
     uint8_t modeB[256][4] = {};  // second pixel
     int pairs[256] = {};
+    int lumaStep[8] = {};    // per-pixel deltas of the delta set's indices
+    int chromaStep[8] = {};
 };
 
 // A 32-bit word stored doubled with a flag bit in bit 0 and read back by an arithmetic shift:
@@ -35,6 +37,10 @@ Tables MakeTables(int set, int source, bool is565) {
     const int gShift = is565 ? 6 : 5, rShift = is565 ? 11 : 10;
     const uint32_t k = 1u + (1u << gShift) + (1u << rShift);
     const uint8_t* s = kEscapeSources[source].bytes;
+    for (int i = 0; i < 8; ++i) {
+        t.lumaStep[i] = kLumaDeltas[set][i] / 2 - (kLumaDeltas[set][i] < 0 && (kLumaDeltas[set][i] & 1) ? 1 : 0);
+        t.chromaStep[i] = int8_t(kChromaDeltas[set][i] & 0xFF);
+    }
     size_t at = 0;
     for (int e = 0; e < 256; ++e) {
         int n = s[at++] / 2;
@@ -76,6 +82,10 @@ public:
             const std::vector<uint16_t>* under)
         : t_(t), is565_(is565), partial_(partial), w_(w), h_(h), words_((w / 4) * 2), src_(src) {
         rows_.assign(size_t(h) + 1, std::vector<uint32_t>(size_t(words_), 0));
+        for (int i = 0; i < 8; ++i) {
+            lumaSteps_.push_back(t.lumaStep[i]);
+            chromaSteps_.push_back(t.chromaStep[i]);
+        }
         ops_.resize(size_t(h) + 1);
         if (under) shown_ = *under;
     }
@@ -219,49 +229,123 @@ private:
                PixErr(Compose(modeB, fresh >> 16, Under(r, 2 * q + 1)), Src(r, 2 * q + 1));
     }
 
-    // Cost per slot of a choice taken when the slot at (r, j) (of kind pending, running delta d
-    // with its pair) ends an entry: the pending word and the pairs the choice supplies next.
-    double Try(int r, int j, OpKind pending, uint32_t d, bool escape, int byte, int maxPairs) const {
+    // Channels of a pixel in 5-bit steps (green in its own width).
+    void Channels(uint32_t p, int c[3]) const {
+        p &= 0xFFFF;
+        c[0] = int((p >> (is565_ ? 11 : 10)) & 31);
+        c[1] = int((p >> 5) & (is565_ ? 63 : 31));
+        c[2] = int(p & 31);
+    }
+
+    // The slot after (cr, cj), moving through unchanged and skipped blocks (which set the running
+    // delta) and at most into the row after `limitRow`. Null when there is none.
+    const Op* NextSlot(int& cr, int& cj, int limitRow, uint32_t& d, Scratch& s) const {
+        for (;;) {
+            ++cj;
+            if (cj >= int(ops_[size_t(cr)].size())) {
+                if (cr >= h_ || cr > limitRow) return nullptr;
+                ++cr;
+                cj = -1;
+                d = 0;
+                continue;
+            }
+            const Op& o = ops_[size_t(cr)][size_t(cj)];
+            if (o.kind == kOpAssign) {
+                d = rows_[size_t(cr)][size_t(o.word)] - Word(cr - 1, o.word, s);
+            } else if (o.kind == kOpZero) {
+                d = 0;
+                s.Put(cr, o.word, 0);
+                s.Put(cr, o.word + 1, 0);
+            } else {
+                return &o;
+            }
+        }
+    }
+
+    // An estimate of a slot that a later entry will fill: the best single delta per pixel (luma)
+    // or per colour difference (chroma), or the best pixel modes (selector).
+    double Continue(const Op& op, int cr, uint32_t& d, Scratch& s) const {
+        const uint32_t k = 1u + (1u << (is565_ ? 6 : 5)) + (1u << (is565_ ? 11 : 10));
+        if (op.kind == kOpLuma) {
+            uint32_t pred = Word(cr - 1, op.word, s) + d;
+            double cost = 0;
+            uint32_t add = 0;
+            for (int half = 0; half < 2; ++half) {
+                int c[3], t[3];
+                Channels(pred >> (16 * half), c);
+                Channels(Src(cr, 2 * op.word + half), t);
+                int bestErr = 1 << 30, bestY = 0;
+                for (int y : lumaSteps_) {
+                    int err = std::abs(c[0] + y - t[0]) + std::abs(c[1] + y - t[1]) / (is565_ ? 2 : 1) +
+                              std::abs(c[2] + y - t[2]);
+                    if (err < bestErr) {
+                        bestErr = err;
+                        bestY = y;
+                    }
+                }
+                cost += bestErr;
+                add += (uint32_t(bestY) * k) << (16 * half);
+            }
+            d += add;
+            s.Put(cr, op.word, pred + add);
+            return cost;
+        }
+        if (op.kind == kOpChroma) {
+            // Aim the colour differences of the next word at the source's.
+            int wq = std::min(op.word, words_ - 1);
+            uint32_t pred = Word(cr - 1, wq, s) + d;
+            int bestR = 0, bestB = 0, errR = 1 << 30, errB = 1 << 30;
+            for (int cv : chromaSteps_) {
+                int er = 0, eb = 0;
+                for (int half = 0; half < 2; ++half) {
+                    int c[3], t[3];
+                    Channels(pred >> (16 * half), c);
+                    Channels(Src(cr, 2 * wq + half), t);
+                    int g = is565_ ? c[1] / 2 : c[1], tg = is565_ ? t[1] / 2 : t[1];
+                    er += std::abs((c[0] + cv - g) - (t[0] - tg));
+                    eb += std::abs((c[2] + cv - g) - (t[2] - tg));
+                }
+                if (er < errR) {
+                    errR = er;
+                    bestR = cv;
+                }
+                if (eb < errB) {
+                    errB = eb;
+                    bestB = cv;
+                }
+            }
+            d += (uint32_t(bestB) + (uint32_t(bestR) << (is565_ ? 11 : 10))) * 0x10001u;
+            return 0;
+        }
+        int best = 1 << 30;
+        for (int a = 0; a < 5; ++a)
+            for (int b = 0; b < 5; ++b) best = std::min(best, SelectErr(cr, op.word, a, b, Word(cr, op.word, s)));
+        return best;
+    }
+
+    // Cost of a choice taken when the slot at (r, j) (of kind pending, running delta d with its
+    // pair) ends an entry: the pending word and the next `window` slots, those past the choice's
+    // pairs estimated.
+    double Try(int r, int j, OpKind pending, uint32_t d, bool escape, int byte, int window) const {
         Scratch s;
         double cost = 0;
-        int slots = 0;
         if (escape) d += 5u * (pending == kOpLuma ? t_.luma[byte][0] : t_.chroma[byte][0]);
         if (pending == kOpLuma) {
             int q = ops_[size_t(r)][size_t(j)].word;
             uint32_t v = Word(r - 1, q, s) + d;
             s.Put(r, q, v);
             cost += WordErr(r, q, v);
-            ++slots;
-        } else if (pending == kOpChroma) {
-            ++slots;
         }
-        const int first = escape ? 1 : 0;
+        int p = escape ? 1 : 0;
+        if (escape && t_.pairs[byte] == 1) p = 4;  // used up: a later entry follows
         int cr = r, cj = j;
-        for (int p = first; p < t_.pairs[byte] && p - first < maxPairs; ++p) {
-            // The next slot: unchanged and skipped blocks set the running delta on the way.
-            const Op* op = nullptr;
-            while (!op) {
-                ++cj;
-                if (cj >= int(ops_[size_t(cr)].size())) {
-                    if (cr >= h_ || cr > r) break;
-                    ++cr;
-                    cj = -1;
-                    d = 0;
-                    continue;
-                }
-                const Op& o = ops_[size_t(cr)][size_t(cj)];
-                if (o.kind == kOpAssign) {
-                    d = rows_[size_t(cr)][size_t(o.word)] - Word(cr - 1, o.word, s);
-                } else if (o.kind == kOpZero) {
-                    d = 0;
-                    s.Put(cr, o.word, 0);
-                    s.Put(cr, o.word + 1, 0);
-                } else {
-                    op = &o;
-                }
-            }
+        for (int n = 0; n < window; ++n) {
+            const Op* op = NextSlot(cr, cj, r, d, s);
             if (!op) break;
-            ++slots;
+            if (p >= t_.pairs[byte]) {
+                cost += Continue(*op, cr, d, s);
+                continue;
+            }
             if (op->kind == kOpChroma) {
                 d += t_.chroma[byte][p];
             } else if (op->kind == kOpLuma) {
@@ -272,8 +356,9 @@ private:
             } else {
                 cost += SelectErr(cr, op->word, t_.modeA[byte][p], t_.modeB[byte][p], Word(cr, op->word, s));
             }
+            ++p;
         }
-        return slots ? cost / slots : 0;
+        return cost;
     }
 
     // Picks the next code byte (and whether it is an escape) at the slot (r, j).
@@ -291,7 +376,7 @@ private:
         Choice best = cands[0];
         double bestScore = 1e300;
         for (size_t i = 0; i < keep; ++i) {
-            double sc = Try(r, j, pending, d, cands[i].escape, cands[i].byte, 4);
+            double sc = Try(r, j, pending, d, cands[i].escape, cands[i].byte, 6);
             // Prefer plain entries over escapes at equal cost.
             if (sc < bestScore - 1e-9 || (sc < bestScore + 1e-9 && best.escape && !cands[i].escape)) {
                 bestScore = sc;
@@ -302,6 +387,7 @@ private:
     }
 
     const Tables& t_;
+    std::vector<int> lumaSteps_, chromaSteps_;  // per-pixel deltas a single pair can give
     bool is565_;
     bool partial_;
     int w_, h_, words_;
