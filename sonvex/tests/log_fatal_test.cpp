@@ -138,7 +138,7 @@ TEST(Hooks, EachSetterReturnsTheFunctionItWasGiven) {
     EXPECT_EQ(Setwrenfield_open(nullptr), nullptr);
 }
 
-TEST(Exports, TheSharedLibraryExportsItsTableByNameAndNothingElse) {
+TEST(ExportTable, TheSharedLibraryExportsItsTableByNameAndNothingElse) {
     void* lib = dlopen(SONVEX_SO_PATH, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(lib, nullptr) << dlerror();
     const char* names[] = {"GetAudioProfile", "makeAVIaudioFactory", "StartPlaying", "DLLVersion",
