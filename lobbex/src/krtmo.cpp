@@ -51,6 +51,7 @@ struct TmoModule {
     KrEvent started;
     HANDLE thread = nullptr;
     int state = kQuiescent; // under lock (and read by cleanup's checks)
+    bool wakeAsked = false;  // KrTmoWakeup while the thread was not waiting: look again at once
     Chain chains[kChains] = {};
     KRAVL_NODE* tree = nullptr;
 };
@@ -180,7 +181,8 @@ DWORD KrTmoThread(void*) {
     bool limited = false; // the first wait has no time limit
     KRTIME waitTime = {0, 0, 0};
     while (g_Tmo.state != kStopRequested) {
-        KrEventWait(&g_Tmo.wake, &g_Tmo.lock, limited ? &waitTime : nullptr);
+        if (!g_Tmo.wakeAsked) KrEventWait(&g_Tmo.wake, &g_Tmo.lock, limited ? &waitTime : nullptr);
+        g_Tmo.wakeAsked = false;
         if (g_Tmo.state == kStopRequested) break;
         KRTIME now;
         KrGetTime(&now);
@@ -376,11 +378,13 @@ void KrTmoCleanup(void) {
     KrEventDestroy(&g_Tmo.stopped);
     KrLockDestroy(&g_Tmo.lock);
     g_Tmo.state = kQuiescent;
+    g_Tmo.wakeAsked = false;
 }
 
 void KrTmoWakeup(void) {
     if (!g_TmoAccepting.load()) return;
     KrLockEnter(&g_Tmo.lock);
+    g_Tmo.wakeAsked = true; // seen even when the signal finds nobody waiting
     KrEventSignal(&g_Tmo.wake);
     KrLockLeave(&g_Tmo.lock);
 }

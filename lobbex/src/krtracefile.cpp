@@ -187,6 +187,16 @@ bool SetUp(TraceFile& t) {
     return true;
 }
 
+// A child forked from a process that had the trace open carries on with its handles, and is
+// counted as a process of its own (it holds the trace itself, so it never rotates it).
+bool CountForkedProcess(TraceFile& t) {
+    if (!TakeMutex(t.mutex, INFINITE)) return false;
+    t.countedPid = GetCurrentProcessId();
+    CountAndRotate(t);
+    ReleaseMutex(t.mutex);
+    return true;
+}
+
 void WriteAt(TraceFile& t, uint32_t at, const std::string& line) {
     DWORD written = 0;
     SetFilePointer(t.file, (LONG)at, nullptr, FILE_BEGIN);
@@ -238,9 +248,10 @@ LOBBEX_API void KrTraceMsg(const char* text) {
         return;
     }
     if (t.failed) return;
-    if (!t.setUp) {
+    if (!t.setUp || t.countedPid != GetCurrentProcessId()) {
+        // Opening the trace, or a forked child that found it open: either way a process to count.
         t.settingUp = true;
-        bool ok = SetUp(t);
+        bool ok = t.setUp ? CountForkedProcess(t) : SetUp(t);
         t.settingUp = false;
         std::vector<std::string> waiting;
         waiting.swap(t.pending);
