@@ -7,6 +7,8 @@
 #include <fstream>
 #include <vector>
 
+#include <unistd.h>
+
 #include "audio_out.h"
 #include "mmsystem.h"
 #include "plat.h"
@@ -275,7 +277,7 @@ TEST_F(WaveOutTest, HoursOfUnheardPlayWrapThePositionAt32Bits) {
 }
 
 TEST(AudioOutFile, WhatWasPlayedIsWrittenWhenTheProcessEnds) {
-    const std::string path = ::testing::TempDir() + "audio_out_exit.wav";
+    const std::string path = ::testing::TempDir() + "audio_out_exit_" + std::to_string(getpid()) + ".wav";
     std::remove(path.c_str());
     EXPECT_EXIT(
         {
@@ -320,7 +322,7 @@ TEST(AudioOutFile, WhatWasPlayedIsWrittenWhenTheProcessEnds) {
 }
 
 TEST(WavFile, HeaderAndSamplesAreLittleEndianLeftFirst) {
-    const std::string path = ::testing::TempDir() + "audio_out_test.wav";
+    const std::string path = ::testing::TempDir() + "audio_out_test_" + std::to_string(getpid()) + ".wav";
     const int16_t samples[4] = {1, -2, 0x1234, -32768};
     ASSERT_TRUE(plat::WriteWav(path, 22050, 2, samples, 2));
     std::ifstream in(path, std::ios::binary);

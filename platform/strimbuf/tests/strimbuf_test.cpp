@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <unistd.h>
+
 #include "datakit/audio_encoders.h"
 #include "datakit/bytes.h"
 #include "datakit/movie_writer.h"
@@ -16,8 +18,21 @@
 
 namespace {
 
+// Files of this process only (test programs run side by side), removed when it ends.
+const std::string& TempDirectory() {
+    static const std::string dir = [] {
+        std::string d = ::testing::TempDir() + "strimbuf_" + std::to_string(getpid()) + "/";
+        std::filesystem::create_directories(d);
+        return d;
+    }();
+    static const struct Remover {
+        ~Remover() { std::filesystem::remove_all(dir); }
+    } remover;
+    return dir;
+}
+
 std::string TempPath(const std::string& name) {
-    return ::testing::TempDir() + "strimbuf_" + name;
+    return TempDirectory() + name;
 }
 
 std::string Save(const std::string& name, const std::vector<uint8_t>& bytes) {
@@ -450,11 +465,11 @@ TEST(Handles, NullMissingAndStaleHandlesDoNothingHarmful) {
 }
 
 TEST(Paths, BackslashesAndCaseAreResolved) {
-    const std::string dir = ::testing::TempDir() + "strimbuf_paths/Movies";
+    const std::string dir = TempDirectory() + "paths/Movies";
     std::filesystem::create_directories(dir);
     const dk::MovieVideoTrack video = Video(1);
     ASSERT_TRUE(dk::WriteMovieFile(dir + "/Intro_01.avi", &video, nullptr));
-    Opened m(::testing::TempDir() + "strimbuf_paths\\MOVIES\\intro_01.AVI");
+    Opened m(TempDirectory() + "PATHS\\MOVIES\\intro_01.AVI");
     EXPECT_NE(m.movie, nullptr);
 }
 
