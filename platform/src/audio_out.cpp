@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "internal.h"
 #include "win32.h"
 
 #if defined(PLATFORM_HAVE_SDL2)
@@ -133,13 +134,6 @@ void CloseDevice(OutState& s) {
 #endif
 }
 
-void AtExit() {
-    OutState& s = S();
-    CloseDevice(s);
-    std::lock_guard<std::recursive_mutex> guard(s.lock);
-    AdvanceLocked(s);
-    WriteCapture(s);
-}
 
 #if defined(PLATFORM_HAVE_SDL2)
 void DeviceCallback(void*, Uint8* stream, int len) {
@@ -175,7 +169,7 @@ void OpenDevice(OutState& s) {
 }
 #endif
 
-// First use: read PLATFORM_AUDIO_OUT, open the device on the sdl backend, arrange the exit.
+// First use: read PLATFORM_AUDIO_OUT and open the device on the sdl backend.
 // Lock held.
 void EnsureConfigured(OutState& s) {
     if (s.configured)
@@ -190,11 +184,6 @@ void EnsureConfigured(OutState& s) {
     if (CurrentBackend() == Backend::Sdl)
         OpenDevice(s);
 #endif
-    static bool registered = false;
-    if (!registered) {
-        registered = true;
-        std::atexit(AtExit);
-    }
 }
 
 void PutU16(std::vector<uint8_t>& b, uint32_t v) {
@@ -210,6 +199,18 @@ void PutTag(std::vector<uint8_t>& b, const char* tag) {
 }
 
 }  // namespace
+
+// Called once the process ends (the platform's exit path): what was played up to now is heard,
+// then written to PLATFORM_AUDIO_OUT.
+void detail::WriteExitAudio() {
+    OutState& s = S();
+    CloseDevice(s);
+    std::lock_guard<std::recursive_mutex> guard(s.lock);
+    if (!s.configured)
+        return;
+    AdvanceLocked(s);
+    WriteCapture(s);
+}
 
 std::recursive_mutex& AudioOutMutex() {
     return S().lock;

@@ -19,6 +19,7 @@ ExitState& S() {
 }
 
 void EndOfProcessChores() {
+    detail::WriteExitAudio();
     detail::WriteExitScreenshot();
     std::fflush(nullptr);
     detail::RemoveTempDirAtExit();

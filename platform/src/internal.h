@@ -55,6 +55,9 @@ void ResetScreenshot();
 // Temporary directory removal at process end, only in the process that made it.
 void RemoveTempDirAtExit();
 
+// Audio output at process end (audio_out.cpp): closes the device and writes PLATFORM_AUDIO_OUT.
+void WriteExitAudio();
+
 #if defined(PLATFORM_HAVE_SDL2)
 // SDL backend (backend_sdl.cpp).
 bool SdlOpenWindow(const char* caption, int width, int height); // false: SDL unavailable
