@@ -23,6 +23,29 @@ typedef intptr_t LPARAM;
 typedef void* HANDLE;
 typedef const char* LPCSTR;
 typedef char* LPSTR;
+typedef uint32_t ULONG;
+
+// COM basics of the DirectX interfaces: result codes (negative = failure) and GUIDs.
+typedef int32_t HRESULT;
+#define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
+#define FAILED(hr) (((HRESULT)(hr)) < 0)
+enum : HRESULT { S_OK = 0, S_FALSE = 1 };
+struct GUID {
+    uint32_t Data1;
+    uint16_t Data2;
+    uint16_t Data3;
+    uint8_t Data4[8];
+};
+typedef GUID* LPGUID;
+typedef const GUID& REFGUID;
+inline bool operator==(const GUID& a, const GUID& b) {
+    if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3)
+        return false;
+    for (int i = 0; i < 8; ++i)
+        if (a.Data4[i] != b.Data4[i])
+            return false;
+    return true;
+}
 
 #ifndef TRUE
 #define TRUE 1
