@@ -4,8 +4,20 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 namespace {
+
+// Whether `name`, looked up through the library's handle (which also searches what the library
+// depends on), is defined by the library itself.
+bool DefinedByLibrary(void* library, const char* name) {
+    void* symbol = dlsym(library, name);
+    if (!symbol) return false;
+    Dl_info info;
+    if (!dladdr(symbol, &info) || !info.dli_fname) return false;
+    const std::string file = info.dli_fname;
+    return file.substr(file.rfind('/') + 1) == "liblobbex.so";
+}
 
 TEST(Exports, PublicNamesOnlyAndTheyWork) {
     void* library = dlopen(LOBBEX_SHARED_LIBRARY, RTLD_NOW | RTLD_LOCAL);
@@ -18,12 +30,12 @@ TEST(Exports, PublicNamesOnlyAndTheyWork) {
           "strmcpy", "KrIPX_DoPeriodicUpdate", "KrIPX_GetMachineInfo", "KrIPX_GetNumberRemoteMachine",
           "KrIPX_GetLocalAdr", "KrLoadBinaryObject", "KrSaveBinaryObject", "KrStringToTlAddr", "KRTLADDRtostr",
           "KrTlToSockAddr", "KrGetTime", "KrGetLocalDate", "KrTimeToLocalDate"}) {
-        EXPECT_NE(dlsym(library, name), nullptr) << name << " is exported";
+        EXPECT_TRUE(DefinedByLibrary(library, name)) << name << " is exported";
     }
     for (const char* name : {"KrTimeout", "KrUntimeout", "KrLockEnter", "KrEventWait", "LookupDirectory",
                              "LoadManifestEntry", "KrAvlInsert", "KrTmoModuleInit", "KrAddrPack", "KrErrorSet",
                              "KrWinsockStartup", "KrErrorTextFor", "xdr_int", "xdr_string"}) {
-        EXPECT_EQ(dlsym(library, name), nullptr) << name << " stays inside the library";
+        EXPECT_FALSE(DefinedByLibrary(library, name)) << name << " stays inside the library";
     }
     using GetText = int (*)(int, char*, int);
     using Version = uint32_t (*)(char*, int);
