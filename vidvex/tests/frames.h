@@ -104,3 +104,38 @@ inline std::vector<uint16_t> PartialFrame4x4Pixels() {
 }
 
 }  // namespace vvltest
+
+namespace vvltest {
+
+// An 8x4 stream with inter frames (codec 2, delta set 0, escape source 2, variant 2), written
+// from the layout. The key frame (flags 0x18) has no block map: row 1 takes six +1 slots (entry
+// 0xD2), rows 2-4 zero slots (entry 0xC0). The inter frame (flags 0x08) has one map byte 0x01:
+// block 0 unchanged (bits are read from the least significant end), block 1 coded: chroma
+// (entry 0xD4: red +1, blue +3), then +1 and +1, and zero slots below.
+inline std::vector<uint8_t> InterStreamKey8x4() {
+    return {
+        0x13, 0x00, 0x02, 0x02, 0x00, 0x04, 0x04, 0x0C,  // L 24, seed 0, codec 2, set 0, source 2,
+        0x0C, 0x0C, 0x0C, 0x0E, 0x0C, 0x14, 0x14, 0x14,  // height 4, width 8, revision 2, variant 2,
+        0x14, 0x14, 0x14, 0x14, 0x14, 0x14, 0x14, 0x00,  // flags 0x18; pad
+        0xD2, 0xD2, 0xD2, 0xD2, 0xD2, 0xD2, 0xC0,        // seed, row 1
+        0xC0, 0xC0, 0xC0, 0xC0, 0xC0, 0xC0, 0xC0, 0xC0, 0xC0, 0xC0, 0xC0, 0xC0,  // rows 2-4
+    };
+}
+inline std::vector<uint8_t> InterStreamNext8x4() {
+    return {
+        0x13, 0x00, 0x02, 0x02, 0x00, 0x04, 0x04, 0x0C,  // as the key frame,
+        0x0C, 0x0C, 0x0C, 0x0E, 0x0C, 0x04, 0x04, 0x04,  // flags 0x08
+        0x04, 0x04, 0x04, 0x04, 0x04, 0x04, 0x04, 0x00,
+        0x01,                                            // 24: map: block 0 unchanged
+        0xD4, 0xD2, 0xD2, 0xC0,                          // seed, row 1 block 1: C, L, L
+        0xC0, 0xC0, 0xC0, 0xC0, 0xC0, 0xC0,              // rows 2-4 block 1: L, L
+    };
+}
+// Every row of the two pictures (5-bit channels).
+inline std::vector<uint16_t> InterStreamRow(bool next) {
+    const uint16_t a = P555(2, 1, 2), b = P555(3, 2, 3);
+    if (next) return {a, a, b, b, P555(5, 3, 7), P555(5, 3, 7), P555(6, 4, 8), P555(6, 4, 8)};
+    return {a, a, b, b, P555(5, 3, 5), P555(5, 3, 5), P555(6, 4, 6), P555(6, 4, 6)};
+}
+
+}  // namespace vvltest

@@ -28,6 +28,7 @@ std::vector<Sample> Samples() {
     std::vector<Sample> out;
     out.push_back({"hand-written key frame", vvltest::KeyFrame4x4(), vvltest::KeyFrame4x4()});
     out.push_back({"hand-written partial frame", vvltest::PartialFrame4x4(), vvltest::PartialFrame4x4()});
+    out.push_back({"hand-written inter frame", vvltest::InterStreamKey8x4(), vvltest::InterStreamNext8x4()});
     vvltest::Frame key = vvltest::EncodeGradient(40, 16, false, true);
     out.push_back({"intra key frame", key.bytes, key.bytes});
     dk::VvlRowParams p;

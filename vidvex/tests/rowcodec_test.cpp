@@ -79,6 +79,30 @@ TEST_F(RowCodec, HandWrittenPartialFrameComposesOverTheScreen) {
     EXPECT_TRUE(s.GuardsIntact());
 }
 
+TEST_F(RowCodec, HandWrittenInterFrameKeepsItsUnchangedBlock) {
+    std::vector<uint8_t> key = vvltest::InterStreamKey8x4(), next = vvltest::InterStreamNext8x4();
+    XImage* im = Vvl_CreateXImageLen(key.data(), key.size());
+    ASSERT_NE(im, nullptr);
+    EXPECT_EQ(Vvl_GetXImageType(im), 1);
+    Surface s(8, 4);
+    VScreen* scr = ScreenOver(s);
+    ASSERT_EQ(Vvl_plixImageToVScreen(im, scr), 0);
+    for (int y = 0; y < 4; ++y) EXPECT_EQ(s.Crop(0, y, 8, 1), vvltest::InterStreamRow(false)) << y;
+    ASSERT_EQ(Vvl_AlterXImageDataLen(im, next.data(), next.size()), 0);
+    EXPECT_EQ(Vvl_IsXImageKeyFrame(im), 0);
+    // Paint the unchanged block on the screen: drawn in place, only the changed block is written.
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) s.Set(x, y, 0x7FFF);
+    ASSERT_EQ(Vvl_plixImageToVScreen(im, scr), 0);
+    std::vector<uint16_t> row = vvltest::InterStreamRow(true);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 8; ++x) EXPECT_EQ(s.Px(x, y), x < 4 ? 0x7FFF : row[size_t(x)]) << x << "," << y;
+    std::vector<uint16_t> buffer(32);
+    std::memcpy(buffer.data(), Vvl_GetXImageFrameBuffer(im), 64);
+    for (int y = 0; y < 4; ++y) EXPECT_EQ(std::vector<uint16_t>(buffer.begin() + 8 * y, buffer.begin() + 8 * y + 8), row);
+    EXPECT_TRUE(s.GuardsIntact());
+}
+
 struct RoundTrip {
     int codec, deltaSet, escape, variant;
     bool is565;
