@@ -9,6 +9,7 @@
 
 #include "krerrno.h"
 #include "krnetdb.h"
+#include "krsock.h"
 #include "test_machine.h"
 
 namespace {
@@ -287,6 +288,50 @@ TEST_F(Addresses, OwnAddressIsTheResolversAnswerForTheHostName) {
     setenv("PLATFORM_HOST_ADDRESS", "127.0.0.1", 1);
     EXPECT_EQ(KrGetHostIPAddr(), inet_addr("127.0.0.1"));
     unsetenv("PLATFORM_HOST_ADDRESS");
+}
+
+TEST_F(Addresses, WinsockStartupFindsTheHostNameAndItsAddress) {
+    setenv("PLATFORM_HOST_ADDRESS", "10.20.30.40", 1);
+    char host[256];
+    std::memset(host, '#', sizeof host);
+    sockaddr_in own;
+    std::memset(&own, 0x5A, sizeof own);
+    EXPECT_EQ(KrWinsockStartup(host, &own), 0);
+    char expected[256] = {};
+    gethostname(expected, 255);
+    EXPECT_STREQ(host, expected);
+    EXPECT_EQ(own.sin_family, AF_INET);
+    EXPECT_EQ(own.sin_port, 0);
+    EXPECT_EQ(own.sin_addr.s_addr, inet_addr("10.20.30.40"));
+    EXPECT_EQ(KrWinsockCleanup(), 0);
+    EXPECT_EQ(KrWinsockCleanup(), 0) << "a second stop does nothing";
+    unsetenv("PLATFORM_HOST_ADDRESS");
+}
+
+TEST_F(Addresses, SocketAddressesFromDottedTextOrHostNames) {
+    struct Case {
+        const char* host;
+        int port;
+        int result;
+        const char* ip;
+    } cases[] = {{"10.0.0.1", 80, 0, "10.0.0.1"}, {"localhost", 8050, 0, "127.0.0.1"},
+                 {"no-such-host.invalid", 1, -1, nullptr}};
+    for (const Case& c : cases) {
+        sockaddr_in a;
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(BuildSockAddr(&a, c.host, c.port), c.result) << c.host;
+        std::string boxes = ::testing::internal::GetCapturedStderr();
+        if (c.ip) {
+            EXPECT_EQ(a.sin_family, AF_INET);
+            EXPECT_EQ(a.sin_port, htons((uint16_t)c.port));
+            EXPECT_EQ(a.sin_addr.s_addr, inet_addr(c.ip));
+            EXPECT_EQ(boxes, "");
+        } else {
+            EXPECT_NE(boxes.find(std::string("[") + c.host + "] gethostbyname() could not find that host."),
+                      std::string::npos)
+                << boxes;
+        }
+    }
 }
 
 // ---- packings ----
