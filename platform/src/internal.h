@@ -78,4 +78,8 @@ PLATEXPORT uint8_t DikFromSdlScancode(int scancode);
 // Case-insensitive ASCII comparison used by class names, paths and registry keys.
 bool EqualNoCase(const std::string& a, const std::string& b);
 
+// GDI bitmaps and fonts (gdi_objects.cpp): DeleteObject's answer for one of them, -1 for
+// anything else.
+int GdiDeleteObject(void* object);
+
 }  // namespace plat::detail

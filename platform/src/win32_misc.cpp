@@ -165,6 +165,9 @@ PLATAPI HBRUSH CreateSolidBrush(DWORD) {
 }
 
 PLATAPI BOOL DeleteObject(void* object) {
+    const int gdi = GdiDeleteObject(object);
+    if (gdi >= 0)
+        return gdi;
     return object ? TRUE : FALSE;
 }
 

@@ -1,0 +1,112 @@
+// Direct3D as the display start-up uses it: the IDirect3D2 interface of a DirectDraw object, its
+// two device kinds (the hardware HAL device, when the driver has one, and the software Ramp
+// device), their capabilities, viewports and the Z buffer attached to the render target. Scenes
+// can be begun and ended and render states kept; nothing is drawn yet. Our own declarations.
+#pragma once
+#include <cstdint>
+
+#include "ddraw.h"
+
+// {6aae1ec1-662a-11d0-889d-00aa00bbb76a}
+inline constexpr GUID IID_IDirect3D2 = {0x6aae1ec1u, 0x662a, 0x11d0, {0x88, 0x9d, 0x00, 0xaa, 0x00, 0xbb, 0xb7, 0x6a}};
+// {84e63de0-46aa-11cf-816f-0000c020156e}
+inline constexpr GUID IID_IDirect3DHALDevice = {0x84e63de0u, 0x46aa, 0x11cf, {0x81, 0x6f, 0x00, 0x00, 0xc0, 0x20, 0x15, 0x6e}};
+// {f2086b20-259f-11cf-a31a-00aa00b93356}
+inline constexpr GUID IID_IDirect3DRampDevice = {0xf2086b20u, 0x259f, 0x11cf, {0xa3, 0x1a, 0x00, 0xaa, 0x00, 0xb9, 0x33, 0x56}};
+
+enum : HRESULT {
+    D3D_OK = 0,
+    D3DERR_INVALID_DEVICE = MakeDirectDrawResult(705),
+    D3DERR_VIEWPORTHASNODEVICE = MakeDirectDrawResult(762),
+    D3DERR_SCENE_IN_SCENE = MakeDirectDrawResult(772),
+    D3DERR_SCENE_NOT_IN_SCENE = MakeDirectDrawResult(773),
+    D3DERR_SURFACENOTINVIDMEM = MakeDirectDrawResult(776),
+    D3DERR_ZBUFFER_NOTPRESENT = MakeDirectDrawResult(777),
+};
+
+// Device description flags, triangle capabilities.
+enum : uint32_t { D3DDD_COLORMODEL = 0x1, D3DDD_DEVCAPS = 0x2, D3DDD_TRICAPS = 0x40,
+                  D3DDD_DEVICERENDERBITDEPTH = 0x80, D3DDD_DEVICEZBUFFERBITDEPTH = 0x100 };
+enum : uint32_t { D3DPTEXTURECAPS_PERSPECTIVE = 0x1 };
+enum : uint32_t { D3DPBLENDCAPS_ZERO = 0x1, D3DPBLENDCAPS_ONE = 0x2, D3DPBLENDCAPS_SRCCOLOR = 0x4,
+                  D3DPBLENDCAPS_DESTCOLOR = 0x10 };
+enum : uint32_t { D3DCOLOR_MONO = 1, D3DCOLOR_RGB = 2 };
+// Render target and Z buffer depths, as bit masks.
+enum : uint32_t { DDBD_8 = 0x800, DDBD_16 = 0x400 };
+enum : uint32_t { D3DCLEAR_TARGET = 0x1, D3DCLEAR_ZBUFFER = 0x2 };
+enum : HRESULT { D3DENUMRET_CANCEL = 0, D3DENUMRET_OK = 1 };
+// Render states are numbered 1..kD3DRenderStateCount - 1.
+constexpr uint32_t kD3DRenderStateCount = 256;
+
+struct D3DPRIMCAPS {
+    uint32_t dwSize;
+    uint32_t dwSrcBlendCaps;
+    uint32_t dwDestBlendCaps;
+    uint32_t dwShadeCaps;
+    uint32_t dwTextureCaps;
+};
+
+struct D3DDEVICEDESC {
+    uint32_t dwSize;  // sizeof(D3DDEVICEDESC)
+    uint32_t dwFlags;
+    uint32_t dcmColorModel;
+    D3DPRIMCAPS dpcTriCaps;
+    uint32_t dwDeviceRenderBitDepth;
+    uint32_t dwDeviceZBufferBitDepth;
+};
+
+struct D3DVIEWPORT2 {
+    uint32_t dwSize;  // sizeof(D3DVIEWPORT2)
+    uint32_t dwX, dwY, dwWidth, dwHeight;
+    float dvClipX, dvClipY, dvClipWidth, dvClipHeight;
+    float dvMinZ, dvMaxZ;
+};
+
+struct D3DRECT {
+    LONG x1, y1, x2, y2;
+};
+
+struct IDirect3DDevice2;
+
+struct IDirect3DViewport2 : IUnknown {
+    // Clears the rectangles (clipped to the viewport) of the device's render target (to 0) and
+    // of the Z buffer attached to it (to the far value, 0xFFFF).
+    virtual HRESULT Clear(uint32_t count, const D3DRECT* rects, uint32_t flags) = 0;
+    virtual HRESULT GetViewport2(D3DVIEWPORT2* data) = 0;
+    // Only once the viewport was added to a device; the rectangle must lie in the render target.
+    virtual HRESULT SetViewport2(const D3DVIEWPORT2* data) = 0;
+
+protected:
+    ~IDirect3DViewport2() = default;
+};
+
+struct IDirect3DDevice2 : IUnknown {
+    virtual HRESULT AddViewport(IDirect3DViewport2* viewport) = 0;
+    virtual HRESULT BeginScene() = 0;
+    virtual HRESULT DeleteViewport(IDirect3DViewport2* viewport) = 0;
+    virtual HRESULT EndScene() = 0;
+    virtual HRESULT GetCaps(D3DDEVICEDESC* hardware, D3DDEVICEDESC* emulation) = 0;
+    virtual HRESULT GetCurrentViewport(IDirect3DViewport2** out) = 0;
+    virtual HRESULT GetRenderState(uint32_t state, uint32_t* value) = 0;
+    virtual HRESULT GetRenderTarget(IDirectDrawSurface3** out) = 0;
+    virtual HRESULT SetCurrentViewport(IDirect3DViewport2* viewport) = 0;
+    virtual HRESULT SetRenderState(uint32_t state, uint32_t value) = 0;
+
+protected:
+    ~IDirect3DDevice2() = default;
+};
+
+typedef HRESULT (*LPD3DENUMDEVICESCALLBACK)(GUID* guid, LPSTR description, LPSTR name, D3DDEVICEDESC* hardware,
+                                            D3DDEVICEDESC* emulation, void* context);
+
+// Queried from IDirectDraw2 with IID_IDirect3D2.
+struct IDirect3D2 : IUnknown {
+    // kind: IID_IDirect3DHALDevice or IID_IDirect3DRampDevice. The target is a surface with
+    // DDSCAPS_3DDEVICE of this DirectDraw object; the HAL device needs it in video memory.
+    virtual HRESULT CreateDevice(REFCLSID kind, IDirectDrawSurface3* target, IDirect3DDevice2** out) = 0;
+    virtual HRESULT CreateViewport(IDirect3DViewport2** out, IUnknown* outer) = 0;
+    virtual HRESULT EnumDevices(LPD3DENUMDEVICESCALLBACK callback, void* context) = 0;
+
+protected:
+    ~IDirect3D2() = default;
+};

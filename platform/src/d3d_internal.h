@@ -1,0 +1,75 @@
+// Private interfaces of the Direct3D objects: the device with its render target, Z buffer,
+// viewports and render states, and the viewport. The rasteriser that draws through a device
+// builds on these. Not seen outside platform/.
+#pragma once
+#include <atomic>
+#include <vector>
+
+#include "ddraw_internal.h"
+
+namespace plat::detail {
+
+class Direct3DViewport;
+
+class Direct3DDevice final : public IDirect3DDevice2 {
+public:
+    Direct3DDevice(bool hardware, DirectDrawSurface* target);
+    HRESULT QueryInterface(REFIID iid, void** out) override;
+    ULONG AddRef() override;
+    ULONG Release() override;
+    HRESULT AddViewport(IDirect3DViewport2* viewport) override;
+    HRESULT BeginScene() override;
+    HRESULT DeleteViewport(IDirect3DViewport2* viewport) override;
+    HRESULT EndScene() override;
+    HRESULT GetCaps(D3DDEVICEDESC* hardware, D3DDEVICEDESC* emulation) override;
+    HRESULT GetCurrentViewport(IDirect3DViewport2** out) override;
+    HRESULT GetRenderState(uint32_t state, uint32_t* value) override;
+    HRESULT GetRenderTarget(IDirectDrawSurface3** out) override;
+    HRESULT SetCurrentViewport(IDirect3DViewport2* viewport) override;
+    HRESULT SetRenderState(uint32_t state, uint32_t value) override;
+
+    bool Hardware() const { return hardware_; }
+    bool InScene() const { return inScene_; }
+    DirectDrawSurface* Target() const { return target_; }
+    // The Z buffer attached to the render target, or null.
+    DirectDrawSurface* ZBuffer() const { return target_->ZBuffer(); }
+    Direct3DViewport* CurrentViewport() const { return current_; }
+    uint32_t RenderState(uint32_t state) const { return state < kD3DRenderStateCount ? states_[state] : 0; }
+    // The descriptions a device of this kind reports for a driver.
+    static void Describe(bool hardware, const DisplayDriverSpec& spec, D3DDEVICEDESC* hardwareDesc,
+                         D3DDEVICEDESC* emulationDesc);
+
+private:
+    ~Direct3DDevice();
+    std::atomic<ULONG> refs_{1};
+    bool hardware_;
+    DirectDrawSurface* target_;  // one reference
+    std::vector<Direct3DViewport*> viewports_;  // one reference each
+    Direct3DViewport* current_ = nullptr;
+    bool inScene_ = false;
+    uint32_t states_[kD3DRenderStateCount] = {};
+};
+
+class Direct3DViewport final : public IDirect3DViewport2 {
+public:
+    Direct3DViewport();
+    HRESULT QueryInterface(REFIID iid, void** out) override;
+    ULONG AddRef() override;
+    ULONG Release() override;
+    HRESULT Clear(uint32_t count, const D3DRECT* rects, uint32_t flags) override;
+    HRESULT GetViewport2(D3DVIEWPORT2* data) override;
+    HRESULT SetViewport2(const D3DVIEWPORT2* data) override;
+
+    // The device it was added to (set and cleared by the device).
+    Direct3DDevice* device = nullptr;
+    const D3DVIEWPORT2& Data() const { return data_; }
+    static Direct3DViewport* From(IDirect3DViewport2* viewport);
+
+private:
+    ~Direct3DViewport();
+    std::atomic<ULONG> refs_{1};
+    bool set_ = false;
+    D3DVIEWPORT2 data_ = {};
+};
+
+}  // namespace plat::detail
