@@ -103,6 +103,10 @@ void audioNoteFatalInDestructor() {
     g_fatalPending = true;
 }
 
+void audioClearFatalPending() {
+    g_fatalPending = false;
+}
+
 bool audioFatalPending() {
     return g_fatalPending;
 }

@@ -52,10 +52,13 @@ void audioSetJumpTarget(std::jmp_buf* target);
 bool audioFatalPending();
 
 // Runs one export's body; a fatal error inside it leaves the library as specified.
+void audioClearFatalPending();
+
 template <class F>
 auto audioExport(F&& body) -> decltype(body()) {
     using R = decltype(body());
     bool failed = false;
+    audioClearFatalPending();  // a note left by a destructor outside any export is stale
     if constexpr (std::is_void_v<R>) {
         try {
             body();

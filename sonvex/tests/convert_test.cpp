@@ -301,6 +301,25 @@ TEST(CircularSink, AHeldOverSampleComesFirstAndARateChangeWhileHoldingIsFatal) {
     EXPECT_EQ(ring.sink.write(other, 4), 1u);
 }
 
+TEST(WordRing, PositionsWrapAndMayNotRunPastTheirRoom) {
+    circBuf ring(5);
+    ASSERT_NE(ring.start(), nullptr);
+    EXPECT_EQ(ring.capacity(), 5u);
+    ring.advanceWrite(4);
+    EXPECT_EQ(ring.readable(), 4u);
+    EXPECT_EQ(ring.writable(), 1u);
+    ring.advanceRead(3);
+    EXPECT_EQ(ring.writableSpan(), 1u);  // up to the end of the storage
+    ring.advanceWrite(3);                 // wraps
+    EXPECT_EQ(ring.writePtr(), ring.start() + 2);
+    EXPECT_EQ(ring.readableSpan(), 2u);  // from the read position to the end of the storage
+    EXPECT_EQ(ring.readable(), 4u);
+    EXPECT_EQ(FatalOf([&] { ring.advanceWrite(2); }), "circBuf::Excessive advance of a pointer");
+    EXPECT_EQ(FatalOf([&] { ring.advanceRead(5); }), "circBuf::Excessive advance of a pointer");
+    ring.clear();
+    EXPECT_EQ(ring.readable(), 0u);
+}
+
 TEST(CircularSink, BuffersMustFitTheLayout) {
     uint32_t a[8], b[8];
     auto* pa = reinterpret_cast<uint8_t*>(a);

@@ -69,6 +69,19 @@ TEST_F(Speaker, OnlyFiveRatesAndAtLeastOneDevice) {
               "wdzSpeakerFactory::System reports no wave output devices");
 }
 
+TEST_F(Speaker, TheDefaultIsCdQualityAndTheBufferHasAMinimum) {
+    wdzSpeakerFactory f(audioFormatSpec(8000, audioMono, 0, 0), 100, 250);
+    EXPECT_EQ(f.bufferMs(), 250u);
+    f.setBufferMs(1500);
+    EXPECT_EQ(f.bufferMs(), 1500u);
+    f.setBufferMs(10);
+    EXPECT_EQ(f.bufferMs(), 250u);
+    std::unique_ptr<audioSpeaker> s(f.makeDefault());
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->format().rate(), 44100u);
+    EXPECT_TRUE(s->format().standard());
+}
+
 TEST_F(Speaker, TheFirstDeviceThatTakesTheFormatIsUsed) {
     plat::WaveOutSetDeviceCount(2);
     plat::WaveOutRefuseDevice(0, true);

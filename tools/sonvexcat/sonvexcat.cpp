@@ -89,9 +89,14 @@ int Run(const char* moviePath, const char* outPath, int32_t deviceRate) {
     const uint64_t soundFrames = (sourceFrames * outRate + static_cast<uint32_t>(rate) - 1) / static_cast<uint32_t>(rate);
     const uint64_t wanted = soundFrames + outRate / 10;
     const uint64_t passes = wanted * 1000 / outRate / 10 + 1000;
-    for (uint64_t pass = 0; pass < passes; ++pass) {
+    // With a real device the tap runs on the device's thread, under the output's lock.
+    auto playedFrames = [] {
+        std::lock_guard<std::recursive_mutex> lock(plat::AudioOutMutex());
         const size_t frameBytes = g_capture.channels * g_capture.bits / 8u;
-        if (frameBytes && g_capture.bytes.size() / frameBytes >= wanted)
+        return frameBytes ? g_capture.bytes.size() / frameBytes : 0;
+    };
+    for (uint64_t pass = 0; pass < passes; ++pass) {
+        if (playedFrames() >= wanted)
             break;
         Sleep(10);
         FillAudio(buffer, audio, &index, &data, &length, -1, 1);
@@ -99,7 +104,7 @@ int Run(const char* moviePath, const char* outPath, int32_t deviceRate) {
     StopPlaying();
     EndAudio();
     longjmpOnAudioErrors(nullptr);
-    plat::WaveOutSetTap(nullptr);
+    plat::WaveOutSetTap(nullptr);  // no device plays any more: the capture is ours alone
     sbCloseStream(audio);
     sbCloseStream(video);
     sbCloseMovie(movie);

@@ -378,10 +378,16 @@ struct Parser {
             if (s.kind != SB_AUDIO)
                 continue;
             s.sampleStart.assign(1, 0);
+            // Only self-sized blocks need their bytes to be counted.
+            const bool walk = s.audio.format.wFormatTag != WAVE_FORMAT_PCM && s.audio.format.wBitsPerSample == 3;
             std::vector<uint8_t> bytes;
             for (Item& item : s.items) {
-                bytes = file.bytes(item.offset, item.size);
-                item.samples = bytes.size() == item.size ? AudioItemSamples(s.audio, bytes.data(), item.size) : 0;
+                if (walk) {
+                    bytes = file.bytes(item.offset, item.size);
+                    item.samples = bytes.size() == item.size ? AudioItemSamples(s.audio, bytes.data(), item.size) : 0;
+                } else {
+                    item.samples = AudioItemSamples(s.audio, nullptr, item.size);
+                }
                 s.sampleStart.push_back(s.sampleStart.back() + item.samples);
             }
             s.info.length = static_cast<uint32_t>(std::min<uint64_t>(s.sampleStart.back(), 0xFFFFFFFFu));
@@ -398,6 +404,8 @@ uint32_t AudioItemSamples(const SBAUDIOFORMAT& a, const uint8_t* bytes, uint32_t
         return f.nBlockAlign ? size / f.nBlockAlign : 0;
     if (f.wBitsPerSample == 3) {
         // Self-sized blocks: a 16-byte header whose count gives the data length.
+        if (!bytes)
+            return 0;
         uint64_t total = 0;
         uint64_t at = 0;
         while (at + 16 <= size) {

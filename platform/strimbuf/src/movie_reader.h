@@ -41,7 +41,8 @@ struct MovieIndex {
 // no movie data.
 bool ReadMovie(int fd, uint64_t fileSize, MovieIndex* movie, std::string* why);
 
-// Sample frames in one audio item of the stream's format.
+// Sample frames in one audio item of the stream's format (the bytes are read only for the
+// self-sized 3-bit blocks; other formats count by size and may pass null).
 uint32_t AudioItemSamples(const SBAUDIOFORMAT& format, const uint8_t* bytes, uint32_t size);
 
 // Whether a video frame is a key frame, from its own header: an intra stream's frames all are;

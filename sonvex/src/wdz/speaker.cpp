@@ -342,7 +342,14 @@ audioSpeaker* wdzSpeakerFactory::make() {
     std::ostream& log = audioLog();
     log << "wdzFactory::Returning speaker of type:\n ";
     m_format.describe(log);
-    wdzSpeaker* speaker = new (std::nothrow) wdzSpeaker(m_format, device, buffer);
+    wdzSpeaker* speaker = nullptr;
+    try {
+        speaker = new (std::nothrow) wdzSpeaker(m_format, device, buffer);
+    } catch (const audioFatalError&) {
+        counted(waveOutClose(device));  // a speaker that failed to build owns nothing yet
+        delete buffer;
+        throw;
+    }
     if (!speaker) {
         counted(waveOutClose(device));
         delete buffer;
