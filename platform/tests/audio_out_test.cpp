@@ -2,6 +2,9 @@
 // time, looping headers, pause and reset, the device controls, the tap and the mixed capture.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -319,6 +322,42 @@ TEST(AudioOutFile, WhatWasPlayedIsWrittenWhenTheProcessEnds) {
     EXPECT_EQ(sample(440, 0), 4400);
     EXPECT_EQ(sample(441, 0), 0);
     std::remove(path.c_str());
+}
+
+// A real device mixes on its own thread; everything it touches is under the output's lock.
+TEST_F(WaveOutTest, DevicesMayBeUsedWhileAnotherThreadMixes) {
+    std::atomic<bool> done{false};
+    std::thread mixer([&] {
+        while (!done.load()) {
+            plat::AudioOutAdvance();
+            (void)plat::AudioOutFramesMixed();
+        }
+    });
+    WAVEFORMATEX f = Format(22050, 2, 16);
+    std::vector<int16_t> ring(2 * 2205, 100);
+    for (int round = 0; round < 200; ++round) {
+        HWAVEOUT h = nullptr;
+        ASSERT_EQ(waveOutOpen(&h, 0, &f, 0, 0, 0), MMSYSERR_NOERROR);
+        WAVEHDR hdr{};
+        hdr.lpData = reinterpret_cast<LPSTR>(ring.data());
+        hdr.dwBufferLength = static_cast<DWORD>(ring.size() * 2);
+        hdr.dwFlags = WHDR_BEGINLOOP | WHDR_ENDLOOP;
+        hdr.dwLoops = 100;
+        waveOutPrepareHeader(h, &hdr, sizeof hdr);
+        waveOutWrite(h, &hdr, sizeof hdr);
+        plat::AdvanceVirtualTime(7);
+        MMTIME t{};
+        t.wType = TIME_BYTES;
+        waveOutGetPosition(h, &t, sizeof t);
+        EXPECT_EQ(t.u.cb % 4, 0u);
+        waveOutPause(h);
+        waveOutRestart(h);
+        waveOutReset(h);
+        waveOutUnprepareHeader(h, &hdr, sizeof hdr);
+        ASSERT_EQ(waveOutClose(h), MMSYSERR_NOERROR);
+    }
+    done.store(true);
+    mixer.join();
 }
 
 TEST(WavFile, HeaderAndSamplesAreLittleEndianLeftFirst) {
