@@ -259,7 +259,10 @@ TEST_F(TraceWord, AbortAndFailedChecksReachTheExceptionPoint) {
 
 TEST_F(TraceWord, FatalLogEndsTheProcessWithCodeOne) {
     KrSetTrace(0x00FF0000);
+    KrTraceMsg("before"); // the trace is this process's, which the dying child shares
     EXPECT_EXIT(kr_exit("krtest", 9, KrAlert, "cannot go on"), ::testing::ExitedWithCode(1), "");
+    EXPECT_NE(Trace().find(" level=KrAlert cannot go on\r\n"), std::string::npos);
+    EXPECT_NE(Trace().find(" level=KrCrit Exiting...\r\n"), std::string::npos);
 }
 
 TEST_F(TraceWord, LogInitLinesGoToTheTrace) {

@@ -21,8 +21,10 @@
 #include <thread>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "kernel_object.h"
 
@@ -41,6 +43,8 @@ struct NamedRegistry {
     int depth = 0;
     int guardFd = -1;
     std::map<std::string, std::weak_ptr<KernelObject>> objects; // by shared memory name
+    std::vector<std::weak_ptr<Segment>> held;                    // for the release at exit
+    bool exitHandler = false;
 };
 NamedRegistry& Registry() {
     static NamedRegistry* r = new NamedRegistry;
@@ -94,6 +98,19 @@ std::string ShmName(const char* kind, const std::string& name) {
     return "/plat-" + std::to_string(getuid()) + "-" + kind + "-" + readable + "-" + hash;
 }
 
+void ReleaseSegment(Segment& seg);
+
+// A process that ends through exit() lets go of its named objects as Windows does at process
+// end, so the last one out removes their names. (One that ends otherwise leaves them to be made
+// afresh by the next process that opens the name.)
+void ReleaseAllAtExit() {
+    GuardHold guard;
+    for (auto& weak : Registry().held) {
+        if (auto seg = weak.lock()) ReleaseSegment(*seg);
+    }
+    Registry().held.clear();
+}
+
 // Opens (or, when allowed, makes) the named shared memory object under the guard. `created`
 // tells whether it was made afresh (zero-filled, `size` bytes).
 std::shared_ptr<Segment> OpenSegment(const std::string& shmName, uint64_t size, bool create, bool* created) {
@@ -132,6 +149,13 @@ std::shared_ptr<Segment> OpenSegment(const std::string& shmName, uint64_t size, 
         *created = false;
     }
     flock(fd, LOCK_SH); // held for as long as this process keeps the object
+    NamedRegistry& r = Registry();
+    std::erase_if(r.held, [](const std::weak_ptr<Segment>& w) { return w.expired(); });
+    r.held.push_back(seg);
+    if (!r.exitHandler) {
+        r.exitHandler = true;
+        std::atexit(ReleaseAllAtExit);
+    }
     return seg;
 }
 
@@ -151,8 +175,8 @@ std::shared_ptr<Segment> AnonymousSegment(uint64_t size) {
 
 // Drops this process's hold; the last process to let go removes the name.
 void ReleaseSegment(Segment& seg) {
-    if (seg.fd < 0) return;
     GuardHold guard;
+    if (seg.fd < 0) return;
     close(seg.fd);
     seg.fd = -1;
     if (seg.shmName.empty()) return;
