@@ -47,8 +47,8 @@ PLATEXPORT bool AudioOutHasDevice();
 PLATEXPORT bool WriteWav(const std::string& path, uint32_t rate, uint16_t channels, const int16_t* samples,
                          size_t frames);
 
-// Tests: forget every source and the clock, re-read PLATFORM_AUDIO_OUT, and keep the mixed
-// stream in memory (from now on) for AudioOutCaptured.
+// Tests: forget every source, start the output at the current time, read PLATFORM_AUDIO_OUT
+// again at the next use, and (capture) keep the mixed stream in memory for AudioOutCaptured.
 PLATEXPORT void AudioOutResetForTests(bool capture);
 PLATEXPORT std::vector<int16_t> AudioOutCaptured();
 

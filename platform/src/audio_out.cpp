@@ -25,16 +25,22 @@ struct OutState {
     std::recursive_mutex lock;
     bool configured = false;
     std::vector<AudioOutSource*> sources;
-    // Clock-driven output: milliseconds followed so far and frames produced for them.
-    bool clockStarted = false;
+    // Clock-driven output: milliseconds followed so far and frames produced for them. The
+    // process's clock starts at 0, so the output covers the whole run.
+    bool clockStarted = true;
     uint32_t lastMs = 0;
     uint64_t followedMs = 0;
     uint64_t mixed = 0;
-    // Capture of the mixed stream (PLATFORM_AUDIO_OUT or tests).
+    // PLATFORM_AUDIO_OUT: the mixed stream goes to the file as it is made; the header's sizes
+    // are filled in at the end.
     bool capture = false;
     std::string capturePath;
-    std::vector<int16_t> captured;
+    std::FILE* file = nullptr;
+    uint64_t fileFrames = 0;
     bool written = false;
+    // Tests keep the mixed stream in memory instead.
+    bool keep = false;
+    std::vector<int16_t> captured;
 #if defined(PLATFORM_HAVE_SDL2)
     SDL_AudioDeviceID device = 0;
 #endif
@@ -58,9 +64,19 @@ void MixChunk(OutState& s, uint32_t n, int16_t* out) {
     if (out)
         for (uint32_t i = 0; i < 2 * n; ++i)
             out[i] = Clamp16(mix[i]);
-    if (s.capture)
+    if (s.keep)
         for (uint32_t i = 0; i < 2 * n; ++i)
             s.captured.push_back(Clamp16(mix[i]));
+    if (s.file) {
+        uint8_t bytes[4 * kChunkFrames];
+        for (uint32_t i = 0; i < 2 * n; ++i) {
+            const uint16_t v = static_cast<uint16_t>(Clamp16(mix[i]));
+            bytes[2 * i] = static_cast<uint8_t>(v);
+            bytes[2 * i + 1] = static_cast<uint8_t>(v >> 8);
+        }
+        if (std::fwrite(bytes, 1, 4 * size_t{n}, s.file) == 4 * size_t{n})
+            s.fileFrames += n;
+    }
     s.mixed += n;
 }
 
@@ -108,11 +124,30 @@ void AdvanceLocked(OutState& s) {
         Produce(s, due - s.mixed);
 }
 
-void WriteCapture(OutState& s) {
-    if (s.written || s.capturePath.empty())
+// The 44-byte header of a 16-bit stereo PCM WAVE file of `frames` frames.
+std::vector<uint8_t> WavHeader(uint32_t rate, uint16_t channels, uint64_t frames);
+
+// Starts the file of PLATFORM_AUDIO_OUT with a header whose sizes come at the end.
+void OpenCapture(OutState& s) {
+    s.file = std::fopen(s.capturePath.c_str(), "wb");
+    if (!s.file) {
+        std::fprintf(stderr, "platform: cannot write the sound to %s\n", s.capturePath.c_str());
+        s.capture = s.keep;
+        return;
+    }
+    std::vector<uint8_t> header = WavHeader(kAudioOutRate, 2, 0);
+    std::fwrite(header.data(), 1, header.size(), s.file);
+}
+
+void FinishCapture(OutState& s) {
+    if (s.written || !s.file)
         return;
     s.written = true;
-    if (!WriteWav(s.capturePath, kAudioOutRate, 2, s.captured.data(), s.captured.size() / 2))
+    std::vector<uint8_t> header = WavHeader(kAudioOutRate, 2, s.fileFrames);
+    bool ok = std::fseek(s.file, 0, SEEK_SET) == 0 && std::fwrite(header.data(), 1, header.size(), s.file) == header.size();
+    ok = std::fclose(s.file) == 0 && ok;
+    s.file = nullptr;
+    if (!ok)
         std::fprintf(stderr, "platform: cannot write the sound to %s\n", s.capturePath.c_str());
 }
 
@@ -171,7 +206,7 @@ void OpenDevice(OutState& s) {
 
 // First use: read PLATFORM_AUDIO_OUT and open the device on the sdl backend.
 // Lock held.
-void EnsureConfigured(OutState& s) {
+void EnsureConfigured(OutState& s, bool openDevice = true) {
     if (s.configured)
         return;
     s.configured = true;
@@ -179,10 +214,13 @@ void EnsureConfigured(OutState& s) {
     if (path && *path) {
         s.capturePath = path;
         s.capture = true;
+        OpenCapture(s);
     }
 #if defined(PLATFORM_HAVE_SDL2)
-    if (CurrentBackend() == Backend::Sdl)
+    if (openDevice && CurrentBackend() == Backend::Sdl)
         OpenDevice(s);
+#else
+    (void)openDevice;
 #endif
 }
 
@@ -206,10 +244,9 @@ void detail::WriteExitAudio() {
     OutState& s = S();
     CloseDevice(s);
     std::lock_guard<std::recursive_mutex> guard(s.lock);
-    if (!s.configured)
-        return;
+    EnsureConfigured(s, false);  // nothing ever sounded: the file still tells how long the run was
     AdvanceLocked(s);
-    WriteCapture(s);
+    FinishCapture(s);
 }
 
 std::recursive_mutex& AudioOutMutex() {
@@ -252,12 +289,11 @@ bool AudioOutHasDevice() {
     return HasDevice(s);
 }
 
-bool WriteWav(const std::string& path, uint32_t rate, uint16_t channels, const int16_t* samples, size_t frames) {
-    const uint64_t dataBytes = static_cast<uint64_t>(frames) * channels * 2;
-    if (channels == 0 || dataBytes > 0xFFFFFFFFull - 36)
-        return false;
+namespace {
+std::vector<uint8_t> WavHeader(uint32_t rate, uint16_t channels, uint64_t frames) {
+    const uint64_t dataBytes = std::min<uint64_t>(frames * channels * 2, 0xFFFFFFFFull - 36);
     std::vector<uint8_t> b;
-    b.reserve(44 + dataBytes);
+    b.reserve(44);
     PutTag(b, "RIFF");
     PutU32(b, static_cast<uint32_t>(36 + dataBytes));
     PutTag(b, "WAVE");
@@ -271,6 +307,16 @@ bool WriteWav(const std::string& path, uint32_t rate, uint16_t channels, const i
     PutU16(b, 16);
     PutTag(b, "data");
     PutU32(b, static_cast<uint32_t>(dataBytes));
+    return b;
+}
+}  // namespace
+
+bool WriteWav(const std::string& path, uint32_t rate, uint16_t channels, const int16_t* samples, size_t frames) {
+    const uint64_t dataBytes = static_cast<uint64_t>(frames) * channels * 2;
+    if (channels == 0 || dataBytes > 0xFFFFFFFFull - 36)
+        return false;
+    std::vector<uint8_t> b = WavHeader(rate, channels, frames);
+    b.reserve(44 + dataBytes);
     for (size_t i = 0; i < frames * channels; ++i)
         PutU16(b, static_cast<uint16_t>(samples[i]));
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -284,19 +330,21 @@ void AudioOutResetForTests(bool capture) {
     OutState& s = S();
     CloseDevice(s);
     std::lock_guard<std::recursive_mutex> guard(s.lock);
-    s.configured = false;
-    s.sources.clear();
-    s.clockStarted = false;
-    s.lastMs = 0;
-    s.followedMs = 0;
-    s.mixed = 0;
+    if (s.file)
+        std::fclose(s.file);
+    s.file = nullptr;
+    s.fileFrames = 0;
     s.capturePath.clear();
     s.captured.clear();
     s.written = false;
-    s.capture = false;
-    EnsureConfigured(s);
-    if (capture)
-        s.capture = true;
+    s.sources.clear();
+    s.configured = false;  // PLATFORM_AUDIO_OUT is read again at the next use
+    s.keep = capture;
+    s.capture = capture;
+    s.clockStarted = true;  // the output starts now
+    s.lastMs = timeGetTime();
+    s.followedMs = 0;
+    s.mixed = 0;
 }
 
 std::vector<int16_t> AudioOutCaptured() {

@@ -2,6 +2,7 @@
 // time, looping headers, pause and reset, the device controls, the tap and the mixed capture.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -23,9 +24,8 @@ protected:
     void SetUp() override {
         plat::ResetForTests();
         plat::WaveOutResetForTests();
-        plat::AudioOutResetForTests(true);
         plat::SetVirtualTime(1000);
-        plat::AudioOutAdvance();  // the output's clock starts here
+        plat::AudioOutResetForTests(true);  // the output starts here
     }
     void TearDown() override { plat::WaveOutResetForTests(); }
 
@@ -358,6 +358,26 @@ TEST_F(WaveOutTest, DevicesMayBeUsedWhileAnotherThreadMixes) {
     }
     done.store(true);
     mixer.join();
+}
+
+TEST(AudioOutFile, ARunWithoutSoundStillLeavesItsSilence) {
+    const std::string path = ::testing::TempDir() + "audio_out_silent_" + std::to_string(getpid()) + ".wav";
+    std::remove(path.c_str());
+    EXPECT_EXIT(
+        {
+            setenv("PLATFORM_AUDIO_OUT", path.c_str(), 1);
+            plat::ResetForTests();
+            plat::AudioOutResetForTests(false);  // nothing sounds from here on
+            plat::AdvanceVirtualTime(100);
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    std::ifstream in(path, std::ios::binary);
+    std::vector<uint8_t> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(b.size(), 44u + 4410 * 4);  // the whole 100 ms, silent
+    EXPECT_EQ(b[40] | b[41] << 8 | b[42] << 16, 4410 * 4);
+    EXPECT_EQ(std::count(b.begin() + 44, b.end(), 0), 4410 * 4);
+    std::remove(path.c_str());
 }
 
 TEST(WavFile, HeaderAndSamplesAreLittleEndianLeftFirst) {

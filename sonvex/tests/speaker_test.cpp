@@ -19,9 +19,8 @@ protected:
     void SetUp() override {
         plat::ResetForTests();
         plat::WaveOutResetForTests();
-        plat::AudioOutResetForTests(false);
         plat::SetVirtualTime(1000);
-        plat::AudioOutAdvance();
+        plat::AudioOutResetForTests(false);
     }
     void TearDown() override { plat::WaveOutResetForTests(); }
 
