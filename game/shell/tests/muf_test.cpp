@@ -630,7 +630,7 @@ TEST_F(Muf, DemoInstallKeepsDiskFilesLooseAndPacksTheRest) {
         {"graphics/interface/outgame/backgrounds/title.bmp", "data.muf"},
         {"data/if_t_eng.dat", "data.muf"},
         {"data/wp2/town.wp2", "data.muf"},
-        {"graphics/maps/town.blm", nullptr},  // text maps are read from disk
+        {"graphics/maps/town.blm", "maps.muf"},  // text maps load from the archive too
         {"graphics/maps/grave.bin", nullptr}, // palettes too
         {"def_pal.bin", nullptr},
         {"data/if_op.dat", nullptr},

@@ -27,9 +27,6 @@ constexpr HomeRule kHomeRules[] = {
     {"registry.ini", "", Home::Disk},
     {"def_pal.bin", "", Home::Disk},             // palettes are opened straight from disk
     {"graphics/maps/", ".bin", Home::Disk},
-    {"", ".alm", Home::Disk},                    // text maps are read from disk
-    {"", ".blm", Home::Disk},
-    {"", ".clm", Home::Disk},
     {"graphics/movies/", "", Home::Disk},        // movies play from the install source
     {"movies/", "", Home::Disk},
     {"data/if_op.dat", "", Home::Disk},          // settings, key map and saves are disk files

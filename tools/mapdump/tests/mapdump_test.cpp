@@ -1,0 +1,85 @@
+// mapdump as people and scripts use it: maps of every format from the demo install's archives,
+// refused and missing maps, and a wrong command line.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "datakit/bytes.h"
+#include "datakit/demo.h"
+#include "plat.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+class Mapdump : public ::testing::Test {
+protected:
+    fs::path dir;
+    std::string out, err;
+
+    void SetUp() override {
+        dir = fs::path(plat::TempDir()) / (std::string("mapdump-") +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    // Runs mapdump in dir with the install's registry (when there is one); gives its exit code.
+    int Run(const std::string& args) {
+        std::string cmd = "cd " + Quote(dir.string()) + " && PLATFORM_REGISTRY=" + Quote((dir / "registry.ini").string()) +
+                          " " + Quote(MAPDUMP_PATH) + " " + args + " >out 2>err";
+        int status = std::system(cmd.c_str());
+        out = Slurp(dir / "out");
+        err = Slurp(dir / "err");
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+};
+
+TEST_F(Mapdump, PrintsEveryFormatFromTheInstallArchives) {
+    ASSERT_TRUE(dk::WriteDemo(dir.string()));
+    ASSERT_FALSE(fs::exists(dir / "graphics" / "maps")) << "the maps must live only in maps.muf";
+    for (const char* name : {"graphics\\maps\\grav20-3.zlm", "graphics\\maps\\town2-4.Zlm", "graphics\\maps\\mult19-9.blm",
+                             "graphics\\maps\\demo.alm", "graphics\\maps\\demo.clm"}) {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(Run(Quote(name)), 0) << err;
+        EXPECT_NE(out.find("counts vertices 49 edges 216 surfaces 72 extensions 1 textures 5 materials 3"),
+                  std::string::npos)
+            << out.substr(0, 600);
+        EXPECT_NE(out.find("object 1 \"pillar\""), std::string::npos);
+        EXPECT_NE(out.find("extension 1 bytes [1, 2, 3, 250]"), std::string::npos);
+    }
+}
+
+TEST_F(Mapdump, RefusedMissingAndWrongUse) {
+    // A .zlm header declaring 40 lights: more than the game's light tables hold.
+    dk::Bytes bad;
+    bad.u32(0).u16(0).u16(0).u16(0).u16(0).u16(0).u16(0).u8(40).u16(0).u8(0);
+    ASSERT_TRUE(dk::WriteFile((dir / "bad.zlm").string(), bad.data));
+    EXPECT_EQ(Run("bad.zlm"), 1);
+    EXPECT_NE(err.find("more than 32 lights"), std::string::npos) << err;
+    EXPECT_NE(err.find("mapdump: bad.zlm: cannot load"), std::string::npos) << err;
+    EXPECT_EQ(out, "");
+
+    EXPECT_EQ(Run("missing.clm"), 1);
+    EXPECT_NE(err.find("mapdump: missing.clm"), std::string::npos);
+    EXPECT_EQ(Run(""), 2);
+    EXPECT_NE(err.find("usage: mapdump PATH"), std::string::npos);
+}
+
+}  // namespace
