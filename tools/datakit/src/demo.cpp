@@ -16,6 +16,7 @@ struct DemoStep {
 constexpr DemoStep kDemoSteps[] = {
     {"registry", DemoRegistry},
     {"title picture", DemoTitle},
+    {"landscape maps", DemoMaps},
     {"archives", DemoArchives},  // last: packs what the steps above wrote
 };
 }  // namespace
