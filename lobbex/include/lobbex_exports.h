@@ -76,3 +76,47 @@ LOBBEX_API uint32_t KrTlToSockAddr(const KRTLADDR* address, struct sockaddr* soc
 LOBBEX_API void KrGetTime(KRTIME* now);
 LOBBEX_API void KrGetLocalDate(KRDATE* date);
 LOBBEX_API void KrTimeToLocalDate(const KRTIME* time, KRDATE* date);
+
+// ---- XDR: the growable stream and the protocol's records ----
+// XDR is libtirpc's stream object. The library's primitives (xdr_int, xdr_string, ...) are its
+// own, built under internal names and never exported (krxdr.h).
+typedef struct __rpc_xdr XDR;
+struct KRTLADDR_ARRAY;
+struct KRNUMBER_LIST;
+struct KRCRYPT_KEY;
+struct MCP_INFO_NAME;
+struct MCP_INFO_ADDRESS;
+struct MCP_USER_CONTACT;
+struct MCP_USER_BILLING;
+struct MCP_USER_OVERVIEW;
+struct MCP_USER_USAGE;
+struct MCP_L_PLAYERS_INSTANCE_ELEMENT;
+struct MCP_L_PLAYERS_INSTANCE_RESP;
+struct MCP_L_BILLING_PLANS_RESP;
+LOBBEX_API int xdrdmem_create(XDR* xdrs, char* buffer, unsigned size, int operation);
+LOBBEX_API int xdrdmem_takebuf(XDR* xdrs, char** buffer, unsigned* capacity);
+LOBBEX_API int xdr_KRADDR(XDR* xdrs, KRADDR* address);
+LOBBEX_API int xdr_KRTLADDR(XDR* xdrs, KRTLADDR* address);
+LOBBEX_API int xdr_krtladdr(XDR* xdrs, KRTLADDR* address);
+LOBBEX_API int xdr_KRTLADDR_ARRAY(XDR* xdrs, KRTLADDR_ARRAY* array);
+LOBBEX_API int xdr_fstring(XDR* xdrs, char* field, unsigned size);
+LOBBEX_API int xdr_KRPLAYER_NAME(XDR* xdrs, char** name);
+LOBBEX_API int xdr_KRGULP_NAME(XDR* xdrs, char** name);
+LOBBEX_API int xdr_KRSERVER_NAME(XDR* xdrs, char** name);
+LOBBEX_API int xdr_KRNUMBER_LIST(XDR* xdrs, KRNUMBER_LIST* list);
+LOBBEX_API int xdr_IDEAPlainKey(XDR* xdrs, uint16_t* key);
+LOBBEX_API int xdr_IDEAkey(XDR* xdrs, uint16_t* key);
+LOBBEX_API int xdr_PKkey(XDR* xdrs, uint16_t* key);
+LOBBEX_API int xdr_IDEACipherKey(XDR* xdrs, uint8_t* key);
+LOBBEX_API int xdr_PADkey(XDR* xdrs, uint32_t* key);
+LOBBEX_API int xdr_PADCipherKey(XDR* xdrs, uint8_t* key);
+LOBBEX_API int xdr_KRCRYPT_KEY(XDR* xdrs, KRCRYPT_KEY* key);
+LOBBEX_API int xdr_MCP_INFO_NAME(XDR* xdrs, MCP_INFO_NAME* record);
+LOBBEX_API int xdr_MCP_INFO_ADDRESS(XDR* xdrs, MCP_INFO_ADDRESS* record);
+LOBBEX_API int xdr_MCP_USER_CONTACT(XDR* xdrs, MCP_USER_CONTACT* record);
+LOBBEX_API int xdr_MCP_USER_BILLING(XDR* xdrs, MCP_USER_BILLING* record);
+LOBBEX_API int xdr_MCP_USER_OVERVIEW(XDR* xdrs, MCP_USER_OVERVIEW* record);
+LOBBEX_API int xdr_MCP_USER_USAGE(XDR* xdrs, MCP_USER_USAGE* record);
+LOBBEX_API int xdr_MCP_L_PLAYERS_INSTANCE_ELEMENT(XDR* xdrs, MCP_L_PLAYERS_INSTANCE_ELEMENT* record);
+LOBBEX_API int xdr_MCP_L_PLAYERS_INSTANCE_RESP(XDR* xdrs, MCP_L_PLAYERS_INSTANCE_RESP* record);
+LOBBEX_API int xdr_MCP_L_BILLING_PLANS_RESP(XDR* xdrs, MCP_L_BILLING_PLANS_RESP* record);
