@@ -21,6 +21,7 @@ struct MemBlockHeader {
 enum : uint32_t {
     MEM_TAG_FILE = 1,          // a whole file loaded by MUF_LoadFile
     MEM_TAG_TEXT = 3,          // text buffers and the save-game image
+    MEM_TAG_MODEL = 5,         // models, model instances, skins and the model scratch
     MEM_TAG_NET = 7,           // network strings and receive buffers
     MEM_TAG_BOD = 9,           // Bod
     MEM_TAG_CHARACTER = 10,    // CharacterControl

@@ -2,6 +2,8 @@
 // frames (PLATFORM_FRAMES) and keeps a last frame (PLATFORM_SCREENSHOT). Each call is recorded.
 #include "stubs/rnd_stub.h"
 
+#include <cstring>
+#include <deque>
 #include <vector>
 
 #include "plat.h"
@@ -71,4 +73,14 @@ float RND_GetScreenWidth() {
 
 float RND_GetScreenHeight() {
     return float(STUB_Result("RND_GetScreenHeight", kFrameHeight));
+}
+
+RenderTexture* RND_LoadTexture(const char* fileName) {
+    STUB_Trace("RND_LoadTexture", "%s", fileName ? fileName : "(null)");
+    if (!STUB_Result("RND_LoadTexture", 1))
+        return nullptr;
+    static std::deque<RenderTexture> loaded;
+    RenderTexture& texture = loaded.emplace_back();
+    std::strncpy(texture.name, fileName ? fileName : "No texture filename!!", sizeof texture.name - 1);
+    return &texture;
 }

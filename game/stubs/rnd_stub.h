@@ -20,3 +20,11 @@ int RND_IsHardwareDevice();
 // The mode size (the stand-in: the results set for these names, else 640 x 480).
 float RND_GetScreenWidth();
 float RND_GetScreenHeight();
+
+// A loaded texture. The stand-in keeps only the file name it was loaded from.
+struct RenderTexture {
+    char name[66];
+};
+// Loads a texture file: a record owned by the stand-in (kept until the process ends), or null
+// when the result set for "RND_LoadTexture" is 0.
+RenderTexture* RND_LoadTexture(const char* fileName);

@@ -17,6 +17,7 @@ constexpr DemoStep kDemoSteps[] = {
     {"registry", DemoRegistry},
     {"title picture", DemoTitle},
     {"landscape maps", DemoMaps},
+    {"models", DemoModels},
     {"archives", DemoArchives},  // last: packs what the steps above wrote
 };
 }  // namespace
