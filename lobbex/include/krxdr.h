@@ -1,8 +1,12 @@
 // The library's own XDR primitives and its growable encode stream. They sit on libtirpc's stream
 // object, its memory streams and its array, vector, reference and pointer routines. The
 // primitives carry internal names (krxdr_...) over fixed-width types: libtirpc defines the same
-// routines under the plain names with `long` prototypes and slightly different behaviour, and the
-// library never exports or interposes those names (see README.md).
+// routines under the plain names with `long` prototypes and slightly different behaviour. Had the
+// library defined those names too, ELF interposition would bind libtirpc's own internal calls
+// (xdr_pointer calls xdr_bool, xdr_array calls xdr_u_int) and a program's calls to whichever
+// definition was loaded first. So the library never defines them: a process that loads it and
+// calls xdr_int gets libtirpc's, and the library's calls bind to its own (hidden symbols,
+// -Bsymbolic).
 //
 // Where the library's primitives differ from libtirpc's:
 //  - a null string is encoded as the length 0xFFFFFFFF with no bytes, and that length decodes as
