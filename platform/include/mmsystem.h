@@ -1,10 +1,13 @@
 // The Windows multimedia calls the system makes, declared by us from what the callers use, one
 // section per family. Implemented over the platform's one audio output (audio_out.h).
 //   - waveOut: movie sound (platform/src/mmsystem_wave.cpp)
+//   - MCI command strings: CD audio (platform/src/mmsystem_cd.cpp)
 //   - multimedia timer: timeGetTime, declared with the other clocks in win32.h
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "plat.h"
 #include "win32.h"
@@ -130,5 +133,70 @@ using WaveTap = std::function<void(const WAVEFORMATEX& format, const uint8_t* by
 PLATEXPORT void WaveOutSetTap(WaveTap tap);
 // Back to one plain device with no failures, no tap and bytes positions.
 PLATEXPORT void WaveOutResetForTests();
+
+}  // namespace plat
+
+// ---------------------------------------------------------------------------------------------
+// MCI command strings: the "cdaudio" device
+// ---------------------------------------------------------------------------------------------
+//
+// A small interpreter of the commands the game sends, case-insensitive, words separated by
+// blanks:
+//   open cdaudio | close cdaudio | stop cdaudio | set cdaudio time format tmsf|msf|milliseconds
+//   play cdaudio [from T] [to U] [notify]      (T, U: tracks; the time format must be tmsf)
+// A play runs from the start of track T to the start of track U (U may be one past the last
+// track: to the end of the disc); a play from T to T is empty and ends at once. The disc's tracks
+// are the files "music\trackNN.wav" (PCM) resolved from the current directory when present,
+// silent tracks of a configured length otherwise; they sound through the platform's audio
+// output, and their time follows the platform clock.
+// Notifications (MM_MCINOTIFY, wParam the code, lParam the device id) go to the window given
+// with a "notify" play: successful when the range has played, superseded when another notifying
+// play replaces it, aborted by a stop or close, failure when a track file cannot be read. A
+// command that returns an error posts nothing; the device must be open, and a play needs a disc.
+
+typedef DWORD MCIERROR;
+
+enum : WPARAM {
+    MCI_NOTIFY_SUCCESSFUL = 0x1,
+    MCI_NOTIFY_SUPERSEDED = 0x2,
+    MCI_NOTIFY_ABORTED = 0x4,
+    MCI_NOTIFY_FAILURE = 0x8,
+};
+
+enum : MCIERROR {
+    MCIERR_UNRECOGNIZED_KEYWORD = 259,
+    MCIERR_UNRECOGNIZED_COMMAND = 261,
+    MCIERR_INVALID_DEVICE_NAME = 263,
+    MCIERR_DEVICE_OPEN = 265,
+    MCIERR_BAD_INTEGER = 270,
+    MCIERR_MISSING_PARAMETER = 273,
+    MCIERR_UNSUPPORTED_FUNCTION = 274,
+    MCIERR_DEVICE_NOT_READY = 276,
+    MCIERR_OUTOFRANGE = 282,
+};
+
+// Sends one command string; the return string, when given, receives "" (no command here answers
+// with text). Returns 0 or an MCIERR_ code.
+PLATAPI MCIERROR mciSendStringA(LPCSTR command, LPSTR returnString, UINT returnLength, HWND callback);
+
+namespace plat {
+
+// Test controls of the CD device.
+struct CdCommand {
+    std::string command;  // as sent
+    HWND callback;
+    MCIERROR result;
+};
+// Every command sent since the last reset or clear, in order.
+PLATEXPORT std::vector<CdCommand> CdCommandLog();
+PLATEXPORT void CdClearLog();
+// The disc in the drive: none (plays fail with MCIERR_DEVICE_NOT_READY), or tracks 1..trackCount
+// whose missing files are silent tracks of silentTrackMs. By default 10 tracks of 3 minutes.
+// Takes effect at the next "open cdaudio".
+PLATEXPORT void CdSetDisc(bool present, int trackCount, uint32_t silentTrackMs);
+// True while a play runs, with its track range [from, to).
+PLATEXPORT bool CdPlaying(int* fromTrack, int* toTrack);
+// Closed device, default disc, empty log.
+PLATEXPORT void CdResetForTests();
 
 }  // namespace plat

@@ -65,8 +65,9 @@ PLATEXPORT bool LastFrame(const uint32_t** xrgb, int* width, int* height);
 PLATEXPORT bool WritePng(const std::string& path, const uint32_t* pixels, int width, int height);
 
 // Resets the process-wide platform state for tests: message queue, windows and classes, virtual
-// clock, frame count, last frame, input queue and script, random seed (back to 1), and reads the
-// PLATFORM_* environment variables again. The exit hook and the registry file stay as set.
+// clock, frame count, last frame, input queue and script, the input, sound and CD devices' test
+// settings (a playing CD stops), random seed (back to 1), and reads the PLATFORM_* environment
+// variables again. The exit hook and the registry file stay as set.
 PLATEXPORT void ResetForTests();
 
 }  // namespace plat

@@ -7,7 +7,10 @@
 #include <cstring>
 #include <mutex>
 
+#include "dinput.h"
+#include "dsound.h"
 #include "internal.h"
+#include "mmsystem.h"
 #include "plat_input.h"
 
 namespace plat {
@@ -197,6 +200,9 @@ void ResetForTests() {
     ResetClock();
     ResetInputState();
     ClearInput();
+    DinputResetForTests();
+    DsoundResetForTests();
+    CdResetForTests();
     ResetScreenshot();
     srand(1);
     ReloadConfig();

@@ -1,12 +1,14 @@
 // The sdl backend: a real window showing the presented frames (scaled, aspect kept), and SDL's
 // events turned into what the game expects: quit -> WM_CLOSE, minimise/restore -> WM_SIZE and
-// IsIconic, keys and mouse -> the raw input queue (never window messages). Built only with SDL2.
+// IsIconic, focus -> the input devices, keys and mouse -> the raw input queue (never window
+// messages); relative mouse mode while the game holds an exclusive mouse. Built only with SDL2.
 #if defined(PLATFORM_HAVE_SDL2)
 #include <SDL.h>
 
 #include <cstdio>
 #include <mutex>
 
+#include "dinput.h"
 #include "internal.h"
 #include "plat_input.h"
 
@@ -69,6 +71,10 @@ void Handle(const SDL_Event& e) {
         } else if (e.window.event == SDL_WINDOWEVENT_RESTORED) {
             if (HWND main = MainWindow())
                 SetIconic(main, false);
+        } else if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+            DinputSetFocus(false);  // the game's foreground devices are lost
+        } else if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) {
+            DinputSetFocus(true);
         }
         break;
     case SDL_KEYDOWN:
@@ -161,6 +167,16 @@ void SdlPresent(const uint32_t* xrgb, int width, int height) {
     SDL_RenderClear(s.renderer);
     SDL_RenderCopy(s.renderer, s.texture, nullptr, nullptr);
     SDL_RenderPresent(s.renderer);
+}
+
+void SdlSetRelativeMouse(bool on) {
+    {
+        SdlState& s = S();
+        std::lock_guard<std::mutex> guard(s.lock);
+        if (!s.window)
+            return;
+    }
+    SDL_SetRelativeMouseMode(on ? SDL_TRUE : SDL_FALSE);
 }
 
 void SdlPump(int timeoutMs) {

@@ -45,6 +45,10 @@ void ScriptReset();
 // Mouse position kept for absolute coordinates of relative moves.
 void ResetInputState();
 
+// CD audio (mmsystem_cd.cpp): posts the completion of a play whose time is up. The message pump
+// calls it before it looks at the queue.
+void CdPoll();
+
 // Presented frames (backend.cpp).
 void ResetFrames();
 
@@ -65,6 +69,9 @@ void SdlCloseWindow();
 void SdlPresent(const uint32_t* xrgb, int width, int height);
 // Pumps SDL events into the message queue and input queue; waits up to timeoutMs for one.
 void SdlPump(int timeoutMs);
+// Relative mouse mode (the cursor hidden and held in the window) while the game holds an
+// exclusive mouse.
+void SdlSetRelativeMouse(bool on);
 #endif
 
 // Run-time loading (win32_library.cpp): "VOX.DLL" -> "libvox.so"; the search starts beside

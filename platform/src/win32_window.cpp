@@ -88,8 +88,10 @@ bool Matches(const MSG& m, HWND window, UINT first, UINT last) {
     return m.message >= first && m.message <= last;
 }
 
-// Lets the backend deliver what it has: SDL events, and script events due at frame 0.
+// Lets the backend deliver what it has: SDL events, and script events due at frame 0; and the
+// CD device its completion, when due.
 void Pump() {
+    CdPoll();
     const Config& config = GetConfig();
 #if defined(PLATFORM_HAVE_SDL2)
     if (config.backend == Backend::Sdl) {
