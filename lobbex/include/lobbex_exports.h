@@ -67,6 +67,39 @@ LOBBEX_API int16_t KrIPX_GetLocalAdr(void);
 LOBBEX_API int KrLoadBinaryObject(const char* name, void* buffer, uint32_t* size);
 LOBBEX_API int KrSaveBinaryObject(const char* name, const void* data, uint32_t size);
 
+// ---- Library start and stop, and the game table ----
+struct GAMEDEF;
+struct PROCESS_INFORMATION;
+typedef struct PlatRegKey* HKEY;
+LOBBEX_API int16_t LobbexInit(void);
+LOBBEX_API int16_t LobbexDestroy(void);
+LOBBEX_API const char* KrGetMyIPText(void);    // a static buffer, rewritten by each call
+LOBBEX_API const char* KrGetMyHostName(void);
+LOBBEX_API KRADDR KrGetKrAddr(int16_t game);
+LOBBEX_API int KrLoadGameDef(GAMEDEF* buffer, int16_t size);
+LOBBEX_API int KrSaveGameDef(GAMEDEF* record, int16_t size);
+LOBBEX_API void FakeFindGame(const void* record);
+LOBBEX_API int FakeJoinGame(const char* hostA, int portA, KRADDR addrA, const char* hostB, int portB, KRADDR addrB);
+
+// ---- Registry and process helpers ----
+// The string readers return a heap copy (freed by the caller with free) or the default pointer
+// itself: free the result only when it is not the default.
+LOBBEX_API char* KrRegQueryStringValue(HKEY key, const char* name, char* defaultValue);
+LOBBEX_API uint32_t KrRegQueryDWORDValue(HKEY key, const char* name, uint32_t defaultValue);
+LOBBEX_API char* KrRegGetStringValue(const char* subkey, const char* name, char* defaultValue);
+LOBBEX_API uint32_t KrRegGetDWORDValue(const char* subkey, const char* name, uint32_t defaultValue);
+LOBBEX_API char* KrManifestGetStringValue(int game, const char* name, char* defaultValue);
+LOBBEX_API uint32_t KrManifestGetDWORDValue(int game, const char* name, uint32_t defaultValue);
+LOBBEX_API int32_t KrRegSetStringValue(HKEY key, const char* name, const char* text);
+LOBBEX_API int32_t KrRegSetDWORDValue(HKEY key, const char* name, uint32_t value);
+LOBBEX_API int32_t KrRegPutStringValue(const char* subkey, const char* name, const char* text);
+LOBBEX_API int32_t KrRegPutDWORDValue(const char* subkey, const char* name, uint32_t value);
+LOBBEX_API int KrSearchListAdd(const char* candidate, char** list);
+LOBBEX_API int KrRegBuildSearchList(HKEY root, const char* subkey, char** list);
+LOBBEX_API char* KrGetEnv(const char* name, char* defaultValue);
+enum : uint32_t { KR_PROCESS_MINIMISED = 0x1, KR_PROCESS_SUSPENDED = 0x2, KR_PROCESS_WAIT = 0x4 };
+LOBBEX_API int KrStartProcess(const char* commandLine, uint32_t options, PROCESS_INFORMATION* information);
+
 // ---- Addresses ----
 LOBBEX_API uint32_t KrStringToTlAddr(const char* text, KRTLADDR* address);
 LOBBEX_API int KRTLADDRtostr(const KRTLADDR* address, char* buffer);

@@ -41,6 +41,9 @@ PLATAPI LONG RegQueryValueExA(HKEY key, LPCSTR valueName, DWORD* reserved, DWORD
                               DWORD* dataSize);
 PLATAPI LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
                             DWORD dataSize);
+// The value at `index` (0 up, in stored order): ERROR_NO_MORE_ITEMS past the last one.
+PLATAPI LONG RegEnumValueA(HKEY key, DWORD index, LPSTR name, DWORD* nameSize, DWORD* reserved, DWORD* type,
+                           BYTE* data, DWORD* dataSize);
 PLATAPI LONG RegDeleteValueA(HKEY key, LPCSTR valueName);
 PLATAPI LONG RegDeleteKeyA(HKEY parent, LPCSTR subKey);
 

@@ -581,6 +581,51 @@ PLATAPI LONG RegQueryValueExA(HKEY key, LPCSTR valueName, DWORD*, DWORD* type, B
     return ERROR_SUCCESS;
 }
 
+// Values in the order the file holds them. The name buffer's size counts the terminator on entry
+// and not on return; data null asks only for the type and size.
+PLATAPI LONG RegEnumValueA(HKEY key, DWORD index, LPSTR name, DWORD* nameSize, DWORD*, DWORD* type, BYTE* data,
+                           DWORD* dataSize) {
+    std::string path;
+    if (!PathOf(key, &path))
+        return ERROR_INVALID_HANDLE;
+    if (!name || !nameSize || (data && !dataSize))
+        return ERROR_INVALID_PARAMETER;
+    RegFile file = Load(plat::RegistryPath());
+    RegSection* s = FindSection(file, path);
+    const RegValue* v = nullptr;
+    DWORD seen = 0;
+    if (!s)
+        return ERROR_NO_MORE_ITEMS;
+    for (const RegEntry& e : s->entries) {
+        if (e.raw)
+            continue;
+        if (seen++ == index) {
+            v = &e.value;
+            break;
+        }
+    }
+    if (!v)
+        return ERROR_NO_MORE_ITEMS;
+    std::vector<uint8_t> bytes = v->data;
+    if (v->type == REG_SZ)
+        bytes.push_back(0);
+    const DWORD need = static_cast<DWORD>(bytes.size());
+    if (*nameSize <= v->name.size() || (data && *dataSize < need)) {
+        if (dataSize)
+            *dataSize = need;
+        return ERROR_MORE_DATA;
+    }
+    std::memcpy(name, v->name.c_str(), v->name.size() + 1);
+    *nameSize = static_cast<DWORD>(v->name.size());
+    if (type)
+        *type = v->type;
+    if (data && need)
+        std::memcpy(data, bytes.data(), need);
+    if (dataSize)
+        *dataSize = need;
+    return ERROR_SUCCESS;
+}
+
 PLATAPI LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* data, DWORD dataSize) {
     std::string path;
     if (!PathOf(key, &path))

@@ -1,0 +1,19 @@
+// The modules that the library's start and stop sequence brings up and down besides the core:
+// the request layer, the name-cache and mute-list locks, the speech codecs and voice chat, the
+// GULP table, and leaving a game that is still joined at the end.
+#pragma once
+#include <cstdint>
+
+#include "krcgame.h"
+
+int KrRqModuleInit(void);
+void KrRqModuleCleanup(void);
+void KrCacheLocksInit(void);
+void KrCacheLocksDelete(void);
+int KrSpeechCompressionInit(void);
+int KrSpeechCompressionCleanup(void);
+int KrSpeechInit(void);
+int KrSpeechDestroy(void);
+void InitGULPs(void);
+void CleanupGULPs(void);
+extern "C" int16_t KrLeaveGame(HGAME game);
