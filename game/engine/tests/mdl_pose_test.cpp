@@ -278,4 +278,43 @@ TEST_F(MdlPose, SphereHitsPickTheDeepestBone) {
     }
 }
 
+
+// The path walk of the bone queries (by the depth-first numbering) reaches every bone of a body
+// where the full drawing walk puts it, for both kinds of keys.
+TEST_F(MdlPose, QueriesAgreeWithTheDrawingWalkOnEveryBone) {
+    dk::QkmModel w = dk::QkmHumanoid();
+    ModelInstance* quat = Load("quat.qkm", dk::QkmBytes(w));
+    w.flags &= ~16u;
+    ModelInstance* matrix = Load("matrix.qkm", dk::QkmBytes(w));
+    ASSERT_TRUE(quat && matrix);
+    RecordMeshes();
+    const Pose o = Orientation();
+    Matrix34 base;
+    MTH_PoseToMatrix(&o, &base);
+    const int withMesh[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 12, 13, 14, 15, 16, 17};
+    for (int frame : {0, 2, 50, 106}) {
+        SCOPED_TRACE(frame);
+        for (ModelInstance* instance : {quat, matrix}) {
+            meshes.clear();
+            instance->frame = instance->nextFrame = frame;
+            if (instance == quat)
+                MDL_DrawInstanceQuat(nullptr, instance, &o, 0);
+            else
+                MDL_DrawInstance(nullptr, instance, &base, 0);
+            ASSERT_EQ(meshes.size(), 16u);
+            for (int i = 0; i < 16; ++i) {
+                SCOPED_TRACE(withMesh[i]);
+                Matrix34 m{};
+                if (instance == quat) {
+                    Pose p;
+                    MDL_GetBoneTransformQ(instance, frame, withMesh[i], &o, &m, &p);
+                } else {
+                    MDL_GetBoneMatrix(instance, frame, withMesh[i], &base, &m);
+                }
+                for (int k = 0; k < 12; ++k) EXPECT_NEAR(m.m[k], meshes[size_t(i)].matrix.m[k], 1e-3f) << k;
+            }
+        }
+    }
+}
+
 }  // namespace
