@@ -14,3 +14,7 @@ void APP_MarkMenusForRedraw() {
 void APP_EnterLobbyGame() {
     STUB_Trace("APP_EnterLobbyGame");
 }
+
+int APP_GetLevelFrameCount() {
+    return STUB_Result("APP_GetLevelFrameCount", 50);
+}

@@ -8,3 +8,6 @@ void APP_RefreshDirectControl(int memberId);
 void APP_MarkMenusForRedraw();
 // Enters the lobby's network game after a lobby launch.
 void APP_EnterLobbyGame();
+// The level frame counter: 0 at level start, +1 per in-level frame, held at 50 (the stand-in: the
+// result set for "APP_GetLevelFrameCount", else 50).
+int APP_GetLevelFrameCount();

@@ -17,3 +17,11 @@ int CFG_SetDefaultKeys() {
     STUB_Trace("CFG_SetDefaultKeys");
     return 1;
 }
+
+int CFG_GetWorldLightingOption() {
+    return STUB_Result("CFG_GetWorldLightingOption", 1);
+}
+
+int CFG_GetModelLightingOption() {
+    return STUB_Result("CFG_GetModelLightingOption", 1);
+}

@@ -1,7 +1,3 @@
-// Stand-in for the game frame of the world until it is built.
+// The game frame is built: this name only forwards to world/game_frame.h until its includers move.
 #pragma once
-
-// Input poll, then the network step in a network game or else the interface step.
-int GAME_Update();
-// One presented frame: the interface, then the flip.
-void GAME_Frame();
+#include "world/game_frame.h"

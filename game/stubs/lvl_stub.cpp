@@ -16,3 +16,40 @@ void LVL_RunPendingLevelEnd(int won, int value) {
     STUB_Trace("LVL_RunPendingLevelEnd", "%d,%d", won, value);
     g_LevelEndRequest = {0, 0, -1};
 }
+
+namespace {
+void LVL_InitTown() { STUB_Trace("LVL_InitTown"); }
+void LVL_InitAirport() { STUB_Trace("LVL_InitAirport"); }
+void LVL_InitHydro() { STUB_Trace("LVL_InitHydro"); }
+void LVL_InitHospital() { STUB_Trace("LVL_InitHospital"); }
+void LVL_InitLab() { STUB_Trace("LVL_InitLab"); }
+void LVL_InitSec() { STUB_Trace("LVL_InitSec"); }
+void LVL_InitFinal1() { STUB_Trace("LVL_InitFinal1"); }
+void LVL_StartEscapeTimer() { STUB_Trace("LVL_StartEscapeTimer"); }
+void LVL_StandardHook(Bod*, void*) {}
+void LVL_BasicHook(Bod*, void*) {}
+}  // namespace
+
+const LevelInitFn g_LevelInits[17] = {
+    nullptr, LVL_InitTown, nullptr, nullptr, nullptr, LVL_InitAirport, nullptr, nullptr, nullptr,
+    LVL_InitHydro, nullptr, nullptr, LVL_InitHospital, LVL_InitLab, LVL_InitSec, LVL_InitFinal1,
+    LVL_StartEscapeTimer,
+};
+const LevelHookFn g_LevelPlayerHooks[17] = {
+    LVL_StandardHook, LVL_StandardHook, LVL_StandardHook, LVL_BasicHook, LVL_StandardHook, LVL_StandardHook,
+    LVL_StandardHook, LVL_StandardHook, LVL_BasicHook, LVL_StandardHook, LVL_StandardHook, LVL_BasicHook,
+    LVL_StandardHook, LVL_StandardHook, LVL_StandardHook, LVL_StandardHook, LVL_StandardHook,
+};
+const LevelHookFn g_LevelNpcHooks[17] = {
+    LVL_StandardHook, LVL_StandardHook, LVL_StandardHook, LVL_BasicHook, LVL_StandardHook, LVL_StandardHook,
+    LVL_StandardHook, LVL_StandardHook, LVL_BasicHook, LVL_StandardHook, LVL_StandardHook, LVL_BasicHook,
+    LVL_StandardHook, LVL_StandardHook, LVL_StandardHook, LVL_StandardHook, LVL_StandardHook,
+};
+
+void LVL_Level0Frame() {
+    STUB_Trace("LVL_Level0Frame");
+}
+
+void LVL_EscapeFrame() {
+    STUB_Trace("LVL_EscapeFrame");
+}

@@ -14,3 +14,16 @@ extern LevelEndRequest g_LevelEndRequest;
 void LVL_UnloadLevel();
 // Runs and clears the pending level end.
 void LVL_RunPendingLevelEnd(int won, int value);
+
+// The per-level tables of the level content (17 entries by level id): the init run once at level
+// load (null: none), and the hooks of player and NPC bods. The stand-in's inits record their
+// names; its hooks do nothing.
+struct Bod;
+typedef void (*LevelInitFn)();
+typedef void (*LevelHookFn)(Bod* bod, void* control);
+extern const LevelInitFn g_LevelInits[17];
+extern const LevelHookFn g_LevelPlayerHooks[17];
+extern const LevelHookFn g_LevelNpcHooks[17];
+// The frame hooks of level 0 (lightning) and level 16 (escape countdown); recorded.
+void LVL_Level0Frame();
+void LVL_EscapeFrame();

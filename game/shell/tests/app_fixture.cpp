@@ -13,6 +13,7 @@
 #include "stubs/trace.h"
 #include "ui/gui.h"
 #include "ui/hud.h"
+#include "world/game_frame.h"
 
 const std::vector<std::string> kShutdownCalls = {
     "INP_Shutdown",  "GUI_Shutdown",   "GUI_ClearSoundIds", "NET_Shutdown",
@@ -39,6 +40,8 @@ void ShellTest::SetUp() {
     STUB_ResetAll();
     STUB_TraceEnable(true);
     NET_SetTestTransport(nullptr);
+    // The game frame reports its two steps into the same trace.
+    GAME_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
 
     g_MainWindow = nullptr;
     g_InFrame = 0;
@@ -60,6 +63,7 @@ void ShellTest::SetUp() {
     g_GameOver = 0;
     g_LocalSlot = -1;
     g_LevelEndRequest = {0, 0, -1};
+    g_GraphicsReady = 0;
 }
 
 void ShellTest::TearDown() {

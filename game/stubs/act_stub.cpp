@@ -1,0 +1,76 @@
+// Stand-in for the characters' damage routines and kind tables: health changes as the routines
+// describe it; each damage call is recorded with the bod's name.
+#include "stubs/act_stub.h"
+
+#include "shell/app.h"
+#include "net/net.h"
+#include "stubs/ai_stub.h"
+#include "stubs/trace.h"
+#include "stubs/world_label.h"
+#include "world/character.h"
+
+int32_t g_FriendlyFire = 0;
+
+namespace {
+AICharacter* AiOf(Bod* bod) {
+    CharacterControl* control = BOD_CharacterOf(bod);
+    return control ? static_cast<AICharacter*>(control->ai) : nullptr;
+}
+
+bool OnClient() {
+    return APP_IsMultiplayerGame() && !NET_IsHost();
+}
+
+// Subtracts, clamps at 0; 1 when the health fell below 1.
+int Subtract(AICharacter* ai, int amount) {
+    ai->health -= float(amount);
+    if (ai->health < 1.0f) {
+        ai->health = 0.0f;
+        return 1;
+    }
+    return 0;
+}
+
+// The few player characters the stand-in knows: ids 0..3.
+constexpr ActKindFiles kKinds[] = {
+    {"graphics\\models\\female.qkm", "graphics\\skins\\Human Skins\\ace.bmp", "graphics\\skins\\Human Skins\\ace_b.bmp"},
+    {"graphics\\models\\male.qkm", "graphics\\skins\\Human Skins\\bo.bmp", "graphics\\skins\\Human Skins\\bo_b.bmp"},
+    {"graphics\\models\\male.qkm", "graphics\\skins\\Human Skins\\cy.bmp", "graphics\\skins\\Human Skins\\cy_b.bmp"},
+    {"graphics\\models\\female.qkm", "graphics\\skins\\Human Skins\\di.bmp", "graphics\\skins\\Human Skins\\di_b.bmp"},
+};
+}  // namespace
+
+int ACT_Damage(Bod* bod, int amount) {
+    STUB_Trace("ACT_Damage", "%s,%d", STUB_BodName(bod), amount);
+    AICharacter* ai = AiOf(bod);
+    if (OnClient() || !ai)
+        return 0;
+    return Subtract(ai, amount);
+}
+
+int ACT_DamageCharacter(Bod* bod, int amount, int kind) {
+    STUB_Trace("ACT_DamageCharacter", "%s,%d,%d", STUB_BodName(bod), amount, kind);
+    AICharacter* ai = AiOf(bod);
+    if (OnClient() || !ai)
+        return 0;
+    if (ai->health != 0.0f)
+        Subtract(ai, amount);
+    return 1;
+}
+
+int ACT_DamageNoScore(Bod* bod, int amount, int kind) {
+    STUB_Trace("ACT_DamageNoScore", "%s,%d,%d", STUB_BodName(bod), amount, kind);
+    AICharacter* ai = AiOf(bod);
+    if (OnClient() || !ai)
+        return 0;
+    if (ai->health != 0.0f)
+        Subtract(ai, amount);
+    return 1;
+}
+
+int ACT_GetKindFiles(int characterId, ActKindFiles* out) {
+    if (characterId < 0 || characterId >= int(sizeof kKinds / sizeof kKinds[0]) || !out)
+        return 0;
+    *out = kKinds[characterId];
+    return 1;
+}

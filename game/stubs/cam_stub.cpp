@@ -1,0 +1,38 @@
+// Stand-in for the chase camera: the camera stands still; each call is recorded.
+#include "stubs/cam_stub.h"
+
+#include "stubs/trace.h"
+
+namespace {
+Pose g_CameraPose = {{1.0f, 0.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 0.0f}};
+}  // namespace
+
+void CAM_Follow(CharacterControl*) {
+    STUB_Trace("CAM_Follow");
+}
+
+void CAM_AutoSwitch(CharacterControl*) {
+    STUB_Trace("CAM_AutoSwitch");
+}
+
+void CAM_SetTarget(const Vec3* point) {
+    STUB_Trace("CAM_SetTarget", "%.1f,%.1f,%.1f", point->x, point->y, point->z);
+}
+
+const Pose* CAM_GetPose() {
+    return &g_CameraPose;
+}
+
+const Matrix34* CAM_GetState() {
+    static Matrix34 matrix;
+    MTH_PoseToMatrix(&g_CameraPose, &matrix);
+    return &matrix;
+}
+
+int CAM_GetCameraSurface() {
+    return 0;
+}
+
+void CAM_StubSetPose(const Pose& pose) {
+    g_CameraPose = pose;
+}

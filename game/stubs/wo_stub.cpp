@@ -1,0 +1,44 @@
+// Stand-in for the world objects: the inventory reset, the start items (recorded) and the model
+// files of the two projectiles that weapons fire (force bolt 136, laser bolt 139).
+#include "stubs/wo_stub.h"
+
+#include <string>
+
+#include "stubs/trace.h"
+#include "stubs/world_label.h"
+#include "world/character.h"
+
+const char* WO_TypeModelFile(uint32_t type) {
+    switch (type) {
+    case 136: return "graphics\\models\\weapons\\forcebolt.qmd";
+    case 139: return "graphics\\models\\weapons\\laserbolt.qmd";
+    default: return nullptr;
+    }
+}
+
+const char* WO_TypeSkinFile(uint32_t type) {
+    switch (type) {
+    case 136: return "graphics\\models\\weapons\\metal1.bmp";
+    case 139: return "graphics\\models\\weapons\\metal2.bmp";
+    default: return nullptr;
+    }
+}
+
+void WOClearInventory(Bod* characterBod) {
+    CharacterControl* control = BOD_CharacterOf(characterBod);
+    if (!control)
+        return;
+    for (CharacterItem& item : control->items)
+        item = {ACT_NO_ITEM, nullptr, 0};
+    control->items[0].itemType = 0;
+}
+
+void LVL_GiveStartItem(int ammoPercent, Bod* characterBod, int type) {
+    STUB_Trace("LVL_GiveStartItem", "%d,%s,%d", ammoPercent, STUB_BodName(characterBod), type);
+}
+
+void WOPickupOnTouch(Bod* characterBod, Bod* objectBod) {
+    // One name at a time: the label comes from a shared buffer.
+    const std::string character = STUB_BodName(characterBod);
+    STUB_Trace("WOPickupOnTouch", "%s,%s", character.c_str(), STUB_BodName(objectBod));
+}

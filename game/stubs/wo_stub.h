@@ -1,0 +1,49 @@
+// Stand-in for the world objects until they are built: the control record with the fields that
+// the bods, the level start, the drawing and the models read (it begins like CharacterControl:
+// BodControl head, then the shared fields by name), the per-type model files of the projectiles,
+// the inventory reset and the start items.
+#pragma once
+#include <cstdint>
+
+#include "world/bod.h"
+
+struct ModelInstance;
+
+struct WorldObjectControl {
+    BodControl head;                 // first word: the object type; the behaviour table; the state
+    Matrix34 transform;
+    float velocity[3];
+    uint32_t surface;
+    ModelInstance* instance;         // none for landscape statics
+    float heading;
+    float spin;
+    int32_t timer;
+    Pose pose;
+    uint32_t ammoFor;                // ammunition: the weapon it refills, 162 none
+    uint32_t linkedType;             // weapons that fire objects: the projectile, 162 none
+    ModelInstance* linkedInstance;   // the projectile's model
+    uint32_t landscapeObject;        // statics: 1-based landscape object index
+    uint32_t useBehaviour;
+    const char* name;                // statics: the landscape object name
+    // The placement's three link names and the statics they resolve to.
+    const char* param3;
+    Bod* param3Bod;
+    const char* param5;
+    Bod* onObject;
+    const char* param7;
+    Bod* offObject;
+    uint32_t param11;
+    Bod* thrower;                    // the character that threw or fired the object
+};
+
+constexpr uint32_t WO_NO_TYPE = 162;
+
+// Model and skin files of an object type; null when the type has none.
+const char* WO_TypeModelFile(uint32_t type);
+const char* WO_TypeSkinFile(uint32_t type);
+
+// Every carried entry empty (type 162, no bod), entry 0's type 0.
+void WOClearInventory(Bod* characterBod);
+void LVL_GiveStartItem(int ammoPercent, Bod* characterBod, int type);
+// A character touched the object: it may pick it up (recorded).
+void WOPickupOnTouch(Bod* characterBod, Bod* objectBod);

@@ -1,0 +1,126 @@
+// The headless world harness: a fresh game world for tests and for worldsim, never linked into
+// the program. It offers a fake clock (the platform's virtual tick count), the seeded 15-bit
+// generator, recording sinks (the stand-ins' call trace for the renderer and sound, the network
+// messages sent, the HUD message lines), builders for small synthetic landscapes and models, and
+// builders for bods with handler tables that log every call.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "shell/mth.h"
+
+struct Bod;
+struct CharacterControl;
+struct WorldObjectControl;
+struct AICharacter;
+
+// Resets everything the world reads: the headless platform (virtual time 0, seed 1), the tracked
+// heap, the stand-ins' trace (switched on) and results, the network (single player), the shell's
+// and the interface's level state, the world list and its pools, the clock, the frame globals,
+// the synthetic landscape and models.
+void WH_Reset();
+// Frees what the harness made (call before the test ends).
+void WH_Release();
+
+// The fake clock: the tick count GetTickCount returns.
+void WH_SetTicks(uint32_t ms);
+void WH_AdvanceTicks(uint32_t ms);
+// The random generator.
+void WH_Seed(unsigned seed);
+
+// Level state of the shell and the interface.
+void WH_EnterLevel(int level);     // a level is loaded, active, drawn and unhalted
+void WH_SetHalted(bool halted);
+
+// The network: a game of `players` slots (one member each, player id = slot) in which this machine
+// owns localSlot; isHost says whether it hosts. Every message sent is recorded.
+struct WhMessage {
+    int from;
+    int to;  // -1 for a broadcast
+    std::vector<uint8_t> bytes;
+};
+void WH_SetNetworkGame(bool isHost, int localSlot, int players = 4);
+void WH_SetSinglePlayer();
+const std::vector<WhMessage>& WH_Messages();
+void WH_ClearMessages();
+// "S 02 13" style: the type as a character when printable, then the bytes in hex.
+std::string WH_FormatMessage(const WhMessage& message);
+
+// Recording sinks over the stand-ins' call trace.
+size_t WH_TraceMark();                                   // the current length of the trace
+std::vector<std::string> WH_TraceSince(size_t mark);     // entries recorded after a mark
+std::vector<std::string> WH_Calls(const std::vector<std::string>& trace, const std::string& prefix);
+// The HUD message lines now shown (text, in line order, free lines left out).
+std::vector<std::string> WH_HudLines();
+
+// Synthetic landscapes: floors are horizontal rectangles (two triangles each), walls vertical
+// rectangles between two plan points (two triangles each). Surfaces are numbered from 1 in the
+// order added (floors first).
+struct WhFloor {
+    float x0, z0, x1, z1, y;
+};
+struct WhWall {
+    float x0, z0, x1, z1, bottom, top;
+};
+void WH_BuildLandscape(const std::vector<WhFloor>& floors, const std::vector<WhWall>& walls);
+
+// Synthetic models, put into the model caches under the cache name of `path` (the file name
+// without directory and extension), so that MDL_Load of that path hands out instances of them.
+// A skinned model has one frame per animation and bones without geometry; a rigid model is one
+// box of half-size `radius`. The harness owns them.
+struct WhModel {
+    std::string path;
+    bool skinned = true;
+    float radius = 50.0f;
+    std::vector<std::string> bones;
+    std::vector<std::string> animations = {"stand"};
+    float groundOffset = 0.0f;
+};
+void WH_AddModel(const WhModel& model);
+inline WhModel WH_Skinned(const std::string& path, std::vector<std::string> bones, float radius = 50.0f,
+                          float groundOffset = 0.0f) {
+    WhModel model;
+    model.path = path;
+    model.bones = std::move(bones);
+    model.radius = radius;
+    model.groundOffset = groundOffset;
+    return model;
+}
+inline WhModel WH_Rigid(const std::string& path, float radius = 50.0f) {
+    WhModel model;
+    model.path = path;
+    model.skinned = false;
+    model.radius = radius;
+    return model;
+}
+
+// Handler tables that log their calls: entry i records (bod, i) and reports "BOD_Handler(name,i)"
+// into the call trace (the hook: "BOD_Hook(name)"), then runs the reaction when one is set. A table
+// has 101 entries, enough for characters and world objects.
+struct WhCall {
+    Bod* bod;
+    int action;  // -1: the hook
+};
+extern const void* const kWhLoggingTable;  // a const BodHandler* (see world/bod.h)
+const std::vector<WhCall>& WH_HandlerLog();
+void WH_ClearHandlerLog();
+// The hook that logs (bod, -1).
+void WH_LoggingHook(Bod* bod, void* control);
+// Called by every logging handler and hook after it logged; an empty function removes it.
+void WH_SetReaction(std::function<void(Bod* bod, int action)> reaction);
+
+// Bods. A character has a CharacterControl on the logging table; with `aiHealth` >= 0 it also gets
+// an AI record (health, state). An object has a WorldObjectControl on the logging table.
+Bod* WH_MakeCharacter(uint32_t classMask, Vec3 position, float heading = 0.0f, float aiHealth = -1.0f,
+                      int aiState = 0);
+Bod* WH_MakeObject(uint32_t classMask, uint32_t type, Vec3 position);
+CharacterControl* WH_Character(Bod* bod);
+WorldObjectControl* WH_Object(Bod* bod);
+AICharacter* WH_Ai(Bod* bod);
+// Loads the model of `path` into the bod's record instance (MDL_Load).
+void WH_GiveModel(Bod* bod, const std::string& path);
+// The player slots and NPC pool: puts existing bods there.
+void WH_SetPlayer(int slot, Bod* bod, int playerId);
+void WH_SetNpc(int index, Bod* bod);
