@@ -6,9 +6,9 @@
 
 namespace {
 
-// The 14 bytes of a transport address after its family travel as the little-endian image of its
-// fields (the port and IPv4 address fields hold network-order values; the inner family of a
-// family-4 address is a host-order number), whatever this machine's byte order.
+// The 14 bytes of a transport address after its family travel as the x86 image of its fields:
+// the port and IPv4 address fields hold network-order values, so their bytes go as they are; the
+// inner family of a family-4 address is a host-order number and goes little-endian.
 void PutLE16(uint8_t* at, uint16_t v) {
     at[0] = (uint8_t)v;
     at[1] = (uint8_t)(v >> 8);
@@ -28,19 +28,19 @@ LOBBEX_API int xdr_KRTLADDR(XDR* xdrs, KRTLADDR* address) {
     if (!krxdr_u_short(xdrs, &address->family)) return 0;
     uint8_t rest[14] = {};
     if (xdrs->x_op == XDR_ENCODE) {
-        PutLE16(rest, address->port);
-        PutLE32(rest + 2, address->addr);
+        memcpy(rest, &address->port, 2);
+        memcpy(rest + 2, &address->addr, 4);
         PutLE16(rest + 6, address->inner.family);
-        PutLE16(rest + 8, address->inner.port);
-        PutLE32(rest + 10, address->inner.addr);
+        memcpy(rest + 8, &address->inner.port, 2);
+        memcpy(rest + 10, &address->inner.addr, 4);
     }
     if (!krxdr_opaque(xdrs, reinterpret_cast<char*>(rest), sizeof rest)) return 0;
     if (xdrs->x_op == XDR_DECODE) {
-        address->port = LE16(rest);
-        address->addr = LE32(rest + 2);
+        memcpy(&address->port, rest, 2);
+        memcpy(&address->addr, rest + 2, 4);
         address->inner.family = LE16(rest + 6);
-        address->inner.port = LE16(rest + 8);
-        address->inner.addr = LE32(rest + 10);
+        memcpy(&address->inner.port, rest + 8, 2);
+        memcpy(&address->inner.addr, rest + 10, 4);
     }
     return 1;
 }
