@@ -2,8 +2,8 @@
 // their meshes, boxes, keys and children (versions 1, 2 and 3 differ in where the child count and
 // the boxes are), and the root-motion list; then the derivations that need the first instance.
 // A bone's slot is its number minus the first bone's number; slots and children are checked so
-// that every slot is filled once and every child comes after its parent (the depth-first order
-// the walks rely on), which also keeps the tree free of cycles.
+// that every slot is filled once, every child comes after its parent (the depth-first order the
+// walks rely on) and has no other parent: a tree, which every walk crosses once.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -112,12 +112,18 @@ int ReadKeys(MdlReader* in, const SkinnedModel* m, ModelBone* b) {
     return in->ok ? MDL_OK : MDL_ERR_MAGIC;
 }
 
-int ReadBone(MdlReader* in, SkinnedModel* m, int32_t index, int32_t* base, std::vector<bool>* filled) {
+// What the bones read so far say: which slots are filled and which have a parent.
+struct BoneSlots {
+    std::vector<bool> filled;
+    std::vector<bool> parented;
+};
+
+int ReadBone(MdlReader* in, SkinnedModel* m, int32_t index, int32_t* base, BoneSlots* slots) {
     const int32_t number = in->I32();
     if (index == 0) *base = number;
     const int64_t slot = int64_t(number) - *base;
-    if (!in->ok || slot < 0 || slot >= m->boneCount || (*filled)[size_t(slot)]) return MDL_ERR_MAGIC;
-    (*filled)[size_t(slot)] = true;
+    if (!in->ok || slot < 0 || slot >= m->boneCount || slots->filled[size_t(slot)]) return MDL_ERR_MAGIC;
+    slots->filled[size_t(slot)] = true;
     ModelBone* b = &m->bones[slot];
 
     b->vertexCount = in->I32();
@@ -134,8 +140,10 @@ int ReadBone(MdlReader* in, SkinnedModel* m, int32_t index, int32_t* base, std::
     if (m->version == 1) b->childCount = in->I32();
     if (!in->ok || b->childCount < 0 || b->childCount > MDL_MAX_CHILDREN) return MDL_ERR_MAGIC;
     for (int32_t c = 0; c < b->childCount; ++c) {
+        // Each bone hangs from one parent, so every walk meets it once.
         const int64_t child = int64_t(in->I32()) - *base;
-        if (!in->ok || child <= slot || child >= m->boneCount) return MDL_ERR_MAGIC;
+        if (!in->ok || child <= slot || child >= m->boneCount || slots->parented[size_t(child)]) return MDL_ERR_MAGIC;
+        slots->parented[size_t(child)] = true;
         b->children[c] = int32_t(child);
     }
     return MDL_OK;
@@ -181,14 +189,21 @@ int MDL_ReadSkinnedModel(MdlReader* in, SkinnedModel* m) {
     m->bones = static_cast<ModelBone*>(MDL_Alloc(bones * sizeof(ModelBone)));
     if (!m->bones) return MDL_ERR_MEMORY;
 
-    std::vector<bool> filled(size_t(m->boneCount), false);
+    BoneSlots slots{std::vector<bool>(size_t(m->boneCount), false), std::vector<bool>(size_t(m->boneCount), false)};
     int32_t base = 0;
-    int32_t largest = m->vertexCount;
     for (int32_t i = 0; i < m->boneCount; ++i) {
-        if (const int r = ReadBone(in, m, i, &base, &filled); r != MDL_OK) return r;
+        if (const int r = ReadBone(in, m, i, &base, &slots); r != MDL_OK) return r;
     }
-    for (int32_t i = 0; i < m->boneCount; ++i)
+    // The shared vertex buffer holds the header's vertex count, but never more than the bones
+    // really have (the header's word is not checked against anything else), and at least the
+    // largest bone.
+    int64_t total = 0;
+    int32_t largest = 0;
+    for (int32_t i = 0; i < m->boneCount; ++i) {
+        total += m->bones[i].vertexCount;
         if (m->bones[i].vertexCount > largest) largest = m->bones[i].vertexCount;
+    }
+    if (m->vertexCount > largest) largest = int32_t(std::min<int64_t>(m->vertexCount, total));
     if (!MDL_GrowVertexScratch(largest)) return MDL_ERR_MEMORY;
 
     // The root-motion list ends at its count or at the first entry whose frame is outside

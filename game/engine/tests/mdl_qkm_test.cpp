@@ -323,6 +323,27 @@ TEST_F(MdlQkm, HostileFilesAreRefused) {
     EXPECT_EQ(g_MemBytes, 0u) << "a refused file leaves nothing behind";
 }
 
+// Bones form a tree: a bone that two parents claim (which would make the walks meet it twice,
+// and a file of such bones cost exponential time) is refused.
+TEST_F(MdlQkm, ABoneWithTwoParentsIsRefused) {
+    dk::QkmModel w = dk::QkmChain(3, 16);
+    w.bones[0].children.push_back(7);  // lhand, already the arm's child
+    EXPECT_EQ(TryLoad("dag.qkm", dk::QkmBytes(w)), MDL_ERR_MAGIC);
+    w.bones[0].children = {6, 6};
+    EXPECT_EQ(TryLoad("twice.qkm", dk::QkmBytes(w)), MDL_ERR_MAGIC);
+    EXPECT_EQ(g_SkinnedModelCount, 0);
+}
+
+// The header's vertex count only sizes the shared vertex buffer: a huge one costs nothing.
+TEST_F(MdlQkm, AHugeHeaderVertexCountIsHeldToTheBones) {
+    Blob b = kHandQkm;
+    Patch32(&b, 48, 0x7FFFFFF0);
+    ModelInstance* instance = Load("huge.qkm", b);
+    ASSERT_NE(instance, nullptr);
+    EXPECT_LT(g_MemBytes, 64u * 1024u);
+    ASSERT_NE(MDL_GetVertexBuffer(), nullptr);
+}
+
 TEST_F(MdlQkm, EveryTruncationIsRefused) {
     for (size_t size = 0; size < kHandQkm.size(); ++size) {
         SCOPED_TRACE(size);
