@@ -27,7 +27,9 @@ struct LndModelMesh {
 };
 
 // Lights and queues a model mesh: each vertex is transformed by matrix; with normalsGiven each
-// face's stored normal is rotated by matrix. Result 0 when faces, vertices, the vertex count or
+// face's stored normal is rotated by matrix. Faces come in their stored corner order, which the
+// drawer reverses (stored corner 2 - k is drawn as corner k), as for landscape triangles; the
+// stored normals point into the mesh, as the model lighting (n . L) expects. Result 0 when faces, vertices, the vertex count or
 // the matrix is missing, else 1.
 int LND_DrawModelTriangles(float** lightCache, uint32_t surface, const Matrix34* matrix, const float* vertices,
                            RenderTexture* texture, ModelTriangle* faces, int vertexCount, int faceCount,
