@@ -1,0 +1,35 @@
+// The socket side of the fault-injection proxy: a UDP proxy (one upstream socket per client
+// address) and a TCP proxy (one upstream connection per accepted client), both listening on
+// 127.0.0.1 with a port the system picks, which they print on standard output as
+// "krfault: listening udp|tcp 127.0.0.1:PORT". Each unit of traffic goes through the fault engine;
+// what it does is logged on standard error. Commands on standard input, one a line:
+//   stall c2s|s2c|both    stop reading that direction
+//   resume c2s|s2c|both   read it again
+//   reset                 reset every TCP connection
+//   quit                  end (the end of the input ends the proxy too)
+#pragma once
+#include <netinet/in.h>
+
+#include <string>
+
+#include "fault_rules.h"
+
+namespace kf {
+
+// The proxy's switches from the command lines and the rules.
+struct Control {
+    bool stalled[2] = {false, false};
+    bool resetAll = false;
+    bool quit = false;
+};
+
+// Applies one command line; false for a line that is not a command.
+bool ApplyCommand(const std::string& line, Control* control);
+// Reads what standard input holds (after poll said it is readable) and applies its complete
+// lines; its end sets `quit`.
+void ReadCommands(int fd, std::string* partial, Control* control);
+
+int RunUdpProxy(const sockaddr_in& target, FaultEngine& engine);
+int RunTcpProxy(const sockaddr_in& target, FaultEngine& engine);
+
+}  // namespace kf
