@@ -11,6 +11,7 @@ void AI_Tick() {
     STUB_Trace("AI_Tick");
 }
 
-void AI_OnDamaged(AICharacter*, AICharacter*, float damage) {
-    STUB_Trace("AI_OnDamaged", "%g", damage);
+// Recorded with whose record stands for the attacker: the victim's own, another's, or none.
+void AI_OnDamaged(AICharacter* attacker, AICharacter* victim, float damage) {
+    STUB_Trace("AI_OnDamaged", "%s,%g", !attacker ? "none" : attacker == victim ? "own" : "other", damage);
 }

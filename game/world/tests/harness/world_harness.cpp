@@ -141,6 +141,7 @@ void WH_Reset() {
     WH_DetachModels();
     MDL_FreeAll();
     WH_ReleaseLandscape();
+    WH_EnterWorkDirectory();
     MEM_ResetTracker();
     setenv("PLATFORM_BACKEND", "headless", 1);
     plat::ResetForTests();
@@ -161,6 +162,7 @@ void WH_Release() {
     WH_ReleaseLandscape();
     ResetWorldState();
     MEM_FreeAll();
+    WH_LeaveWorkDirectory();
     NET_SetTestTransport(nullptr);
     STUB_ResetAll();
     GAME_SetCallTrace(nullptr);

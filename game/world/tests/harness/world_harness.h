@@ -96,6 +96,13 @@ inline WhModel WH_Rigid(const std::string& path, float radius = 50.0f) {
     return model;
 }
 
+// Real model files written by the data kit into the harness's working directory (the current
+// directory while a world is set up), at a game path such as "graphics\\models\\female.qkm": a
+// humanoid with the eighteen named bones ("hold_pos" among them) and the game's animations
+// ("stand" among them), or a cube of half-size `half` whose radius stays 50 (packed frames).
+void WH_WriteHumanoid(const std::string& gamePath);
+void WH_WriteCube(const std::string& gamePath, float half);
+
 // Handler tables that log their calls: entry i records (bod, i) and reports "BOD_Handler(name,i)"
 // into the call trace (the hook: "BOD_Hook(name)"), then runs the reaction when one is set. A table
 // has 101 entries, enough for characters and world objects.

@@ -5,3 +5,7 @@
 void WH_DetachModels();
 // Frees the synthetic landscape and clears the loaded-map globals.
 void WH_ReleaseLandscape();
+// A fresh private directory as the current directory (model files are read through the archive
+// layer from there), and back.
+void WH_EnterWorkDirectory();
+void WH_LeaveWorkDirectory();
