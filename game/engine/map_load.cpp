@@ -8,8 +8,8 @@
 #include "engine/lnd.h"
 #include "engine/map_check.h"
 #include "engine/map_read.h"
+#include "shell/dsp.h"
 #include "shell/muf.h"
-#include "stubs/dsp_texture_stub.h"
 #include "stubs/lnd_light_stub.h"
 #include "stubs/lnd_object_stub.h"
 

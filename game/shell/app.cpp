@@ -6,11 +6,12 @@
 #include "net/msg.h"
 #include "net/net.h"
 #include "shell/app.h"
+#include "shell/dsp.h"
+#include "shell/dsp_bitmap.h"
 #include "shell/mem.h"
 #include "shell/muf.h"
 #include "stubs/app_state_stub.h"
 #include "stubs/cda_stub.h"
-#include "stubs/dsp_stub.h"
 #include "stubs/game_stub.h"
 #include "stubs/inp_stub.h"
 #include "stubs/lvl_stub.h"
@@ -73,8 +74,10 @@ void APP_CreateMainWindow(HINSTANCE instance, int showCommand) {
 void APP_PlainFrame(Bitmap* picture) {
     RND_BeginFrame();
     RND_EndScene();
-    if (picture)
-        DSP_BlitBitmap(picture, 0.0f, 0.0f, APP_GetScreenWidth(), APP_GetScreenHeight());
+    if (picture) {
+        DesignPoint origin = {0.0f, 0.0f};
+        DSP_BlitBitmap(picture, &origin, APP_GetScreenWidth(), APP_GetScreenHeight());
+    }
     RND_Flip();
 }
 }  // namespace

@@ -7,6 +7,7 @@
 #include "plat.h"
 #include "registry.h"
 #include "shell/app.h"
+#include "shell/dsp.h"
 #include "shell/muf.h"
 #include "stubs/lvl_stub.h"
 #include "stubs/net_stub.h"
@@ -40,6 +41,7 @@ void ShellTest::SetUp() {
     STUB_ResetAll();
     STUB_TraceEnable(true);
     NET_SetTestTransport(nullptr);
+    DSP_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
     // The game frame reports its two steps into the same trace.
     GAME_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app_fixture.h"
+#include "datakit/bmp.h"
 #include "plat.h"
 #include "shell/app.h"
 #include "shell/mem.h"
@@ -36,9 +37,18 @@ const Calls kFrontEndFrame = {"GAME_Frame", "RND_SetBackgroundColour(null)", "RN
 const Calls kLevelFrameNotReady = {"GAME_Frame"};
 const Calls kFirstFrame = Concat({"GAME_Update", "INP_Poll", "GUI_Tick"}, kFrontEndFrame);
 
-const Calls kStartupWithTitle = {
-    "CDA_Open",
-    "GAME_InitGraphics",
+// GAME_InitGraphics: the display made, the mode probe, the display made again, the view.
+const Calls kGraphicsStart = {
+    "GAME_InitGraphics", "RND_SetHardwareAllowed(1)", "RND_InitDisplay",
+    "RND_SetClipRectRaw(0,0,640,480)", "RND_BeginFrame", "RND_FlushBatch", "RND_BeginFrame", "RND_FlushBatch",
+    "APP_ProbeDisplayModes", "DSP_Release", "RND_SetHardwareAllowed(1)",
+    "RND_SetClipRectRaw(0,0,640,480)", "RND_BeginFrame", "RND_FlushBatch", "RND_BeginFrame", "RND_FlushBatch",
+    "LND_ResetView", "LND_SetDynamicLighting(1)", "LND_SetAmbientLight(0.1,0.1,0.1,0)",
+    "RND_SetBackgroundColour(null)", "LND_SetViewProjection(100.0,2500.0,2500.0,0.6283,0.4712)",
+    "APP_SetDisplayMode(7,1)", "CAM_Reset",
+};
+
+const Calls kStartupWithTitle = Concat(Concat({"CDA_Open"}, kGraphicsStart), {
     "RND_SetBackgroundColour(0x000000)",
     "RND_BeginFrame", "RND_EndScene", "RND_Flip",
     "RND_BeginFrame", "RND_EndScene", "RND_Flip",
@@ -53,7 +63,7 @@ const Calls kStartupWithTitle = {
     "MSG_ResetNetState",
     "GUI_Init", "CFG_LoadOptions", "CFG_LoadNetOptions", "CFG_SetDefaultKeys",
     "SND_LoadGroup(0x0)", "GUI_InitSoundIds",
-};
+});
 
 int RunWinMain(std::string commandLine) {
     try {
@@ -84,9 +94,11 @@ struct WorkingDirectory {
 }  // namespace
 
 TEST_F(ShellTest, StartsAndShutsDownInOrder) {
-    // A title picture on disk, so that it is shown.
-    std::filesystem::create_directories(dir_ + "/graphics/interface/outgame/backgrounds");
-    std::ofstream(dir_ + "/graphics/interface/outgame/backgrounds/title.bmp") << "BM";
+    // A title picture on disk, so that it is shown: one colour that 5-6-5 keeps exactly.
+    dk::Bmp8 title(640, 480);
+    title.palette[1] = {0x84, 0x82, 0x84};
+    std::fill(title.pixels.begin(), title.pixels.end(), uint8_t(1));
+    ASSERT_TRUE(dk::WriteBmp8(dir_ + "/graphics/interface/outgame/backgrounds/title.bmp", title));
     WorkingDirectory cwd(dir_);
 
     // The archive layer and the tracked heap are real: where they run is checked from inside the
@@ -110,7 +122,13 @@ TEST_F(ShellTest, StartsAndShutsDownInOrder) {
             PostMessageA(g_MainWindow, WM_CLOSE, 0, 0);
         } else if (call == "INP_Shutdown") {
             inShutdown = true;
-        } else if (call == "DSP_Release") {
+        } else if (call == "SND_InitDevice") {
+            const uint32_t* frame = nullptr;
+            int width = 0, height = 0;
+            ASSERT_TRUE(plat::LastFrame(&frame, &width, &height));
+            EXPECT_EQ(frame[size_t(240 * width + 320)], 0x848284u) << "the title picture was shown";
+            ++checks;
+        } else if (call == "DSP_Release" && inShutdown) {
             EXPECT_NE(MEM_Alloc(8, MEM_TAG_TEXT), nullptr);
             ++checks;
         } else if (call == "CDA_Stop" && inShutdown) {
@@ -125,7 +143,7 @@ TEST_F(ShellTest, StartsAndShutsDownInOrder) {
 
     EXPECT_EQ(RunWinMain(""), 0);
     EXPECT_EQ(STUB_TraceLog(), Concat(Concat(kStartupWithTitle, kFirstFrame), kShutdownCalls));
-    EXPECT_EQ(checks, 5);
+    EXPECT_EQ(checks, 6);
     EXPECT_EQ(g_MufReady, 0);
     EXPECT_FALSE(IsWindow(window));
     EXPECT_EQ(g_MainWindow, nullptr);
@@ -194,7 +212,8 @@ TEST_P(StartupFailureTest, ReportsRunsTheShutdownAndExitsWithOne) {
 INSTANTIATE_TEST_SUITE_P(
     Steps, StartupFailureTest,
     ::testing::Values(
-        FailedStart{"GAME_InitGraphics", -1, "the display cannot be started", {"GAME_InitGraphics"}},
+        FailedStart{"RND_InitDisplay", 0, "the display cannot be started",
+                    {"GAME_InitGraphics", "RND_SetHardwareAllowed(1)", "RND_InitDisplay"}},
         FailedStart{"NET_Init", 0, "the network cannot be started", {"NET_Init(cb7a0bc0,2,8)"}},
         FailedStart{"MSG_ResetNetState", 0, "the game-message state cannot be reset",
                     {"MSG_ResetNetState", "LVL_UnloadLevel"}}));

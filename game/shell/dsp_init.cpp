@@ -1,0 +1,40 @@
+// GAME_InitGraphics: the whole display start-up of WinMain, from the first display creation and
+// the mode probe to the first view set-up and the camera.
+#include "shell/dsp.h"
+#include "stubs/app_display_stub.h"
+#include "stubs/cam_reset_stub.h"
+#include "stubs/lnd_frame_stub.h"
+#include "stubs/lnd_light_stub.h"
+#include "stubs/lnd_view_stub.h"
+#include "stubs/rnd_display_stub.h"
+#include "stubs/rnd_stub.h"
+#include "world/game_frame.h"
+
+namespace {
+constexpr float kAmbientFloor[4] = {0.1f, 0.1f, 0.1f, 0.0f};
+constexpr float kFieldOfView = 0.6283f;
+constexpr float kNear = 100.0f, kFar = 2500.0f;
+constexpr int kModeHardware640x480x16 = 7, kModeSoftware640x480x16 = 6;
+}  // namespace
+
+int GAME_InitGraphics(HWND window) {
+    DSP_Trace("GAME_InitGraphics");
+    RND_SetHardwareAllowed(1);
+    if (!RND_InitDisplay(window))
+        return -1;
+    APP_ProbeDisplayModes();
+    // The probe leaves the display as its last test made it: start again from scratch.
+    DSP_Release(window);
+    RND_SetHardwareAllowed(1);
+    DSP_CreateDevice(window);
+
+    LND_ResetView();
+    LND_SetDynamicLighting(1);
+    LND_SetAmbientLight(kAmbientFloor);
+    RND_SetBackgroundColour(nullptr);
+    LND_SetViewProjection(kNear, kFar, kFar, kFieldOfView, RND_ScaleByAspect(kFieldOfView));
+    APP_SetDisplayMode(RND_IsHardwareDevice() ? kModeHardware640x480x16 : kModeSoftware640x480x16, 1);
+    CAM_Reset();
+    g_GraphicsReady = 1;
+    return 0;
+}
