@@ -16,6 +16,7 @@ struct DemoStep {
 constexpr DemoStep kDemoSteps[] = {
     {"registry", DemoRegistry},
     {"title picture", DemoTitle},
+    {"default palette", DemoPalette},
     {"landscape maps", DemoMaps},
     {"models", DemoModels},
     {"archives", DemoArchives},  // last: packs what the steps above wrote

@@ -1,20 +1,22 @@
 // The demo install's title picture: a 640 x 480 8-bit bitmap of the project's own placeholder art
-// (a night sky with a moon, a graveyard skyline and the game's name), shown by start-up.
+// (a night sky with a moon, a graveyard skyline and the game's name) in the demo's game palette,
+// shown by start-up.
 #include <cmath>
 #include <string>
 
 #include "datakit/bmp.h"
 #include "datakit/demo_steps.h"
+#include "datakit/palette.h"
 
 namespace dk {
 
 namespace {
 constexpr int kWidth = 640, kHeight = 480;
 
-// Palette: 0..63 the sky from black-blue at the top to dusk violet at the horizon, 64..79 the
-// ground, and a few single colours.
-constexpr uint8_t kSky = 0, kGround = 64, kStone = 100, kStoneDark = 101, kMoon = 200, kLetter = 230,
-                  kShadow = 231;
+// Entries of the game palette: 0..63 the sky from black-blue at the top to dusk violet at the
+// horizon, 64..79 the ground, and a few single colours.
+constexpr uint8_t kSky = kDemoSky, kGround = kDemoGround, kStone = kDemoStone, kStoneDark = kDemoStoneDark,
+                  kMoon = kDemoMoon, kLetter = kDemoLetter, kShadow = kDemoShadow;
 
 // 5 x 7 letters of the name, one row per string.
 struct Glyph {
@@ -59,15 +61,7 @@ void Text(Bmp8& p, const std::string& text, int x, int y, int scale, uint8_t col
 
 Bmp8 TitlePicture() {
     Bmp8 p(kWidth, kHeight);
-    for (int i = 0; i < 64; ++i)
-        p.palette[kSky + i] = {uint8_t(8 + i * 1.2), uint8_t(6 + i / 3), uint8_t(24 + i * 1.4)};
-    for (int i = 0; i < 16; ++i)
-        p.palette[kGround + i] = {uint8_t(10 + i), uint8_t(22 + i * 2), uint8_t(12 + i)};
-    p.palette[kStone] = {118, 118, 126};
-    p.palette[kStoneDark] = {70, 70, 80};
-    p.palette[kMoon] = {236, 232, 200};
-    p.palette[kLetter] = {150, 220, 120};
-    p.palette[kShadow] = {20, 30, 16};
+    p.palette = DemoGamePalette();
 
     const int horizon = 360;
     for (int y = 0; y < kHeight; ++y)
