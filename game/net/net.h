@@ -55,6 +55,31 @@ int NET_GetPlayerId(int slot);
 // The player's name (at most 16 characters), null for a slot out of range or without a name.
 const char* NET_GetPlayerName(int slot);
 
+// Polls the back end once and hands every waiting message to the handler of its receiving slot.
+// Also steps the traffic meter. Result 0.
+int NET_Pump();
+// Clears the twelve traffic counters.
+void NET_ResetTrafficCounters();
+// Connections: the number of selectable ones (-1 for an unknown mode), their names (null for an
+// index outside the list), selecting one (1 ok, 0 failed).
+int NET_EnumConnections();
+const char* NET_GetConnectionName(int index);
+int NET_SelectConnection(int index);
+int NET_InitConnection(int index);
+// Sessions and players.
+int NET_CloseSession(int connectionIndex);
+int NET_LeaveSession();
+int NET_ReloadPlayerList(int sessionIndex);
+int NET_CreatePlayer(const char* name);
+int NET_DestroyPlayer(int slot);
+int NET_EnumSessions();
+int NET_GetMaxSessions();
+int NET_JoinSession(int sessionIndex);
+int NET_HostSession(const char* name);
+const char* NET_GetSessionName(int sessionIndex);
+int NET_GetPlayerCount();
+const char* NET_GetPlayerNameById(int id);
+
 // Connection parameters, loaded from the network options file. The texts are tracked copies
 // (heap tag 7) owned by the transport: a getter's text is valid until the next set, NET_Init or
 // NET_Shutdown. The numeric setters keep only values inside their range; every setter returns 1.

@@ -1,22 +1,14 @@
-// The stand-in transport's test seam: when a test installs a transport, the stand-in's NET_
-// operations forward to it (the loopback hub of the tests). Never used by the program itself.
+// The message and shell tests' way into the transport (kept under this name for them): installing
+// a test transport (the loopback hub) into the transport's seam also routes NET_Init and
+// NET_Shutdown into the stand-ins' call trace, so start-up order tests see them and can make
+// NET_Init fail. Never used by the program itself.
 #pragma once
 #include <cstdint>
 
 #include "net/net.h"
+#include "net/net_seam.h"
 
-struct NetTestTransport {
-    int (*send)(int fromSlot, int toSlot, const uint8_t* bytes, int length);
-    int (*broadcast)(int fromSlot, const uint8_t* bytes, int length);
-    int (*setHandler)(int slot, NetMessageHandler handler);
-    int (*getLocalSlot)();
-    int (*getHostSlot)();
-    int (*isHost)();
-    int (*getPlayerId)(int slot);
-    const char* (*getPlayerName)(int slot);
-};
-
-// Null removes the installed transport.
+// Null removes the installed transport (the trace routing stays).
 void NET_SetTestTransport(const NetTestTransport* transport);
-// The stand-in's own receiver table (without a test transport).
+// The transport's receiver of a slot.
 NetMessageHandler NET_StubHandler(int slot);
