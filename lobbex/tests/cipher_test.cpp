@@ -126,8 +126,10 @@ TEST(Idea, KeyBlocksAreTwoIndependentBlocks) {
 
 TEST(Idea, ByteBuffersChainFromAZeroBlock) {
     const Bytes plain = Hex("00 00 00 01 00 02 00 03  00 00 00 01 00 02 00 03  FF EE DD CC BB AA 99 88");
-    Bytes out(plain.size(), 0);
+    Bytes out(plain.size() + 4, 0xC3);
     ASSERT_EQ(crypt_encrypt_bytes(kKey, plain.data(), out.data(), (uint32_t)plain.size()), 1);
+    EXPECT_EQ(Bytes(out.end() - 4, out.end()), Bytes(4, 0xC3)) << "nothing past the buffer's length";
+    out.resize(plain.size());
     // The first block against a zero block is the plain block cipher: the published vector.
     EXPECT_EQ(kx::ToHex(Bytes(out.begin(), out.begin() + 8)), "11 FB ED 2B 01 98 6D E5");
     // Each later block is encrypted after the previous cipher block is laid over it.
