@@ -201,6 +201,46 @@ TEST_F(DisplayStartTest, SetModeOfTheCurrentModeTouchesNothing) {
     EXPECT_EQ(g_RndPrimary, small);
 }
 
+TEST_F(DisplayStartTest, SetModeOverTheModeTable) {
+    // A card with room for every mode: 16-bit rows get the HAL device, 8-bit rows the Ramp device
+    // (the card renders 16 bits only) and the display palette.
+    plat::DisplayDriverSpec big;
+    big.videoMemory = 64u << 20;
+    plat::SetDisplayDrivers({big});
+    for (int row = 1; row <= DSP_MODE_COUNT; ++row) {
+        const DisplayMode& m = g_DspModes[row];
+        SCOPED_TRACE(std::to_string(m.width) + " x " + std::to_string(m.height) + " x " +
+                     std::to_string(m.bitsPerPixel));
+        ASSERT_EQ(DSP_CreateDevice(window), 1);
+        g_RndModeRow = row;
+        ASSERT_EQ(DSP_SetMode(m.width, m.height, m.bitsPerPixel), 1);
+        EXPECT_EQ(RND_GetBitDepth(), m.bitsPerPixel);
+        DDSURFACEDESC desc{};
+        desc.dwSize = sizeof desc;
+        for (IDirectDrawSurface3* s : {g_RndPrimary, g_RndBackBuffer, g_RndZBuffer}) {
+            ASSERT_EQ(s->GetSurfaceDesc(&desc), DD_OK);
+            EXPECT_EQ(int(desc.dwWidth), m.width);
+            EXPECT_EQ(int(desc.dwHeight), m.height);
+        }
+        ASSERT_EQ(g_RndBackBuffer->GetSurfaceDesc(&desc), DD_OK);
+        EXPECT_EQ(int(desc.ddpfPixelFormat.dwRGBBitCount), m.bitsPerPixel);
+        EXPECT_EQ(DeviceIsHal(), m.bitsPerPixel == 16);
+        EXPECT_EQ(g_RndHardwareDevice, m.bitsPerPixel == 16 ? 1 : 0);
+        EXPECT_EQ(g_RndPalette != nullptr, m.bitsPerPixel == 8);
+        EXPECT_EQ(g_RndScreenWidth, float(m.width));
+        EXPECT_EQ(g_RndScreenHeight, float(m.height));
+        EXPECT_EQ(g_RndClipRect.right, m.width);
+        EXPECT_EQ(g_RndClipRect.bottom, m.height);
+        D3DVIEWPORT2 viewport{};
+        viewport.dwSize = sizeof viewport;
+        ASSERT_EQ(g_RndViewport->GetViewport2(&viewport), D3D_OK);
+        EXPECT_EQ(int(viewport.dwWidth), m.width);
+        EXPECT_EQ(viewport.dvClipHeight, 10.0f * float(m.height));
+        EXPECT_EQ(Shown(m.width - 1, m.height - 1), 0u) << "the mode starts on black frames";
+        DSP_Release(window);
+    }
+}
+
 TEST_F(DisplayStartTest, ZBufferThatDoesNotFitFailsTheMode) {
     // Room for the flip chain but not for a Z buffer in video memory.
     plat::DisplayDriverSpec tight;
