@@ -1,0 +1,77 @@
+// krpeer: a small test program over the network library's io channels, for tests that need two
+// processes on loopback.
+//   krpeer echo tcp|udp [PORT]                              listen and echo every byte back
+//   krpeer send tcp|udp HOST:PORT COUNT SEED MAXLEN [CONNECT_MS]
+//                                                           send numbered messages, check echoes
+#include <arpa/inet.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "krerrno.h"
+#include "lobbex_exports.h"
+#include "krio.h"
+#include "krtime.h"
+#include "peer_modes.h"
+
+namespace {
+
+int Usage() {
+    std::fprintf(stderr,
+                 "usage: krpeer echo tcp|udp [PORT]\n"
+                 "       krpeer send tcp|udp HOST:PORT COUNT SEED MAXLEN [CONNECT_MS]\n");
+    return 2;
+}
+
+bool Number(const char* text, uint32_t* out) {
+    char* end = nullptr;
+    unsigned long value = std::strtoul(text, &end, 10);
+    if (!end || *end || value > 0xFFFFFFFFul) return false;
+    *out = (uint32_t)value;
+    return true;
+}
+
+bool ParseAddress(const std::string& text, sockaddr_in* out) {
+    size_t colon = text.rfind(':');
+    uint32_t port = 0;
+    if (colon == std::string::npos || !Number(text.c_str() + colon + 1, &port) || port == 0 || port > 65535)
+        return false;
+    std::string host = text.substr(0, colon);
+    if (host == "localhost") host = "127.0.0.1";
+    std::memset(out, 0, sizeof *out);
+    out->sin_family = AF_INET;
+    out->sin_port = htons((uint16_t)port);
+    return inet_pton(AF_INET, host.c_str(), &out->sin_addr) == 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) return Usage();
+    const std::string mode = argv[1], kind = argv[2];
+    if (kind != "tcp" && kind != "udp") return Usage();
+    const uint32_t ioType = kind == "tcp" ? KRIO_TYPE_TCP : KRIO_TYPE_UDP;
+    KrErrorInit();
+    KrTimeModuleInit();
+    KrIOModuleInit();
+    int code = 2;
+    if (mode == "echo" && argc <= 4) {
+        uint32_t port = 0;
+        if (argc == 4 && (!Number(argv[3], &port) || port > 65535)) return Usage();
+        code = kp::RunEcho(ioType, (uint16_t)port);
+    } else if (mode == "send" && (argc == 7 || argc == 8)) {
+        kp::SendPlan plan;
+        plan.ioType = ioType;
+        if (!ParseAddress(argv[3], &plan.remote) || !Number(argv[4], &plan.count) || !Number(argv[5], &plan.seed) ||
+            !Number(argv[6], &plan.maxLength) || (argc == 8 && !Number(argv[7], &plan.connectTimeoutMs)))
+            return Usage();
+        code = kp::RunSend(plan);
+    } else {
+        code = Usage();
+    }
+    KrIOModuleCleanup();
+    KrTimeModuleCleanup();
+    return code;
+}
