@@ -1,7 +1,8 @@
 // Direct3D as the display start-up uses it: the IDirect3D2 interface of a DirectDraw object, its
 // two device kinds (the hardware HAL device, when the driver has one, and the software Ramp
 // device), their capabilities, viewports and the Z buffer attached to the render target. Scenes
-// can be begun and ended and render states kept; nothing is drawn yet. Our own declarations.
+// can be begun and ended, render states kept, and triangles and lines drawn by the software
+// rasteriser from texture surfaces. Our own declarations.
 #pragma once
 #include <cstdint>
 
@@ -68,6 +69,60 @@ struct D3DRECT {
 
 struct IDirect3DDevice2;
 
+// Render states (the ones the renderer sets) and their values.
+enum : uint32_t {
+    D3DRENDERSTATE_TEXTUREHANDLE = 1,
+    D3DRENDERSTATE_TEXTUREPERSPECTIVE = 4,
+    D3DRENDERSTATE_ZENABLE = 7,
+    D3DRENDERSTATE_SHADEMODE = 9,
+    D3DRENDERSTATE_ZWRITEENABLE = 14,
+    D3DRENDERSTATE_TEXTUREMAG = 17,
+    D3DRENDERSTATE_TEXTUREMIN = 18,
+    D3DRENDERSTATE_SRCBLEND = 19,
+    D3DRENDERSTATE_DESTBLEND = 20,
+    D3DRENDERSTATE_TEXTUREMAPBLEND = 21,
+    D3DRENDERSTATE_CULLMODE = 22,
+    D3DRENDERSTATE_ZFUNC = 23,
+    D3DRENDERSTATE_DITHERENABLE = 26,
+    D3DRENDERSTATE_ALPHABLENDENABLE = 27,
+    D3DRENDERSTATE_SPECULARENABLE = 29,
+    D3DRENDERSTATE_COLORKEYENABLE = 41,
+    D3DRENDERSTATE_FLUSHBATCH = 50,
+};
+enum : uint32_t { D3DFILTER_NEAREST = 1, D3DFILTER_LINEAR = 2 };
+enum : uint32_t { D3DBLEND_ZERO = 1, D3DBLEND_ONE = 2, D3DBLEND_SRCCOLOR = 3, D3DBLEND_DESTCOLOR = 9 };
+enum : uint32_t { D3DTBLEND_DECAL = 1, D3DTBLEND_MODULATE = 2 };
+enum : uint32_t { D3DSHADE_FLAT = 1, D3DSHADE_GOURAUD = 2 };
+enum : uint32_t { D3DCULL_NONE = 1 };
+enum : uint32_t { D3DCMP_NEVER = 1, D3DCMP_LESS = 2, D3DCMP_EQUAL = 3, D3DCMP_LESSEQUAL = 4, D3DCMP_ALWAYS = 8 };
+enum : uint32_t { D3DPT_LINELIST = 2, D3DPT_TRIANGLELIST = 4 };
+enum : uint32_t { D3DVT_TLVERTEX = 3 };
+enum : uint32_t { D3DDP_WAIT = 0x1, D3DDP_DONOTCLIP = 0x4 };
+enum : uint32_t { D3DLIGHTSTATE_MATERIAL = 1 };
+
+// A transformed-and-lit vertex: screen position, depth 0..1, 1 / view z, colours 0x00RRGGBB.
+struct D3DTLVERTEX {
+    float sx, sy, sz, rhw;
+    uint32_t color, specular;
+    float tu, tv;
+};
+
+typedef HRESULT (*LPD3DENUMTEXTUREFORMATSCALLBACK)(DDSURFACEDESC* format, void* context);
+
+// {93281502-8cf8-11d0-89ab-00a0c9054129}
+inline constexpr GUID IID_IDirect3DTexture2 = {0x93281502u, 0x8cf8, 0x11d0, {0x89, 0xab, 0x00, 0xa0, 0xc9, 0x05, 0x41, 0x29}};
+
+// Queried from a texture surface (DDSCAPS_TEXTURE).
+struct IDirect3DTexture2 : IUnknown {
+    // The handle a device draws this texture by (D3DRENDERSTATE_TEXTUREHANDLE); never 0.
+    virtual HRESULT GetHandle(IDirect3DDevice2* device, uint32_t* handle) = 0;
+    // Copies the pixels and palette of a texture of the same size and format into this one.
+    virtual HRESULT Load(IDirect3DTexture2* source) = 0;
+
+protected:
+    ~IDirect3DTexture2() = default;
+};
+
 struct IDirect3DViewport2 : IUnknown {
     // Clears the rectangles (clipped to the viewport) of the device's render target (to 0) and
     // of the Z buffer attached to it (to the far value, 0xFFFF).
@@ -91,6 +146,12 @@ struct IDirect3DDevice2 : IUnknown {
     virtual HRESULT GetRenderTarget(IDirectDrawSurface3** out) = 0;
     virtual HRESULT SetCurrentViewport(IDirect3DViewport2* viewport) = 0;
     virtual HRESULT SetRenderState(uint32_t state, uint32_t value) = 0;
+    // Draws transformed-and-lit vertices (D3DVT_TLVERTEX) as a triangle or line list into the
+    // render target, inside a scene, with the render states and texture handle set.
+    virtual HRESULT DrawPrimitive(uint32_t primitive, uint32_t vertexType, void* vertices, uint32_t count,
+                                  uint32_t flags) = 0;
+    // Offers each texture surface format the device can draw from.
+    virtual HRESULT EnumTextureFormats(LPD3DENUMTEXTUREFORMATSCALLBACK callback, void* context) = 0;
 
 protected:
     ~IDirect3DDevice2() = default;

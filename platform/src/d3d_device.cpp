@@ -138,6 +138,7 @@ HRESULT Direct3DDevice::SetRenderState(uint32_t state, uint32_t value) {
     if (state == 0 || state >= kD3DRenderStateCount)
         return DDERR_INVALIDPARAMS;
     states_[state] = value;
+    NoteRenderState(state, value);
     return D3D_OK;
 }
 

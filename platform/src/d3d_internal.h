@@ -10,6 +10,12 @@
 namespace plat::detail {
 
 class Direct3DViewport;
+// What the rasteriser keeps per device: records, texture handles, the inverse palette
+// (d3d_draw.cpp).
+struct DrawState;
+struct DrawStateDeleter {
+    void operator()(DrawState* state) const;
+};
 
 class Direct3DDevice final : public IDirect3DDevice2 {
 public:
@@ -27,6 +33,12 @@ public:
     HRESULT GetRenderTarget(IDirectDrawSurface3** out) override;
     HRESULT SetCurrentViewport(IDirect3DViewport2* viewport) override;
     HRESULT SetRenderState(uint32_t state, uint32_t value) override;
+    HRESULT DrawPrimitive(uint32_t primitive, uint32_t vertexType, void* vertices, uint32_t count,
+                          uint32_t flags) override;
+    HRESULT EnumTextureFormats(LPD3DENUMTEXTUREFORMATSCALLBACK callback, void* context) override;
+    // Logs a render state set when the device records (d3d_draw.cpp).
+    void NoteRenderState(uint32_t state, uint32_t value);
+    std::unique_ptr<DrawState, DrawStateDeleter> draw;
 
     bool Hardware() const { return hardware_; }
     bool InScene() const { return inScene_; }
@@ -71,5 +83,8 @@ private:
     bool set_ = false;
     D3DVIEWPORT2 data_ = {};
 };
+
+// The handle by which a device draws a texture surface (1, 2, ...; d3d_draw.cpp).
+uint32_t TextureHandleOf(Direct3DDevice* device, DirectDrawSurface* surface);
 
 }  // namespace plat::detail

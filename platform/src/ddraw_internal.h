@@ -107,6 +107,9 @@ public:
     uint8_t* Pixels() { return memory_.data(); }
     const std::shared_ptr<DisplayMachine>& Machine() const { return machine_; }
     void MarkLost() { lost_ = true; }
+    // The source colour key, when one is set.
+    const DDCOLORKEY* SourceKey() const { return hasSourceKey_ ? &sourceKey_ : nullptr; }
+    DirectDrawPalette* Palette() const { return palette_; }
 
     // The object behind an interface pointer made here, or null for anything else.
     static DirectDrawSurface* From(IDirectDrawSurface3* surface);
@@ -167,6 +170,9 @@ private:
     std::atomic<ULONG> refs_{1};
     std::shared_ptr<DisplayMachine> machine_;
 };
+
+// The IDirect3DTexture2 interface of a texture surface (d3d_texture.cpp); holds a reference to it.
+IDirect3DTexture2* CreateTextureInterface(DirectDrawSurface* surface);
 
 // The IDirect3D2 interface of a DirectDraw object (d3d.cpp); holds a reference to it.
 IDirect3D2* CreateDirect3D(DirectDrawObject* owner);

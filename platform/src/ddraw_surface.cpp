@@ -98,9 +98,13 @@ DirectDrawSurface* DirectDrawSurface::ZBuffer() const {
     return nullptr;
 }
 
-HRESULT DirectDrawSurface::QueryInterface(REFIID, void** out) {
+HRESULT DirectDrawSurface::QueryInterface(REFIID iid, void** out) {
     if (out)
         *out = nullptr;
+    if (out && iid == IID_IDirect3DTexture2 && (caps_ & DDSCAPS_TEXTURE)) {
+        *out = CreateTextureInterface(this);
+        return DD_OK;
+    }
     return DDERR_NOINTERFACE;
 }
 
