@@ -611,7 +611,10 @@ TEST(XdrSymbols, AProcessThatLoadsTheLibraryStillGetsLibtirpcsPrimitives) {
                              "xdr_u_short", "xdr_char", "xdr_u_char", "xdr_bool", "xdr_enum", "xdr_opaque",
                              "xdr_bytes", "xdr_string", "xdr_wrapstring", "xdr_union", "xdr_free", "xdr_sizeof"}) {
         EXPECT_FALSE(DefinedIn(dlsym(library, name), "liblobbex.so")) << name << " is not the library's";
-        EXPECT_TRUE(DefinedIn(dlsym(RTLD_DEFAULT, name), "libtirpc")) << name << " is libtirpc's";
+        // (The sanitizers' runtimes put their own wrappers in front of some of libtirpc's.)
+        void* found = dlsym(RTLD_DEFAULT, name);
+        EXPECT_TRUE(DefinedIn(found, "libtirpc") || DefinedIn(found, "libasan") || DefinedIn(found, "libtsan"))
+            << name << " is libtirpc's";
     }
     // libtirpc's xdr_int, called by name, does libtirpc's work.
     using IntRoutine = bool_t (*)(XDR*, int*);
