@@ -5,8 +5,8 @@
 
 #include "movie/fmv.h"
 #include "shell/app.h"
+#include "shell/cda.h"
 #include "shell/muf.h"
-#include "stubs/cda_stub.h"
 #include "stubs/trace.h"
 
 int FMV_PlayMovie(const char* path) {

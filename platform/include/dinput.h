@@ -8,9 +8,9 @@
 // the scan code, data 0x80 pressed, 0 released.
 //
 // Focus: a foreground device is lost while the main window is minimised or the platform has no
-// focus (plat::DinputSetFocus, the sdl window's focus). Its next GetDeviceData answers
-// DIERR_INPUTLOST once and unacquires it; Acquire then answers DIERR_OTHERAPPHASPRIO until the
-// focus is back. On the sdl backend an acquired exclusive mouse puts SDL in relative mouse mode.
+// focus (plat::DinputSetFocus, the sdl window's focus): it is unacquired, its events are gone,
+// and GetDeviceData answers DIERR_INPUTLOST until it is acquired again (or unacquired by the
+// caller); Acquire answers DIERR_OTHERAPPHASPRIO until the focus is back. On the sdl backend an acquired exclusive mouse puts SDL in relative mouse mode.
 #pragma once
 #include <cstdint>
 

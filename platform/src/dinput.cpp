@@ -60,7 +60,7 @@ struct Device final : IDirectInputDevice {
     std::deque<DIDEVICEOBJECTDATA> buffer;
     bool overflow = false;
     bool acquired = false;
-    bool lost = false;  // lost its focus since the last GetDeviceData
+    bool lost = false;  // lost with its focus and not acquired since
 
     explicit Device(Kind k) : kind(k) {}
 
@@ -247,6 +247,7 @@ HRESULT Device::Acquire() {
 HRESULT Device::Unacquire() {
     DiState& s = S();
     Lock guard(s.lock);
+    lost = false;
     if (!acquired)
         return S_FALSE;
     acquired = false;
@@ -265,7 +266,6 @@ HRESULT Device::GetDeviceData(DWORD objectDataSize, DIDEVICEOBJECTDATA* data, DW
         return DIERR_INVALIDPARAM;
     CheckFocus(s, *this);
     if (lost) {
-        lost = false;
         *count = 0;
         return DIERR_INPUTLOST;
     }

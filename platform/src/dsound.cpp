@@ -271,7 +271,9 @@ HRESULT Buffer::Play(DWORD reserved, DWORD, DWORD playFlags) {
         return DSERR_INVALIDPARAM;
     if (!owner)
         return DSERR_INVALIDCALL;
-    plat::AudioOutAdvance();  // it starts now, not at the last mix
+    // It starts now, not at the last mix; the mixer is attached again should the output have
+    // been reset since the object was made.
+    plat::AudioOutAttach(&S().mixer);
     playing = true;
     looping = (playFlags & DSBPLAY_LOOPING) != 0;
     return DS_OK;

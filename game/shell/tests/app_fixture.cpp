@@ -7,8 +7,11 @@
 #include "plat.h"
 #include "registry.h"
 #include "shell/app.h"
+#include "shell/cda.h"
 #include "shell/dsp.h"
+#include "shell/inp.h"
 #include "shell/muf.h"
+#include "shell/snd.h"
 #include "stubs/lvl_stub.h"
 #include "stubs/net_stub.h"
 #include "stubs/trace.h"
@@ -41,6 +44,10 @@ void ShellTest::SetUp() {
     STUB_ResetAll();
     STUB_TraceEnable(true);
     NET_SetTestTransport(nullptr);
+    // The input, sound and CD modules report their calls into the same trace.
+    INP_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
+    SND_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
+    CDA_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
     DSP_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
     // The game frame reports its two steps into the same trace.
     GAME_SetCallTrace([](const char* entry) { STUB_Trace(entry); });

@@ -1,6 +1,7 @@
 // Shared set-up of the shell's tests: a fresh headless platform with a registry of its own, the
-// stand-ins' call trace switched on, process exits turned into ProcessExit exceptions, and the
-// shell's and the interface's globals back at their start values.
+// stand-ins' call trace switched on (the input, sound and CD modules report into it too), process
+// exits turned into ProcessExit exceptions, and the shell's and the interface's globals back at
+// their start values.
 #pragma once
 #include <gtest/gtest.h>
 

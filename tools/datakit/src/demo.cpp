@@ -19,6 +19,8 @@ constexpr DemoStep kDemoSteps[] = {
     {"default palette", DemoPalette},
     {"landscape maps", DemoMaps},
     {"models", DemoModels},
+    {"sounds", DemoSounds},
+    {"music", DemoMusic},
     {"archives", DemoArchives},  // last: packs what the steps above wrote
 };
 }  // namespace

@@ -29,6 +29,7 @@ constexpr HomeRule kHomeRules[] = {
     {"graphics/maps/", ".bin", Home::Disk},
     {"graphics/movies/", "", Home::Disk},        // movies play from the install source
     {"movies/", "", Home::Disk},
+    {"music/", "", Home::Disk},                  // the CD drive's tracks
     {"data/if_op.dat", "", Home::Disk},          // settings, key map and saves are disk files
     {"data/if_mpop.dat", "", Home::Disk},
     {"data/ifkeymap.dat", "", Home::Disk},

@@ -10,6 +10,8 @@ bool DemoTitle(const std::string& dir);     // the title picture shown at start-
 bool DemoPalette(const std::string& dir);   // "def_pal.bin", the palette of 8-bit display modes
 bool DemoMaps(const std::string& dir);      // every level's landscape map and one of each text dialect
 bool DemoModels(const std::string& dir);    // the character bodies and a rigid object model
+bool DemoSounds(const std::string& dir);    // every sound group's .aud files
+bool DemoMusic(const std::string& dir);     // "music/trackNN.wav", the CD tracks the game plays
 // Packs the loose files of the steps before it into the install's .muf archives: keep it last.
 bool DemoArchives(const std::string& dir);
 

@@ -1,0 +1,187 @@
+// Input start-up and shutdown: the result of each failing DirectInput call, a game without
+// devices that still polls safely, the acquisition results, and nothing left behind; and the key
+// texts of the name entry and key-binding screens.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "dinput.h"
+#include "plat.h"
+#include "plat_input.h"
+#include "shell/inp.h"
+#include "win32.h"
+
+namespace {
+
+LRESULT Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    return DefWindowProcA(w, m, wp, lp);
+}
+
+class InputSetupTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("PLATFORM_BACKEND", "headless", 1);
+        unsetenv("PLATFORM_INPUT");
+        plat::ResetForTests();
+        WNDCLASSEXA cls = {};
+        cls.cbSize = sizeof cls;
+        cls.lpfnWndProc = Proc;
+        cls.lpszClassName = "InputSetupTest";
+        RegisterClassExA(&cls);
+        window = CreateWindowExA(0, "InputSetupTest", "", WS_POPUP, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
+    }
+    void TearDown() override {
+        INP_Shutdown();
+        EXPECT_EQ(plat::DinputLiveObjects(), 0);
+        plat::ResetForTests();
+    }
+    HWND window = nullptr;
+};
+
+TEST_F(InputSetupTest, EachFailingCallEndsTheStartAndTheGameRunsWithoutInput) {
+    for (plat::DinputCall call : {plat::DinputCall::Create, plat::DinputCall::CreateDevice,
+                                  plat::DinputCall::SetDataFormat, plat::DinputCall::SetCooperativeLevel,
+                                  plat::DinputCall::SetProperty}) {
+        SCOPED_TRACE(static_cast<int>(call));
+        plat::DinputSetFailure(call, DIERR_GENERIC);
+        EXPECT_EQ(INP_Init(nullptr, window, 640, 480), 0);
+        plat::DinputSetFailure(call, DI_OK);
+        // Without its devices the game still polls, and the state is fresh.
+        plat::InputEvent e;
+        e.kind = plat::InputKind::MouseDown;
+        plat::PushInput(e);
+        EXPECT_EQ(INP_Poll(), 1);
+        EXPECT_EQ(INP_GetMouseButton(), 0);
+        EXPECT_EQ(INP_GetMouseX(), 320);
+        EXPECT_EQ(INP_GetMouseY(), 240);
+        EXPECT_EQ(INP_AnyKeyDown(), 0);
+        EXPECT_EQ(INP_AcquireKeyboard(), 0);
+        INP_Shutdown();
+        EXPECT_EQ(plat::DinputLiveObjects(), 0);
+    }
+}
+
+TEST_F(InputSetupTest, AcquisitionReportsOnlyTheListedRefusals) {
+    ASSERT_EQ(INP_Init(nullptr, window, 640, 480), 1);
+    const struct {
+        HRESULT answer;
+        int expected;
+    } cases[] = {
+        {DIERR_OTHERAPPHASPRIO, 0}, {DIERR_NOTACQUIRED, 0}, {DIERR_INVALIDPARAM, 0},
+        {DIERR_GENERIC, 1},         {DIERR_INPUTLOST, 1},   {DI_OK, 1},
+    };
+    for (const auto& c : cases) {
+        plat::DinputSetFailure(plat::DinputCall::Acquire, c.answer);
+        EXPECT_EQ(INP_AcquireMouse(), c.expected) << std::hex << c.answer;
+        EXPECT_EQ(INP_AcquireKeyboard(), c.expected) << std::hex << c.answer;
+    }
+    plat::DinputSetFailure(plat::DinputCall::Acquire, DI_OK);
+    // Without a window the foreground devices cannot be set up at all.
+    INP_Shutdown();
+    EXPECT_EQ(INP_Init(nullptr, nullptr, 640, 480), 0);
+    EXPECT_EQ(INP_AcquireKeyboard(), 0) << "a keyboard that was never made is not acquired";
+}
+
+TEST_F(InputSetupTest, StartingAgainClearsTheState) {
+    ASSERT_EQ(INP_Init(nullptr, window, 640, 480), 1);
+    INP_AcquireMouse();
+    INP_AcquireKeyboard();
+    INP_SetKeyState(30, 1);
+    INP_SetMouseX(5);
+    INP_SetMouseButton(2);
+    INP_Shutdown();
+    ASSERT_EQ(INP_Init(nullptr, window, 800, 600), 1);
+    EXPECT_EQ(INP_GetMouseX(), 400);
+    EXPECT_EQ(INP_GetMouseY(), 300);
+    EXPECT_EQ(INP_GetMouseButton(), 0);
+    EXPECT_EQ(INP_AnyKeyDown(), 0);
+    EXPECT_EQ(g_ClickAge, -1);
+    EXPECT_EQ(g_ClickX, -1);
+    EXPECT_EQ(g_ClickY, -1);
+}
+
+struct KeyTextCase {
+    int code;
+    const char* plain;
+    const char* shifted;
+};
+
+TEST(KeyText, EveryKindOfKeyWithAndWithoutShift) {
+    const KeyTextCase cases[] = {
+        {-1, "", ""},
+        {-2, "ooh, new key", "ooh, new key"},
+        {222, "ooh, new key", "ooh, new key"},
+        {100000, "ooh, new key", "ooh, new key"},
+        {0, "ooh, new key", "ooh, new key"},
+        {1, "", ""},
+        {2, "1", "!"},
+        {3, "2", "\""},
+        {4, "3", "\xA3"},
+        {11, "0", ")"},
+        {12, "-", "_"},
+        {13, "=", "+"},
+        {14, "", ""},
+        {16, "q", "Q"},
+        {25, "p", "P"},
+        {26, "[", "{"},
+        {30, "a", "A"},
+        {38, "l", "L"},
+        {40, "'", "@"},
+        {41, "` \xAC", ""},
+        {43, "\\", "|"},
+        {44, "z", "Z"},
+        {50, "m", "M"},
+        {53, "/", "?"},
+        {54, "", ""},
+        {55, "*", "*"},
+        {57, " ", " "},
+        {59, "f1", "f1"},
+        {68, "f10", "f10"},
+        {69, "", ""},
+        {71, "7", "7"},
+        {74, "-", "-"},
+        {78, "+", "+"},
+        {83, ".", "."},
+        {84, "ooh, new key", "ooh, new key"},
+        {87, "f11", "f11"},
+        {88, "f12", "f12"},
+        {100, "f13", "f13"},
+        {102, "f15", "f15"},
+        {112, "kana (print kanjii)", "kana (print kanjii)"},
+        {141, "=", "="},
+        {145, "at (nec keyboard)", "at (nec keyboard)"},
+        {151, "unlabeled (j3100 keyboard)", "unlabeled (j3100 keyboard)"},
+        {156, "", ""},
+        {181, "/", "/"},
+        {183, "(3) unknown have to test", "(3) unknown have to test"},
+        {200, "", ""},
+        {202, "ooh, new key", "ooh, new key"},
+        {211, "", ""},
+        {219, "left doze key (can't trap, but print anyway)", "left doze key (can't trp, but print anyway)"},
+        {220, "right doze key (can't trap, but print anyway)", "right doze key (can't trap, but print anyway)"},
+        {221, "app doze key (can't trap, but print anyway", "app doze key (can't trap, but print anyway"},
+    };
+    for (const KeyTextCase& c : cases) {
+        EXPECT_STREQ(INP_GetKeyText(c.code), c.plain) << c.code;
+        EXPECT_STREQ(INP_GetShiftedKeyText(c.code), c.shifted) << c.code;
+    }
+    // The two special characters are single bytes, as the fonts index them.
+    EXPECT_EQ(std::string(INP_GetShiftedKeyText(4)), std::string(1, '\xA3'));
+    EXPECT_EQ(std::string(INP_GetKeyText(41)).size(), 3u);
+    EXPECT_EQ(static_cast<unsigned char>(INP_GetKeyText(41)[2]), 0xACu);
+}
+
+TEST(KeyText, LettersFollowTheKeyboardRows) {
+    const char* rows[] = {"qwertyuiop", "asdfghjkl", "zxcvbnm"};
+    const int firstCodes[] = {16, 30, 44};
+    for (int r = 0; r < 3; ++r) {
+        for (int i = 0; rows[r][i]; ++i) {
+            const char lower[2] = {rows[r][i], 0};
+            const char upper[2] = {static_cast<char>(rows[r][i] - 'a' + 'A'), 0};
+            EXPECT_STREQ(INP_GetKeyText(firstCodes[r] + i), lower);
+            EXPECT_STREQ(INP_GetShiftedKeyText(firstCodes[r] + i), upper);
+        }
+    }
+}
+
+}  // namespace
