@@ -317,6 +317,25 @@ void UndoInit(bool winsock) {
 
 // ---- references ----
 
+namespace {
+// A channel whose open failed leaves the table; it is freed now, or by the last reference when
+// the io thread still holds one (a connect in progress was being served).
+void Discard(KRIO_HNDL* channel) {
+    KrLockEnter(&g_KrIO.lock);
+    KrLockEnter(&channel->lock);
+    channel->state = KRIO_CLOSING;
+    const bool idle = channel->refCount < 1;
+    if (idle) channel->state = KRIO_DESTROYING;
+    KrLockLeave(&channel->lock);
+    if (idle) LiveRemove(channel);
+    KrLockLeave(&g_KrIO.lock);
+    if (idle) {
+        if (channel->backEnd) Ops(channel)->free(channel);
+        KrIOHndlFree(channel);
+    }
+}
+}  // namespace
+
 int KrIOHndlRef(KRIO_HNDL* channel) {
     if (!channel || !g_KrIOStarted.load()) return 1;
     KrLockEnter(&g_KrIO.lock);
@@ -336,7 +355,7 @@ void KrIOHndlDeref(KRIO_HNDL* channel) {
     if (destroy) LiveRemove(channel);
     KrLockLeave(&g_KrIO.lock);
     if (destroy) {
-        Ops(channel)->free(channel);
+        if (channel->backEnd) Ops(channel)->free(channel);
         KrIOHndlFree(channel);
     }
 }
@@ -493,14 +512,10 @@ KRIO_HNDL* KrIOOpen(uint32_t active, uint32_t ioType, const sockaddr_in* local, 
         KrLockLeave(&g_KrIO.lock);
         KR_LOG(KrErr, "KrIOOpen: Failed to add handle to suspend list");
         ops->close(channel);
-        ops->free(channel);
         KrErrorSet(why);
     }
     uint32_t why = KrErrorGet();
-    KrLockEnter(&g_KrIO.lock);
-    LiveRemove(channel);
-    KrLockLeave(&g_KrIO.lock);
-    KrIOHndlFree(channel);
+    Discard(channel);
     KrErrorSet(why);
     return nullptr;
 }
@@ -548,6 +563,7 @@ KRIO_HNDL* KrIOClone(KRIO_HNDL* passive, KRIO_CBF callback, void* argument, uint
     const KRIO_OPS* ops = Ops(channel);
     if (ops->clone(passive, channel) != 0) {
         uint32_t why = KrErrorGet();
+        if (channel->backEnd) ops->free(channel);
         KrIOHndlFree(channel);
         KrIOHndlDeref(passive);
         KrErrorSet(why);

@@ -107,14 +107,14 @@ void Deref(TcpHandle* h) {
     if (last) Destroy(h);
 }
 
-// Tells the thread to end and drops the channel's reference.
-void Abandon(KRIO_HNDL* channel, TcpHandle* h) {
+// A failed open or accept: tells the thread to end. The handle stays the channel's back end
+// until the channel is freed (which drops the channel's reference): the io thread may still be
+// in the connect handler with this channel.
+void Abandon(KRIO_HNDL*, TcpHandle* h) {
     KrLockEnter(&h->lock);
     h->closeRequest = 1;
     KrEventSignal(&h->wake);
     KrLockLeave(&h->lock);
-    channel->backEnd = nullptr;
-    Deref(h);
 }
 
 // ---- sending ----
