@@ -156,9 +156,11 @@ struct LandscapeObject {
     int32_t surfaceCount;
     ObjectSurface* objectSurfaces;
     uint32_t queryStamp;
-    uint32_t flags;
+    uint32_t flags;         // bit 2: spinClock is running
     uint8_t lightCount;
     uint8_t lightList[LND_LIGHTS_MAX];
+    uint32_t drawStamp;     // g_LandscapeDrawStamp once listed for drawing in the current frame
+    float spinClock;        // landscape clock at the last turn of a spinning object
 };
 
 struct Landscape {

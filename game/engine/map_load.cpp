@@ -10,8 +10,8 @@
 #include "engine/map_read.h"
 #include "shell/dsp.h"
 #include "shell/muf.h"
-#include "stubs/lnd_light_stub.h"
-#include "stubs/lnd_object_stub.h"
+#include "engine/lnd_light.h"
+#include "engine/lnd_material.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "engine/lnd.h"
 #include "engine/map_textmap.h"
-#include "stubs/lnd_query_stub.h"
+#include "engine/landscape_query.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "engine/lnd.h"
 #include "engine/map_read.h"
 #include "engine/map_textmap.h"
-#include "stubs/lnd_light_stub.h"
+#include "engine/lnd_light.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "engine/mdl_internal.h"
 #include "stubs/cam_stub.h"
 #include "world/game_frame.h"
-#include "stubs/lnd_draw_stub.h"
+#include "engine/lnd_draw.h"
 #include "stubs/ptc_stub.h"
 #include "world/clk.h"
 

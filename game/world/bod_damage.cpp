@@ -8,7 +8,7 @@
 #include "stubs/act_stub.h"
 #include "stubs/ai_stub.h"
 #include "stubs/cmb_stub.h"
-#include "stubs/lnd_trace_stub.h"
+#include "engine/landscape_query.h"
 #include "world/bod.h"
 #include "world/bod_record.h"
 #include "world/character.h"

@@ -7,7 +7,7 @@
 #include "engine/mdl.h"
 #include "shell/app.h"
 #include "stubs/act_stub.h"
-#include "stubs/lnd_trace_stub.h"
+#include "engine/landscape_query.h"
 #include "stubs/rnd_pass_stub.h"
 #include "world/bod.h"
 #include "world/bod_record.h"

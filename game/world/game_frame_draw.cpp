@@ -2,7 +2,9 @@
 // surface's drawn mark and a sphere test, and the world objects. Only active bods of the draw mask
 // are drawn.
 #include "engine/mdl.h"
-#include "stubs/lnd_frame_stub.h"
+#include "engine/lnd_draw.h"
+#include "engine/lnd_light.h"
+#include "engine/lnd_material.h"
 #include "world/bod.h"
 #include "world/bod_record.h"
 #include "world/character.h"

@@ -8,7 +8,7 @@
 #include "plat.h"
 #include "shell/mem.h"
 #include "shell/muf.h"
-#include "stubs/lnd_draw_stub.h"
+#include "engine/lnd_draw.h"
 #include "stubs/net_stub.h"
 #include "stubs/trace.h"
 #include "ui/gui.h"
@@ -51,7 +51,7 @@ void MdlTest::SetUp() {
 }
 
 void MdlTest::TearDown() {
-    LND_StubSetModelMeshHook({});
+    LND_SetModelMeshObserver({});
     NET_SetTestTransport(nullptr);
     MDL_FreeAll();
     g_WorldBods = BodList{};
@@ -87,7 +87,7 @@ int MdlTest::TryLoad(const std::string& name, const std::vector<uint8_t>& bytes)
 }
 
 void MdlTest::RecordMeshes() {
-    LND_StubSetModelMeshHook([this](const LndModelMesh& m) {
+    LND_SetModelMeshObserver([this](const LndModelMesh& m) {
         MdlMesh out;
         out.smooth = m.smooth;
         out.lightCacheIsScratch = m.lightCache == &g_ModelLightArray;

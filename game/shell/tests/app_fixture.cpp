@@ -1,4 +1,5 @@
 // Shared set-up of the shell's tests (see app_fixture.h).
+#include "engine/lnd_light.h"
 #include "app_fixture.h"
 
 #include <cstdlib>
@@ -49,6 +50,7 @@ void ShellTest::SetUp() {
     SND_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
     CDA_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
     DSP_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
+    LND_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
     // The game frame reports its two steps into the same trace.
     GAME_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
 

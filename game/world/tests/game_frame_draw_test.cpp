@@ -8,7 +8,7 @@
 #include <set>
 
 #include "engine/mdl.h"
-#include "stubs/lnd_draw_stub.h"
+#include "engine/lnd_draw.h"
 #include "stubs/trace.h"
 #include "stubs/wo_stub.h"
 #include "world/bod.h"
@@ -24,12 +24,12 @@ protected:
         WorldTest::SetUp();
         WH_WriteHumanoid("graphics\\models\\male.qkm");
         WH_WriteCube("graphics\\models\\weapons\\crate.qmd", 20.0f);
-        LND_StubSetModelMeshHook([this](const LndModelMesh& mesh) { surfaces.insert(mesh.surface); });
+        LND_SetModelMeshObserver([this](const LndModelMesh& mesh) { surfaces.insert(mesh.surface); });
         MTH_PoseIdentity(&camera);
         MTH_MatrixIdentity(&view);
     }
     void TearDown() override {
-        LND_StubSetModelMeshHook({});
+        LND_SetModelMeshObserver({});
         WorldTest::TearDown();
     }
     // Each bod gets its own surface, so the meshes tell which bods were drawn.
