@@ -449,7 +449,15 @@ int32_t LND_SurfacesInPolygon(int32_t* list, int32_t n, const Vec3* points) {
         }
         return true;
     };
-    for (int32_t s = 1; s <= l->surfaceCount; ++s)
+    // A polygon without area in plan view (a spot light shining straight down makes one) holds
+    // no corner; the side test alone would find every corner of the map on all its sides.
+    float area = 0.0f;
+    for (int32_t k = 0; k < n; ++k) {
+        const Vec3& a = points[k];
+        const Vec3& b = points[(k + 1) % n];
+        area += a.x * b.z - b.x * a.z;
+    }
+    for (int32_t s = 1; s <= l->surfaceCount && area != 0.0f; ++s)
         for (int i = 0; i < 3; ++i)
             if (insidePolygon(Corner(l, s, i))) {
                 add(s);

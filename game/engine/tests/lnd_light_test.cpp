@@ -86,6 +86,8 @@ TEST_F(LndTest, LightListsByReach) {
     EXPECT_TRUE(listed(2, 3));
     EXPECT_FALSE(listed(32, 3));
     // The spot down into surface 11: a cone of 0.3 rad from 50 up covers a radius of about 15.5.
+    // Its second polygon, from the light to the cone's edge across its direction, has no area
+    // for a spot straight down and adds no surface.
     EXPECT_TRUE(listed(11, 4));
     EXPECT_FALSE(listed(1, 4));
     EXPECT_FALSE(listed(32, 4));
