@@ -86,7 +86,7 @@ int Draw(int smooth, float** lightCache, uint32_t surface, const Matrix34* matri
             cache = *lightCache;
             cached = true;
         } else if (faceCount > 0) {
-            cache = static_cast<float*>(MEM_Alloc(uint32_t(faceCount) * 9u * sizeof(float), 5));
+            cache = static_cast<float*>(MEM_Alloc(uint32_t(faceCount) * 9u * sizeof(float), MEM_TAG_MODEL));
             *lightCache = cache;
         }
     }
