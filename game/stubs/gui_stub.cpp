@@ -45,11 +45,3 @@ void GUI_InitSoundIds() {
 void GUI_ClearSoundIds() {
     STUB_Trace("GUI_ClearSoundIds");
 }
-
-int GUI_OpenWindow(int) {
-    return 0;  // no window slot is in use
-}
-
-int GUI_CloseWindow(int) {
-    return 0;
-}

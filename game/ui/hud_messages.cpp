@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "stubs/fnt_stub.h"
+#include "ui/fnt.h"
 #include "ui/gui.h"
 #include "ui/hud.h"
 
