@@ -2,6 +2,11 @@
 // There is no fixed time step: the world advances by the game clock's measured delta.
 #include "world/game_frame.h"
 
+#include <cstdio>
+
+#include "engine/lnd_draw.h"
+#include "engine/lnd_light.h"
+#include "engine/lnd_material.h"
 #include "net/msg.h"
 #include "plat.h"
 #include "shell/app.h"
@@ -10,9 +15,6 @@
 #include "stubs/cam_stub.h"
 #include "stubs/cfg_stub.h"
 #include "stubs/exp_stub.h"
-#include "engine/lnd_draw.h"
-#include "engine/lnd_light.h"
-#include "engine/lnd_material.h"
 #include "stubs/lvl_stub.h"
 #include "stubs/rnd_pass_stub.h"
 #include "stubs/rnd_stub.h"
@@ -54,10 +56,23 @@ int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
     return era * 146097 + int64_t(doe) - 719468;
 }
 
+// Reports a step of the frame to the call trace, when one is set: "NAME" or "NAME(args)".
+void Report(const char* name, const char* pass = nullptr, int lighting = 0) {
+    if (!g_CallTrace)
+        return;
+    char entry[64];
+    if (pass)
+        std::snprintf(entry, sizeof entry, "%s(%s,%d)", name, pass, lighting);
+    else
+        std::snprintf(entry, sizeof entry, "%s", name);
+    g_CallTrace(entry);
+}
+
 // One draw pass: the lighting mode first, the batch flushed after, so that no triangle queued
 // under one mode is drawn under another.
 template <class Pass>
-void RunPass(int lighting, Pass pass) {
+void RunPass(const char* name, int lighting, Pass pass) {
+    Report("GAME_Pass", name, lighting);
     LND_SetDynamicLighting(lighting);
     pass();
     RND_FlushBatch();
@@ -107,19 +122,18 @@ uint32_t GAME_CalendarSeconds() {
 }
 
 int GAME_Update() {
-    if (g_CallTrace)
-        g_CallTrace("GAME_Update");
+    Report("GAME_Update");
     INP_Poll();
     return APP_IsMultiplayerGame() ? MSG_FrameUpdate() : GUI_Tick();
 }
 
 void GAME_UpdateWorld() {
+    Report("GAME_UpdateWorld");
     BOD_UpdateAll(&g_WorldBods);
 }
 
 void GAME_Frame() {
-    if (g_CallTrace)
-        g_CallTrace("GAME_Frame");
+    Report("GAME_Frame");
     if (!APP_IsLevelActive()) {
         FrontEndFrame();
         return;
@@ -140,12 +154,12 @@ void GAME_Frame() {
     HUD_EraseOverlays();
 
     const int worldLighting = CFG_GetWorldLightingOption();
-    RunPass(worldLighting, [] { LND_Draw(&g_ViewMatrix, CAM_GetCameraSurface()); });
-    RunPass(worldLighting, [] { CLK_Tick(&g_ViewMatrix); });
-    RunPass(CFG_GetModelLightingOption(), [] { GAME_DrawBods(&g_ViewMatrix, &g_ViewPose); });
-    RunPass(worldLighting, [focus] { CAM_AutoSwitch(focus); });
-    RunPass(worldLighting, [] { LND_DrawObjects(&g_ViewMatrix); });
-    RunPass(worldLighting, [] { EXP_Update(); });
+    RunPass("landscape", worldLighting, [] { LND_Draw(&g_ViewMatrix, CAM_GetCameraSurface()); });
+    RunPass("clock", worldLighting, [] { CLK_Tick(&g_ViewMatrix); });
+    RunPass("bods", CFG_GetModelLightingOption(), [] { GAME_DrawBods(&g_ViewMatrix, &g_ViewPose); });
+    RunPass("camera", worldLighting, [focus] { CAM_AutoSwitch(focus); });
+    RunPass("objects", worldLighting, [] { LND_DrawObjects(&g_ViewMatrix); });
+    RunPass("explosions", worldLighting, [] { EXP_Update(); });
 
     RND_EndScene();
     GUI_Draw();

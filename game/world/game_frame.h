@@ -34,8 +34,10 @@ extern uint32_t g_GraphicsReady;     // set by the display start-up; level frame
 // The per-level map parameter records (authored with the synthetic maps).
 extern const float kGameLevelMapParams[GAME_LEVEL_COUNT][GAME_MAP_PARAMS];
 
-// Tests of the frame order observe the two steps here: "GAME_Update" and "GAME_Frame" are reported
-// as each begins. Off (null) by default.
+// Tests of the frame order observe the frame here: "GAME_Update" and "GAME_Frame" as each begins,
+// "GAME_Pass(NAME,LIGHTING)" before each of the six draw passes (landscape, clock, bods, camera,
+// objects, explosions) with the lighting mode it sets, and "GAME_UpdateWorld". Off (null) by
+// default.
 void GAME_SetCallTrace(void (*trace)(const char* entry));
 
 // INP_Poll, then MSG_FrameUpdate in a multiplayer game, else GUI_Tick; returns the step's result.

@@ -120,7 +120,7 @@ TEST_F(BodTraceTest, TheLandscapeAloneGivesTheFractionAndTheFlag) {
     EXPECT_EQ(BOD_TraceSegment(nullptr, 1, &from, &to, &hit), BOD_TRACE_LANDSCAPE);
     EXPECT_FLOAT_EQ(hit.t, 0.5f);
     EXPECT_EQ(hit.unused1, 1u) << "flag word: only the landscape was hit";
-    EXPECT_EQ(hit.unused0, 1u) << "a surface";
+    EXPECT_EQ(hit.unused0, 2u) << "the wall, a landscape object";
     EXPECT_EQ(hit.hitBod, nullptr);
     EXPECT_FLOAT_EQ(hit.point.z, 500.0f);
 

@@ -25,6 +25,11 @@ protected:
         WH_WriteHumanoid("graphics\\models\\male.qkm");
         WH_WriteCube("graphics\\models\\weapons\\crate.qmd", 20.0f);
         LND_SetModelMeshObserver([this](const LndModelMesh& mesh) { surfaces.insert(mesh.surface); });
+        // Eight surfaces, all drawn in this frame.
+        WH_BuildLandscape({{0, 0, 100, 100, 0}, {100, 0, 200, 100, 0}, {0, 100, 100, 200, 0}, {100, 100, 200, 200, 0}},
+                          {});
+        for (int s = 1; s <= 8; ++s)
+            WH_MarkSurfaceDrawn(s, true);
         MTH_PoseIdentity(&camera);
         MTH_MatrixIdentity(&view);
     }
@@ -73,10 +78,18 @@ TEST_F(DrawBodsTest, OnlyActiveBodsOfTheDrawMaskWithAModel) {
 TEST_F(DrawBodsTest, CharactersAreCulledByTheirSurfaceObjectsOnlyByTheSphere) {
     Character(1);
     Object(BOD_CLASS_OBJECT, 2);
-    STUB_SetResult("LND_IsSurfaceDrawn", 0);
+    WH_MarkSurfaceDrawn(1, false);
+    WH_MarkSurfaceDrawn(2, false);
     EXPECT_EQ(Drawn(), (std::set<uint32_t>{2}));
-    STUB_SetResult("LND_IsSurfaceDrawn", 1);
-    STUB_SetResult("LND_IsSphereVisible", 0);
+    WH_MarkSurfaceDrawn(1, true);
+    EXPECT_EQ(Drawn(), (std::set<uint32_t>{1, 2}));
+    // Behind the camera neither is drawn.
+    for (Bod* bod = g_WorldBods.head; bod; bod = bod->next) {
+        if (CharacterControl* c = WH_Character(bod))
+            c->transform.m[11] = -500.0f;
+        if (WorldObjectControl* o = WH_Object(bod))
+            o->transform.m[11] = -500.0f;
+    }
     EXPECT_EQ(Drawn(), (std::set<uint32_t>{}));
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/lnd.h"
+#include "engine/lnd_light.h"
 #include "plat.h"
 #include "shell/inp.h"
 #include "stubs/trace.h"
@@ -86,18 +88,20 @@ TEST_F(GameFrameTest, ALevelFrameWaitsForTheDisplay) {
 }
 
 // The passes of a level frame up to the end of the scene, with the world lighting option 1 and the
-// model lighting option 0.
+// model lighting option 0. Each batch flush also notes the lighting mode in force ("lighting=N").
 Calls PassesWithClock(bool clockTicks) {
-    Calls calls = {"GAME_Frame", "CAM_Follow", "RND_SetBackgroundColour(0x000000)", "LND_SetTime(2.500)",
-                   "RND_BeginFrame", "HUD_EraseOverlays",
-                   "LND_SetDynamicLighting(1)", "LND_Draw(0)", "RND_FlushBatch",
-                   "LND_SetDynamicLighting(1)"};
+    Calls calls = {"GAME_Frame", "CAM_Follow", "RND_SetBackgroundColour(0x000000)", "RND_BeginFrame",
+                   "HUD_EraseOverlays",
+                   "GAME_Pass(landscape,1)", "RND_FlushBatch", "lighting=1",
+                   "GAME_Pass(clock,1)"};
     if (clockTicks)
         calls.push_back("PTC_UpdateAndDraw");
-    for (const char* rest : {"RND_FlushBatch", "LND_SetDynamicLighting(0)", "RND_FlushBatch",
-                             "LND_SetDynamicLighting(1)", "CAM_AutoSwitch", "RND_FlushBatch",
-                             "LND_SetDynamicLighting(1)", "LND_DrawObjects", "RND_FlushBatch",
-                             "LND_SetDynamicLighting(1)", "EXP_Update", "RND_FlushBatch", "RND_EndScene", "GUI_Draw"})
+    for (const char* rest : {"RND_FlushBatch", "lighting=1",
+                             "GAME_Pass(bods,0)", "RND_FlushBatch", "lighting=0",
+                             "GAME_Pass(camera,1)", "CAM_AutoSwitch", "RND_FlushBatch", "lighting=1",
+                             "GAME_Pass(objects,1)", "RND_FlushBatch", "lighting=1",
+                             "GAME_Pass(explosions,1)", "EXP_Update", "RND_FlushBatch", "lighting=1",
+                             "RND_EndScene", "GUI_Draw"})
         calls.push_back(rest);
     return calls;
 }
@@ -138,18 +142,28 @@ TEST_P(LevelFrameTest, PassesInOrderThenTheWorldBeforeTheFlip) {
     WH_SetTicks(3540);
 
     const bool playing = !c.halted && !c.won;
+    STUB_SetCallHook([](const std::string& entry) {
+        if (entry != "RND_FlushBatch")
+            return;
+        const int lighting = LND_SetDynamicLighting(0);
+        LND_SetDynamicLighting(lighting);
+        STUB_Trace(lighting ? "lighting=1" : "lighting=0");
+    });
     EXPECT_EQ(LevelFrame(), Concat(Concat(PassesWithClock(playing), c.afterScene), {"RND_Flip"}));
+    STUB_SetCallHook(nullptr);
     EXPECT_EQ(g_GameClock.nowMs, playing ? 3540 : 3500) << "a halted level keeps its clock";
+    EXPECT_FLOAT_EQ(g_LandscapeTime, 2.5f) << "the landscape clock: the clock's now minus the level start";
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, LevelFrameTest,
     ::testing::Values(
-        LevelFrameCase{"Playing", 2, false, false, {"BOD_Handler(npc0,3)", "BOD_Hook(npc0)", "AI_Tick"}},
+        LevelFrameCase{"Playing", 2, false, false,
+                       {"GAME_UpdateWorld", "BOD_Handler(npc0,3)", "BOD_Hook(npc0)", "AI_Tick"}},
         LevelFrameCase{"Lightning", 0, false, false,
-                       {"BOD_Handler(npc0,3)", "BOD_Hook(npc0)", "LVL_Level0Frame", "AI_Tick"}},
+                       {"GAME_UpdateWorld", "BOD_Handler(npc0,3)", "BOD_Hook(npc0)", "LVL_Level0Frame", "AI_Tick"}},
         LevelFrameCase{"Escape", 16, false, false,
-                       {"BOD_Handler(npc0,3)", "BOD_Hook(npc0)", "LVL_EscapeFrame", "AI_Tick"}},
+                       {"GAME_UpdateWorld", "BOD_Handler(npc0,3)", "BOD_Hook(npc0)", "LVL_EscapeFrame", "AI_Tick"}},
         LevelFrameCase{"Halted", 2, true, false, {}},
         LevelFrameCase{"HaltedEscape", 16, true, false, {}},
         LevelFrameCase{"Won", 2, false, true, {}}),

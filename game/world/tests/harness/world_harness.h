@@ -55,9 +55,9 @@ std::vector<std::string> WH_Calls(const std::vector<std::string>& trace, const s
 // The HUD message lines now shown (text, in line order, free lines left out).
 std::vector<std::string> WH_HudLines();
 
-// Synthetic landscapes: floors are horizontal rectangles (two triangles each), walls vertical
-// rectangles between two plan points (two triangles each). Surfaces are numbered from 1 in the
-// order added (floors first).
+// Synthetic landscapes, loaded as the level's map: floors are horizontal rectangles (two
+// triangles each, surfaces numbered from 1 in the order given; x1 > x0, z1 > z0), walls solid
+// landscape objects standing between two plan points (blocking traces from either side).
 struct WhFloor {
     float x0, z0, x1, z1, y;
 };
@@ -65,6 +65,8 @@ struct WhWall {
     float x0, z0, x1, z1, bottom, top;
 };
 void WH_BuildLandscape(const std::vector<WhFloor>& floors, const std::vector<WhWall>& walls);
+// Marks a surface as drawn (or not) in the current frame, as the landscape pass would.
+void WH_MarkSurfaceDrawn(int surface, bool drawn);
 
 // Synthetic models, put into the model caches under the cache name of `path` (the file name
 // without directory and extension), so that MDL_Load of that path hands out instances of them.

@@ -1,79 +1,71 @@
-// Synthetic landscapes for the world tests: floors and walls as pairs of triangles in the real
-// landscape records, installed as the loaded map.
-#include <cmath>
+// Synthetic landscapes for the world tests: a real binary map written by the data kit into the
+// harness's working directory and loaded by the game's own load driver. Floors are pairs of
+// triangles with their twin edges; walls are solid landscape objects of four triangles (one pair
+// facing each way) standing on a vertex of their own, listed by the floor surfaces under them.
+#include <array>
+#include <string>
 
+#include "datakit/map_data.h"
+#include "datakit/map_demo.h"
+#include "datakit/map_zlm.h"
 #include "engine/lnd.h"
+#include "engine/map_load.h"
 #include "world_harness.h"
 #include "world_harness_internal.h"
 
 namespace {
-Landscape* g_Built = nullptr;
+constexpr const char* kMapFile = "synthetic.zlm";
 
-Vec3 Normal(const Vec3& a, const Vec3& b, const Vec3& c) {
-    const Vec3 u{b.x - a.x, b.y - a.y, b.z - a.z}, v{c.x - a.x, c.y - a.y, c.z - a.z};
-    Vec3 n{u.y * v.z - u.z * v.y, u.z * v.x - u.x * v.z, u.x * v.y - u.y * v.x};
-    const float length = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
-    if (length > 0.0f)
-        n = Vec3{n.x / length, n.y / length, n.z / length};
-    return n;
-}
-
-// Adds the triangle (a, b, c) as the next surface with its three edges and vertices.
-void AddTriangle(Landscape* l, const Vec3& a, const Vec3& b, const Vec3& c) {
-    const uint16_t s = ++l->surfaceCount;
-    const Vec3 corners[3] = {a, b, c};
-    const uint16_t firstVertex = uint16_t(l->vertexCount + 1);
-    for (int i = 0; i < 3; ++i)
-        l->vertices[++l->vertexCount].position = corners[i];
-    for (int i = 0; i < 3; ++i) {
-        const uint16_t e = ++l->edgeCount;
-        l->edges[e].vertex1 = uint16_t(firstVertex + i);
-        l->edges[e].vertex2 = uint16_t(firstVertex + (i + 1) % 3);
-        l->edges[e].surface = s;
-        l->surfaces[s].edges[i] = e;
+dk::MapObject Wall(const WhWall& w, int index, int origin) {
+    dk::MapObject o;
+    o.name = "wall" + std::to_string(index);
+    o.type = 1;
+    o.collisionMode = 1;
+    o.positionRef = origin;
+    const float dx = w.x1 - w.x0, dz = w.z1 - w.z0, h = w.top - w.bottom;
+    o.vertices = {{0, 0, 0}, {dx, 0, dz}, {dx, h, dz}, {0, h, 0}};
+    const std::array<std::array<int32_t, 3>, 4> triangles = {{{0, 1, 2}, {0, 2, 3}, {2, 1, 0}, {3, 2, 0}}};
+    for (const auto& t : triangles) {
+        dk::MapObjectSurface s;
+        s.vrefs = t;
+        o.surfaces.push_back(s);
     }
-    l->surfaces[s].normal = Normal(a, b, c);
+    return o;
 }
 }  // namespace
 
 void WH_ReleaseLandscape() {
-    if (g_Landscape == g_Built) {
-        g_Landscape = nullptr;
-        g_MapLoaded = 0;
-    }
-    LND_FreeLandscape(g_Built);
-    g_Built = nullptr;
+    if (g_Landscape)
+        LND_UnloadMap();
 }
 
 void WH_BuildLandscape(const std::vector<WhFloor>& floors, const std::vector<WhWall>& walls) {
     WH_ReleaseLandscape();
-    Landscape* l = LND_CreateLandscape();
-    if (!l)
-        return;
-    const int triangles = int(2 * (floors.size() + walls.size()));
-    l->vertexCount = uint16_t(3 * triangles);
-    l->edgeCount = uint16_t(3 * triangles);
-    l->surfaceCount = uint16_t(triangles);
-    if (!LND_AllocateArrays(l)) {
-        LND_FreeLandscape(l);
-        return;
-    }
-    // Filled from index 1 again as the triangles are added.
-    l->vertexCount = l->edgeCount = l->surfaceCount = 0;
+    dk::MapData map;
+    map.mapName = "synthetic";
     for (const WhFloor& f : floors) {
-        // Wound so that the inside lies on the non-positive side of every edge (x1 > x0, z1 > z0).
-        const Vec3 a{f.x0, f.y, f.z0}, b{f.x1, f.y, f.z0}, c{f.x1, f.y, f.z1}, d{f.x0, f.y, f.z1};
-        AddTriangle(l, a, b, c);
-        AddTriangle(l, a, c, d);
+        const int a = int(map.vertices.size()) + 1;
+        map.vertices.push_back({f.x0, f.y, f.z0});
+        map.vertices.push_back({f.x1, f.y, f.z0});
+        map.vertices.push_back({f.x1, f.y, f.z1});
+        map.vertices.push_back({f.x0, f.y, f.z1});
+        dk::AddMapTriangle(&map, a, a + 1, a + 2, 0);
+        dk::AddMapTriangle(&map, a, a + 2, a + 3, 0);
     }
-    for (const WhWall& w : walls) {
-        const Vec3 a{w.x0, w.bottom, w.z0}, b{w.x1, w.bottom, w.z1}, c{w.x1, w.top, w.z1}, d{w.x0, w.top, w.z0};
-        AddTriangle(l, a, b, c);
-        AddTriangle(l, a, c, d);
+    dk::LinkMapTwins(&map);
+    for (size_t i = 0; i < walls.size(); ++i) {
+        const WhWall& w = walls[i];
+        map.vertices.push_back({w.x0, w.bottom, w.z0});
+        map.objects.push_back(Wall(w, int(i), int(map.vertices.size())));
     }
-    g_Built = l;
-    g_Landscape = l;
-    g_MapLoaded = 1;
-    g_LandscapeQueryStamp = 1;
-    g_LandscapeDrawStamp = 1;
+    dk::CompleteMapData(&map);
+    dk::WriteZlm(kMapFile, map);
+    MAP_LoadMap(nullptr, kMapFile);
+}
+
+void WH_MarkSurfaceDrawn(int surface, bool drawn) {
+    Landscape* l = g_Landscape;
+    if (!l || surface < 1 || surface > l->surfaceCount)
+        return;
+    l->surfaces[surface].drawStamp = drawn ? g_LandscapeDrawStamp : g_LandscapeDrawStamp - 1;
 }

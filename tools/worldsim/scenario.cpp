@@ -1,0 +1,282 @@
+// worldsim's scenario reader and runner (see scenario.h). The run uses the game's own frame
+// (GAME_Update, GAME_Frame) over a world that the world harness sets up.
+#include "scenario.h"
+
+#include <algorithm>
+#include <map>
+#include <ostream>
+#include <sstream>
+
+#include "shell/cda.h"
+#include "shell/inp.h"
+#include "shell/snd.h"
+#include "stubs/trace.h"
+#include "stubs/wo_stub.h"
+#include "win32.h"
+#include "world/bod.h"
+#include "world/character.h"
+#include "world/clk.h"
+#include "world/game_frame.h"
+#include "world_harness.h"
+
+const char* const kScenarioHelp =
+    "worldsim [--frames N] SCENARIO\n"
+    "\n"
+    "Runs a world scenario headless (virtual clock, no window) for N frames. Each frame is the\n"
+    "game's own GAME_Update and GAME_Frame; what happened in it is printed in order:\n"
+    "  call NAME(args)     every call the frame made through the modules that report them: the\n"
+    "                      frame steps, the draw passes (lighting mode, batch flushes), the clock's\n"
+    "                      particle pass, the world update (BOD_Handler(bod,action), BOD_Hook(bod)),\n"
+    "                      the AI tick, sounds (SND_...), damage, the flip\n"
+    "  action BOD A -> B   a bod's action changed during the frame\n"
+    "  removed BOD         a bod left the world\n"
+    "  message BYTES       a game message sent: its type as a character, then the bytes in hex\n"
+    "  hud TEXT            a HUD message line that appeared\n"
+    "\n"
+    "Scenario file: one command per line; '#' starts a comment.\n"
+    "  level N                      the level id 0..16 (default 2)\n"
+    "  game single|host|client [SLOT]\n"
+    "                               the kind of game and this machine's player slot (default 0); a\n"
+    "                               network game has 4 player slots whose player ids are 0..3\n"
+    "  frames N                     frames to run (default 3; --frames overrides it)\n"
+    "  step MS                      milliseconds added to each frame beyond the platform's 20\n"
+    "  floor X0 Z0 X1 Z1 Y          a horizontal floor rectangle of the landscape\n"
+    "  wall X0 Z0 X1 Z1 BOTTOM TOP  a vertical wall between two plan points\n"
+    "  player SLOT X Y Z [ID [ACTION]]\n"
+    "                               a player character (id: the slot; action: 18); player 0 is\n"
+    "                               the focus of the camera\n"
+    "  npc INDEX X Y Z [HEALTH [ACTION]]\n"
+    "                               a non-player character of the pool with an AI record (health\n"
+    "                               0..64, default 64; action 0)\n"
+    "  object TYPE X Y Z [ACTION]   a world object, named object0, object1, ... (action 19)\n"
+    "  at FRAME action BOD A        before frame FRAME: BOD_SetAction(BOD, A)\n"
+    "  at FRAME remote BOD A        ACT_ApplyRemoteAction(BOD, A): an action from the network\n"
+    "  at FRAME remove BOD          flags the bod for removal at its next update\n"
+    "  at FRAME halt | resume       halts or resumes play (an in-game menu)\n"
+    "  at FRAME blast X Y Z RADIUS AMOUNT\n"
+    "                               an explosion without attacker hurting the characters\n"
+    "BOD is player<SLOT>, npc<INDEX> or object<N>; frames count from 1. Every character and\n"
+    "object runs handlers that only report their calls, so the frame shows the world's order.\n";
+
+namespace {
+
+bool ReadNumbers(std::istringstream& words, size_t required, size_t allowed, std::vector<float>* out) {
+    float value;
+    while (out->size() < allowed && words >> value)
+        out->push_back(value);
+    std::string rest;
+    return out->size() >= required && !(words >> rest);
+}
+
+bool ReadBod(const std::string& command, std::istringstream& words, Scenario* s, int objects) {
+    std::vector<float> n;
+    ScenarioBod bod;
+    bod.kind = command;
+    if (command == "object") {
+        if (!ReadNumbers(words, 4, 5, &n))
+            return false;
+        bod = {command, objects, n[1], n[2], n[3], int(n[0]), n.size() > 4 ? int(n[4]) : 19};
+    } else {
+        if (!ReadNumbers(words, 4, 6, &n) || n[0] < 0)
+            return false;
+        const bool player = command == "player";
+        if (n[0] >= (player ? BOD_PLAYER_SLOTS : BOD_NPC_POOL))
+            return false;
+        const int value = n.size() > 4 ? int(n[4]) : (player ? int(n[0]) : 64);
+        bod = {command, int(n[0]), n[1], n[2], n[3], value, n.size() > 5 ? int(n[5]) : (player ? 18 : 0)};
+    }
+    s->bods.push_back(bod);
+    return true;
+}
+
+bool ReadEvent(std::istringstream& words, Scenario* s) {
+    ScenarioEvent event;
+    if (!(words >> event.frame >> event.what) || event.frame < 1)
+        return false;
+    if (event.what == "halt" || event.what == "resume") {
+        std::string rest;
+        return !(words >> rest) && (s->events.push_back(event), true);
+    }
+    if (event.what == "blast")
+        return ReadNumbers(words, 5, 5, &event.numbers) && (s->events.push_back(event), true);
+    if (event.what != "action" && event.what != "remote" && event.what != "remove")
+        return false;
+    if (!(words >> event.who))
+        return false;
+    if (!ReadNumbers(words, event.what == "remove" ? 0 : 1, event.what == "remove" ? 0 : 1, &event.numbers))
+        return false;
+    s->events.push_back(event);
+    return true;
+}
+
+std::string Name(const ScenarioBod& b) {
+    return b.kind + std::to_string(b.index);
+}
+
+bool InWorld(const Bod* bod) {
+    for (const Bod* b = g_WorldBods.head; b; b = b->next)
+        if (b == bod)
+            return true;
+    return false;
+}
+
+int ActionOf(const Bod* bod) {
+    return bod && bod->control ? static_cast<const BodControl*>(bod->control)->action : -1;
+}
+
+}  // namespace
+
+bool ReadScenario(std::istream& in, Scenario* s, std::string* error) {
+    std::string line;
+    int number = 0, objects = 0;
+    while (std::getline(in, line)) {
+        ++number;
+        line = line.substr(0, line.find('#'));
+        std::istringstream words(line);
+        std::string command;
+        if (!(words >> command))
+            continue;
+        bool ok = true;
+        std::vector<float> n;
+        if (command == "level") {
+            ok = ReadNumbers(words, 1, 1, &n) && n[0] >= 0 && n[0] < GAME_LEVEL_COUNT;
+            if (ok)
+                s->level = int(n[0]);
+        } else if (command == "game") {
+            ok = bool(words >> s->game) && (s->game == "single" || s->game == "host" || s->game == "client") &&
+                 ReadNumbers(words, 0, 1, &n) && (n.empty() || (n[0] >= 0 && n[0] < 4));
+            if (ok && !n.empty())
+                s->localSlot = int(n[0]);
+        } else if (command == "frames") {
+            ok = ReadNumbers(words, 1, 1, &n) && n[0] >= 0;
+            if (ok)
+                s->frames = int(n[0]);
+        } else if (command == "step") {
+            ok = ReadNumbers(words, 1, 1, &n) && n[0] >= 0;
+            if (ok)
+                s->extraMs = uint32_t(n[0]);
+        } else if (command == "floor") {
+            ok = ReadNumbers(words, 5, 5, &n);
+            s->floors.insert(s->floors.end(), n.begin(), n.end());
+        } else if (command == "wall") {
+            ok = ReadNumbers(words, 6, 6, &n);
+            s->walls.insert(s->walls.end(), n.begin(), n.end());
+        } else if (command == "player" || command == "npc" || command == "object") {
+            ok = ReadBod(command, words, s, objects);
+            if (ok && command == "object")
+                ++objects;
+        } else if (command == "at") {
+            ok = ReadEvent(words, s);
+        } else {
+            ok = false;
+        }
+        if (!ok) {
+            *error = "line " + std::to_string(number) + ": cannot read \"" + line + "\" (see --help)";
+            return false;
+        }
+    }
+    return true;
+}
+
+void RunScenario(const Scenario& s, std::ostream& out) {
+    WH_Reset();
+    void (*const forward)(const char*) = [](const char* entry) { STUB_Trace(entry); };
+    GAME_SetCallTrace(forward);
+    INP_SetCallTrace(forward);
+    SND_SetCallTrace(forward);
+    CDA_SetCallTrace(forward);
+    if (s.game != "single")
+        WH_SetNetworkGame(s.game == "host", s.localSlot);
+
+    std::vector<WhFloor> floors;
+    for (size_t i = 0; i + 4 < s.floors.size(); i += 5)
+        floors.push_back({s.floors[i], s.floors[i + 1], s.floors[i + 2], s.floors[i + 3], s.floors[i + 4]});
+    std::vector<WhWall> walls;
+    for (size_t i = 0; i + 5 < s.walls.size(); i += 6)
+        walls.push_back({s.walls[i], s.walls[i + 1], s.walls[i + 2], s.walls[i + 3], s.walls[i + 4], s.walls[i + 5]});
+    if (!floors.empty() || !walls.empty())
+        WH_BuildLandscape(floors, walls);
+
+    std::map<std::string, Bod*> bods;
+    for (const ScenarioBod& b : s.bods) {
+        Bod* bod = nullptr;
+        if (b.kind == "player") {
+            bod = WH_MakeCharacter(BOD_CLASS_PLAYER, {b.x, b.y, b.z}, 0.0f, 64.0f);
+            WH_SetPlayer(b.index, bod, b.value);
+            if (b.index == 0)
+                g_FocusBod = bod;
+        } else if (b.kind == "npc") {
+            bod = WH_MakeCharacter(BOD_CLASS_NPC, {b.x, b.y, b.z}, 0.0f, float(b.value));
+            WH_SetNpc(b.index, bod);
+        } else {
+            bod = WH_MakeObject(BOD_CLASS_OBJECT, uint32_t(b.value), {b.x, b.y, b.z});
+        }
+        static_cast<BodControl*>(bod->control)->action = b.action;
+        bods[Name(b)] = bod;
+    }
+    WH_EnterLevel(s.level);
+    CLK_InitLevel();
+
+    std::map<std::string, int> actions;
+    for (const auto& [name, bod] : bods)
+        actions[name] = ActionOf(bod);
+    size_t messagesSeen = 0;
+    std::vector<std::string> hudSeen;
+    out << "level " << s.level << ", " << s.game << " game, " << bods.size() << " bods\n";
+
+    for (int frame = 1; frame <= s.frames; ++frame) {
+        out << "frame " << frame << " ticks " << GetTickCount() << "\n";
+        const size_t mark = WH_TraceMark();
+        for (const ScenarioEvent& e : s.events) {
+            if (e.frame != frame)
+                continue;
+            auto found = bods.find(e.who);
+            Bod* bod = found == bods.end() ? nullptr : found->second;
+            if (e.what == "halt" || e.what == "resume") {
+                WH_SetHalted(e.what == "halt");
+            } else if (e.what == "blast") {
+                const Vec3 point{e.numbers[0], e.numbers[1], e.numbers[2]};
+                BOD_BlastDamage(BOD_NO_ATTACKER, &point, e.numbers[3], e.numbers[3], e.numbers[4], BOD_MASK_CHARACTERS);
+            } else if (!bod) {
+                out << "  (no bod " << e.who << ")\n";
+            } else if (e.what == "action") {
+                BOD_SetAction(bod, int(e.numbers[0]));
+            } else if (e.what == "remote") {
+                ACT_ApplyRemoteAction(bod, int(e.numbers[0]));
+            } else if (e.what == "remove") {
+                bod->flags |= BOD_FLAG_REMOVE;
+            }
+        }
+        GAME_Update();
+        GAME_Frame();
+        WH_AdvanceTicks(s.extraMs);
+
+        for (const std::string& call : WH_TraceSince(mark))
+            out << "  call " << call << "\n";
+        for (auto it = bods.begin(); it != bods.end();) {
+            if (!InWorld(it->second)) {
+                out << "  removed " << it->first << "\n";
+                actions.erase(it->first);
+                it = bods.erase(it);
+                continue;
+            }
+            const int now = ActionOf(it->second);
+            if (now != actions[it->first])
+                out << "  action " << it->first << " " << actions[it->first] << " -> " << now << "\n";
+            actions[it->first] = now;
+            ++it;
+        }
+        const auto& messages = WH_Messages();
+        for (; messagesSeen < messages.size(); ++messagesSeen)
+            out << "  message " << WH_FormatMessage(messages[messagesSeen]) << "\n";
+        const std::vector<std::string> hud = WH_HudLines();
+        for (const std::string& line : hud)
+            if (std::find(hudSeen.begin(), hudSeen.end(), line) == hudSeen.end())
+                out << "  hud " << line << "\n";
+        hudSeen = hud;
+    }
+    INP_SetCallTrace(nullptr);
+    SND_SetCallTrace(nullptr);
+    CDA_SetCallTrace(nullptr);
+    WH_Release();
+}

@@ -1,0 +1,41 @@
+// worldsim's scenarios: the text format (see kScenarioHelp), its reader, and the run that sets the
+// world up through the world harness and prints each frame.
+#pragma once
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+extern const char* const kScenarioHelp;
+
+struct ScenarioBod {
+    std::string kind;   // "player", "npc", "object"
+    int index;          // player slot, NPC pool index, or the object's number
+    float x, y, z;
+    int value;          // player id, NPC health, object type
+    int action;
+};
+
+struct ScenarioEvent {
+    int frame;
+    std::string what;   // "action", "remote", "halt", "resume", "remove", "blast", "ticks"
+    std::string who;
+    std::vector<float> numbers;
+};
+
+struct Scenario {
+    int level = 2;
+    std::string game = "single";  // "single", "host", "client"
+    int localSlot = 0;
+    int frames = 3;
+    uint32_t extraMs = 0;         // added to the platform's step each frame
+    std::vector<ScenarioBod> bods;
+    std::vector<float> floors;    // 5 numbers each
+    std::vector<float> walls;     // 6 numbers each
+    std::vector<ScenarioEvent> events;
+};
+
+// false and a message naming the line when the text is not a scenario.
+bool ReadScenario(std::istream& in, Scenario* scenario, std::string* error);
+// Runs it and prints every frame to out.
+void RunScenario(const Scenario& scenario, std::ostream& out);
