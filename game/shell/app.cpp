@@ -15,10 +15,10 @@
 #include "shell/snd.h"
 #include "shell/snd_device.h"
 #include "stubs/app_state_stub.h"
-#include "stubs/game_stub.h"
 #include "stubs/lvl_stub.h"
 #include "stubs/rnd_stub.h"
 #include "ui/gui.h"
+#include "world/game_frame.h"
 
 HWND g_MainWindow = nullptr;
 uint32_t g_InFrame = 0;

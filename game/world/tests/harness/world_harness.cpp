@@ -13,6 +13,7 @@
 #include "plat.h"
 #include "shell/app.h"
 #include "shell/mem.h"
+#include "shell/snd.h"
 #include "stubs/act_stub.h"
 #include "stubs/ai_stub.h"
 #include "stubs/net_stub.h"
@@ -153,6 +154,8 @@ void WH_Reset() {
     g_HandlerLog.clear();
     g_Reaction = nullptr;
     GAME_SetCallTrace(nullptr);
+    // The sound sink: the sound module reports its device, group and play calls into the trace.
+    SND_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
 }
 
 void WH_Release() {
@@ -166,6 +169,7 @@ void WH_Release() {
     NET_SetTestTransport(nullptr);
     STUB_ResetAll();
     GAME_SetCallTrace(nullptr);
+    SND_SetCallTrace(nullptr);
 }
 
 void WH_SetTicks(uint32_t ms) {

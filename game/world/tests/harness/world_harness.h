@@ -48,10 +48,14 @@ void WH_ClearMessages();
 // "S 02 13" style: the type as a character when printable, then the bytes in hex.
 std::string WH_FormatMessage(const WhMessage& message);
 
-// Recording sinks over the stand-ins' call trace.
+// Recording sinks over the call trace of the stand-ins and of the modules that report into it:
+// the renderer's and the camera's calls, the frame's passes, sounds (SND_...), damage.
 size_t WH_TraceMark();                                   // the current length of the trace
 std::vector<std::string> WH_TraceSince(size_t mark);     // entries recorded after a mark
 std::vector<std::string> WH_Calls(const std::vector<std::string>& trace, const std::string& prefix);
+inline std::vector<std::string> WH_Sounds(const std::vector<std::string>& trace) {
+    return WH_Calls(trace, "SND_");
+}
 // The HUD message lines now shown (text, in line order, free lines left out).
 std::vector<std::string> WH_HudLines();
 
