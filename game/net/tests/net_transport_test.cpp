@@ -30,6 +30,7 @@ struct Script {
     std::vector<Sent> sent;
     int sendResult = 1;
     int startMode = NET_MODE_DIRECTPLAY;  // the mode the start leaves
+    int startResult = 1;
     int reloads = 0;
     std::vector<int> initConnections;
     int connections = 3;
@@ -38,7 +39,7 @@ Script* g_Script = nullptr;
 
 int FakeStart() {
     g_Net.mode = g_Script->startMode;
-    return 1;
+    return g_Script->startResult;
 }
 void FakeShutdown() {}
 int FakeReceive(uint8_t** buffer, int* capacity, int* length, int32_t* sender, int32_t* addressee) {
@@ -196,6 +197,30 @@ TEST_F(NetTransportTest, StartWithTheStandInsEndsInDirectPlayWithNothingToJoin) 
         EXPECT_EQ(NET_Shutdown(), 1);
         EXPECT_EQ(NET_GetMode(), NET_MODE_NONE);
     }
+}
+
+TEST_F(NetTransportTest, OnlineFirstStartFallsBackToDirectPlayUnlessTheDefinitionWasRead) {
+    struct Case {
+        const char* name;
+        int onlineMode, onlineResult;
+        int result, mode;
+    } cases[] = {
+        {"online service runs", NET_MODE_ONLINE, 1, 1, NET_MODE_ONLINE},
+        {"no service: DirectPlay", NET_MODE_NONE, 1, 1, NET_MODE_DIRECTPLAY},
+        {"failed after the definition was read", NET_MODE_NONE, 0, 0, NET_MODE_NONE},
+    };
+    Script online;
+    for (const Case& c : cases) {
+        online.startMode = c.onlineMode;
+        online.startResult = c.onlineResult;
+        g_Script = &online;
+        NET_SetBackend(NET_MODE_ONLINE, &kFake);
+        NET_SetBackend(NET_MODE_DIRECTPLAY, nullptr); // the stand-in: starts, offers nothing
+        EXPECT_EQ(NET_Init(nullptr, kGhouldenGuid, NET_START_ONLINE_FIRST, 8), c.result) << c.name;
+        EXPECT_EQ(NET_GetMode(), c.mode) << c.name;
+        NET_Shutdown();
+    }
+    g_Script = &script;
 }
 
 TEST_F(NetTransportTest, HandlersAreKeptBySlotAndClearedByAStart) {
