@@ -459,7 +459,11 @@ TEST_F(Udp, ALostDatagramShowsAsAMessageEndingEarly) {
         std::lock_guard<std::mutex> hold(listener.lock);
         return listener.clones.empty() ? nullptr : listener.clones[0].get();
     };
-    ASSERT_TRUE(kio::WaitUntil([&] { return clone() && clone()->events.Count() >= 5; }));
+    if (!kio::WaitUntil([&] { return clone() && clone()->events.Count() >= 5; })) {
+        proxy.CloseInput();
+        proxy.Wait();
+        FAIL() << "events " << (clone() ? clone()->events.Count() : 0) << "; proxy: " << proxy.Errors();
+    }
     {
         std::lock_guard<std::mutex> hold(clone()->lock);
         std::vector<std::pair<uint32_t, uint32_t>> seen;

@@ -157,6 +157,7 @@ int RunTcpProxy(const sockaddr_in& target, FaultEngine& engine) {
             }
         }
         if (poll(fds.data(), fds.size(), wait) < 0) continue;
+        const size_t polled = connections.size(); // a connection accepted below waits for the next poll
         if (fds[0].revents) ReadCommands(0, &partial, &control);
         if (fds[1].revents & POLLIN) {
             int client = accept(listener, nullptr, nullptr);
@@ -185,7 +186,6 @@ int RunTcpProxy(const sockaddr_in& target, FaultEngine& engine) {
             }
         }
         size_t at = 2;
-        const size_t polled = connections.size();
         for (size_t i = 0; i < polled; ++i) {
             Connection& c = *connections[i];
             for (int d = 0; d < 2 && !c.dead; ++d) {

@@ -88,6 +88,7 @@ int RunUdpProxy(const sockaddr_in& target, FaultEngine& engine) {
             wait = ms < 0 ? 0 : (int)ms + 1;
         }
         if (poll(fds.data(), fds.size(), wait) < 0) continue;
+        const size_t polled = clients.size(); // a client added below waits for the next poll
         if (fds[0].revents) ReadCommands(0, &partial, &control);
         if (fds[1].revents & POLLIN) {
             sockaddr_in from{};
@@ -113,7 +114,7 @@ int RunUdpProxy(const sockaddr_in& target, FaultEngine& engine) {
                 schedule(std::move(v), client->upstream, false, target);
             }
         }
-        for (size_t i = 0; i < clients.size(); ++i) {
+        for (size_t i = 0; i < polled; ++i) {
             if (!(fds[2 + i].revents & POLLIN)) continue;
             ssize_t got = recv(clients[i].upstream, buffer.data(), buffer.size(), 0);
             if (got < 0) continue; // a refusal from a target that is not there yet
