@@ -65,7 +65,8 @@ int INP_AcquireResult(LPDIRECTINPUTDEVICE device) {
 }
 
 void INP_MoveCursor(int32_t* value, int32_t delta, int32_t size) {
-    *value = std::clamp(*value + delta, 0, std::max(size - 1, 0));
+    const int64_t moved = int64_t(*value) + delta;  // the interface may have put the cursor anywhere
+    *value = static_cast<int32_t>(std::clamp<int64_t>(moved, 0, std::max(size - 1, 0)));
 }
 
 // A press of button (1 left, 2 right) at the cursor.
@@ -77,8 +78,8 @@ void INP_Press(int32_t button) {
         g_ClickAge = -1;
     if (g_ClickAge == 0)
         return;  // a second press within the same poll as the first
-    const bool nearFirst = std::abs(g_MouseX - g_ClickX) < INP_DOUBLE_CLICK_PIXELS &&
-                           std::abs(g_MouseY - g_ClickY) < INP_DOUBLE_CLICK_PIXELS;
+    const bool nearFirst = std::abs(int64_t(g_MouseX) - g_ClickX) < INP_DOUBLE_CLICK_PIXELS &&
+                           std::abs(int64_t(g_MouseY) - g_ClickY) < INP_DOUBLE_CLICK_PIXELS;
     if (g_ClickAge == 1 || g_ClickAge < -1) {
         g_MouseButton = 0;  // too soon after a click
     } else if (g_ClickAge >= 2 && nearFirst) {

@@ -3,6 +3,7 @@
 // attenuation curve with the master volume built on it.
 #include "shell/snd_device.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -46,10 +47,12 @@ void SND_FreeDeviceCopies() {
     g_SndDeviceCount = 0;
 }
 
-// -((100 - p) * 0.6)^2, truncated toward zero.
+// -((100 - p) * 0.6)^2, truncated toward zero; far outside 0..100 the result stops at the
+// lowest value a LONG holds.
 LONG SND_Curve(int percent) {
-    const double x = (100 - percent) * kCurve;
-    return -static_cast<LONG>(x * x);
+    const double x = (100.0 - percent) * kCurve;
+    const double magnitude = std::min(x * x, 2147483647.0);
+    return -static_cast<LONG>(magnitude);
 }
 
 }  // namespace

@@ -157,6 +157,13 @@ TEST_F(InputTest, TheCursorStartsCentredAndStaysOnTheScreen) {
     INP_Poll();
     EXPECT_EQ(INP_GetMouseX(), 101);
     EXPECT_EQ(INP_GetMouseY(), 51);
+    // Even far outside the screen.
+    INP_SetMouseX(2147483647);
+    INP_SetMouseY(-2147483647 - 1);
+    Push("x5 y-5");
+    INP_Poll();
+    EXPECT_EQ(INP_GetMouseX(), 639);
+    EXPECT_EQ(INP_GetMouseY(), 0);
 }
 
 TEST_F(InputTest, APressStaysUntilTheNextPollOrUntilConsumed) {

@@ -98,7 +98,7 @@ TEST(SoundCurve, PercentToAttenuation) {
         int attenuation;
     } cases[] = {{100, 0},    {90, -36},    {75, -225},   {56, -696}, {50, -900},  {25, -2025},
                  {10, -2916}, {1, -3528},   {0, -10000},  {99, 0},    {110, -36},  {200, -3600},
-                 {-1, -3672}, {-100, -14400}};
+                 {-1, -3672}, {-100, -14400}, {100000, -2147483647}, {-2147483647 - 1, -2147483647}};
     for (const auto& c : cases)
         EXPECT_EQ(SND_PercentToAttenuation(c.percent), c.attenuation) << c.percent;
 }
