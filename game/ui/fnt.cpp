@@ -64,8 +64,9 @@ void SetMetrics(FontBlock& f, const Metrics& m, bool small) {
 void LoadBlock(FontBlock& f, const Metrics& m, bool small, bool extended) {
     SetMetrics(f, m, small);
     for (int c = 1; c < 128; ++c) {
-        char name[8];
-        if (!FNT_CharacterName(static_cast<unsigned char>(c), extended, name))
+        char buffer[8];
+        const char* name = FNT_CharacterName(static_cast<unsigned char>(c), extended, buffer);
+        if (!name)
             continue;
         char path[96];
         std::snprintf(path, sizeof path, "%s%s.BMP", m.prefix, name);

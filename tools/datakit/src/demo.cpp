@@ -21,6 +21,8 @@ constexpr DemoStep kDemoSteps[] = {
     {"models", DemoModels},
     {"sounds", DemoSounds},
     {"music", DemoMusic},
+    {"interface pictures", DemoInterface},
+    {"interface texts", DemoInterfaceText},
     {"archives", DemoArchives},  // last: packs what the steps above wrote
 };
 }  // namespace

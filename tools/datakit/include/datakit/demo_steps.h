@@ -12,6 +12,8 @@ bool DemoMaps(const std::string& dir);      // every level's landscape map and o
 bool DemoModels(const std::string& dir);    // the character bodies and a rigid object model
 bool DemoSounds(const std::string& dir);    // every sound group's .aud files
 bool DemoMusic(const std::string& dir);     // "music/trackNN.wav", the CD tracks the game plays
+bool DemoInterface(const std::string& dir);      // interface pictures: backgrounds, pointers, frames, font glyphs
+bool DemoInterfaceText(const std::string& dir);  // "data/if_t_eng.dat", the interface texts
 // Packs the loose files of the steps before it into the install's .muf archives: keep it last.
 bool DemoArchives(const std::string& dir);
 

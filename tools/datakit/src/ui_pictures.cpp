@@ -1,0 +1,232 @@
+// The demo install's interface pictures: placeholder art of the sizes the screens draw (menu
+// backgrounds 640 x 480, pointers 32 x 32, the quit dialog frame 212 x 78, location pictures and
+// buttons) and one glyph picture per character of the four font sets, drawn from the project's own
+// 5 x 7 letter shapes. Black (palette entry 0) is the colour key everywhere.
+#include <string>
+
+#include "datakit/bmp.h"
+#include "datakit/demo_steps.h"
+
+namespace dk {
+
+namespace {
+
+const std::string kRoot = "/graphics/interface/";
+
+// Palette entries of the interface art.
+enum : uint8_t { kKey = 0, kWhite = 1, kRed = 2, kFrame = 3, kPanel = 4, kSkyTop = 16 };
+
+Bmp8 Blank(int w, int h) {
+    Bmp8 p(w, h);
+    p.palette[kKey] = {0, 0, 0};
+    p.palette[kWhite] = {240, 240, 230};
+    p.palette[kRed] = {220, 40, 30};
+    p.palette[kFrame] = {150, 140, 110};
+    p.palette[kPanel] = {40, 50, 45};
+    for (int i = 0; i < 64; ++i)  // a dusk gradient for the backgrounds
+        p.palette[size_t(kSkyTop + i)] = {uint8_t(10 + i), uint8_t(8 + i / 2), uint8_t(40 + i * 2)};
+    return p;
+}
+
+void Fill(Bmp8& p, int x0, int y0, int w, int h, uint8_t c) {
+    for (int y = y0; y < y0 + h && y < p.height; ++y)
+        for (int x = x0; x < x0 + w && x < p.width; ++x)
+            if (x >= 0 && y >= 0)
+                p.at(x, y) = c;
+}
+
+// A full-screen background: a gradient with a frame and a darker band where buttons stand.
+Bmp8 Background(int variant) {
+    Bmp8 p = Blank(640, 480);
+    for (int y = 0; y < 480; ++y)
+        Fill(p, 0, y, 640, 1, uint8_t(kSkyTop + (y * 63 / 479 + variant * 7) % 64));
+    Fill(p, 0, 0, 640, 4, kFrame);
+    Fill(p, 0, 476, 640, 4, kFrame);
+    Fill(p, 0, 0, 4, 480, kFrame);
+    Fill(p, 636, 0, 4, 480, kFrame);
+    return p;
+}
+
+struct Glyph {
+    char c;
+    const char* rows[7];
+};
+constexpr Glyph kGlyphs[] = {
+    {'A', {".###.", "#...#", "#...#", "#####", "#...#", "#...#", "#...#"}},
+    {'B', {"####.", "#...#", "#...#", "####.", "#...#", "#...#", "####."}},
+    {'C', {".###.", "#...#", "#....", "#....", "#....", "#...#", ".###."}},
+    {'D', {"####.", "#...#", "#...#", "#...#", "#...#", "#...#", "####."}},
+    {'E', {"#####", "#....", "#....", "####.", "#....", "#....", "#####"}},
+    {'F', {"#####", "#....", "#....", "####.", "#....", "#....", "#...."}},
+    {'G', {".###.", "#...#", "#....", "#.###", "#...#", "#...#", ".###."}},
+    {'H', {"#...#", "#...#", "#...#", "#####", "#...#", "#...#", "#...#"}},
+    {'I', {".###.", "..#..", "..#..", "..#..", "..#..", "..#..", ".###."}},
+    {'J', {"..###", "...#.", "...#.", "...#.", "...#.", "#..#.", ".##.."}},
+    {'K', {"#...#", "#..#.", "#.#..", "##...", "#.#..", "#..#.", "#...#"}},
+    {'L', {"#....", "#....", "#....", "#....", "#....", "#....", "#####"}},
+    {'M', {"#...#", "##.##", "#.#.#", "#.#.#", "#...#", "#...#", "#...#"}},
+    {'N', {"#...#", "##..#", "#.#.#", "#..##", "#...#", "#...#", "#...#"}},
+    {'O', {".###.", "#...#", "#...#", "#...#", "#...#", "#...#", ".###."}},
+    {'P', {"####.", "#...#", "#...#", "####.", "#....", "#....", "#...."}},
+    {'Q', {".###.", "#...#", "#...#", "#...#", "#.#.#", "#..#.", ".##.#"}},
+    {'R', {"####.", "#...#", "#...#", "####.", "#.#..", "#..#.", "#...#"}},
+    {'S', {".####", "#....", "#....", ".###.", "....#", "....#", "####."}},
+    {'T', {"#####", "..#..", "..#..", "..#..", "..#..", "..#..", "..#.."}},
+    {'U', {"#...#", "#...#", "#...#", "#...#", "#...#", "#...#", ".###."}},
+    {'V', {"#...#", "#...#", "#...#", "#...#", "#...#", ".#.#.", "..#.."}},
+    {'W', {"#...#", "#...#", "#...#", "#.#.#", "#.#.#", "##.##", "#...#"}},
+    {'X', {"#...#", "#...#", ".#.#.", "..#..", ".#.#.", "#...#", "#...#"}},
+    {'Y', {"#...#", "#...#", ".#.#.", "..#..", "..#..", "..#..", "..#.."}},
+    {'Z', {"#####", "....#", "...#.", "..#..", ".#...", "#....", "#####"}},
+    {'0', {".###.", "#...#", "#..##", "#.#.#", "##..#", "#...#", ".###."}},
+    {'1', {"..#..", ".##..", "..#..", "..#..", "..#..", "..#..", ".###."}},
+    {'2', {".###.", "#...#", "....#", "...#.", "..#..", ".#...", "#####"}},
+    {'3', {"####.", "....#", "....#", ".###.", "....#", "....#", "####."}},
+    {'4', {"...#.", "..##.", ".#.#.", "#..#.", "#####", "...#.", "...#."}},
+    {'5', {"#####", "#....", "####.", "....#", "....#", "#...#", ".###."}},
+    {'6', {".###.", "#....", "#....", "####.", "#...#", "#...#", ".###."}},
+    {'7', {"#####", "....#", "...#.", "..#..", ".#...", ".#...", ".#..."}},
+    {'8', {".###.", "#...#", "#...#", ".###.", "#...#", "#...#", ".###."}},
+    {'9', {".###.", "#...#", "#...#", ".####", "....#", "....#", ".###."}},
+    {',', {".....", ".....", ".....", ".....", ".....", "..#..", ".#..."}},
+    {'.', {".....", ".....", ".....", ".....", ".....", ".....", "..#.."}},
+    {'!', {"..#..", "..#..", "..#..", "..#..", "..#..", ".....", "..#.."}},
+    {'?', {".###.", "#...#", "....#", "...#.", "..#..", ".....", "..#.."}},
+    {'-', {".....", ".....", ".....", ".###.", ".....", ".....", "....."}},
+    {':', {".....", "..#..", ".....", ".....", ".....", "..#..", "....."}},
+    {'\'', {"..#..", "..#..", ".....", ".....", ".....", ".....", "....."}},
+    {'"', {".#.#.", ".#.#.", ".....", ".....", ".....", ".....", "....."}},
+    {'/', {"....#", "...#.", "...#.", "..#..", ".#...", ".#...", "#...."}},
+    {'=', {".....", ".....", "#####", ".....", "#####", ".....", "....."}},
+    {'<', {"...#.", "..#..", ".#...", "#....", ".#...", "..#..", "...#."}},
+    {'>', {".#...", "..#..", "...#.", "....#", "...#.", "..#..", ".#..."}},
+    {'_', {".....", ".....", ".....", ".....", ".....", ".....", "#####"}},
+};
+
+struct Word {
+    char c;
+    const char* name;
+    int smallWidth;
+};
+// Punctuation names of every set, and the extras of the "s_" set (widths of the small fonts).
+constexpr Word kWords[] = {
+    {',', "com", 5},   {'"', "spch", 5},  {'.', "fulls", 3}, {'!', "excla", 3}, {'?', "quest", 9},
+    {'-', "hyph", 7},  {'<', "lar", 7},   {'>', "rar", 7},   {'/', "fslsh", 9}, {'\\', "bslsh", 9},
+    {'_', "undr", 7},  {'=', "eq", 7},    {'\'', "apos", 5}, {' ', "spce", 5},  {':', "colon", 5},
+};
+constexpr Word kExtraWords[] = {
+    {'$', "doll", 8}, {'%', "perc", 9}, {'^', "upar", 7}, {'*', "star", 7}, {'(', "lbrk", 5},
+    {')', "rbrk", 5}, {'+', "plus", 7}, {';', "scolon", 5}, {'@', "at", 9},
+};
+
+const Glyph* ShapeOf(char c) {
+    if (c >= 'a' && c <= 'z')
+        c = char(c - 'a' + 'A');
+    for (const Glyph& g : kGlyphs)
+        if (g.c == c)
+            return &g;
+    return nullptr;
+}
+
+// A glyph picture of w x h with the 5 x 7 shape scaled by (sx, sy), centred.
+Bmp8 GlyphPicture(char c, int w, int h, int sx, int sy, uint8_t colour) {
+    Bmp8 p = Blank(w, h);
+    const Glyph* g = ShapeOf(c);
+    if (!g)
+        return p;
+    const int ox = (w - 5 * sx) / 2, oy = (h - 7 * sy) / 2;
+    for (int r = 0; r < 7; ++r)
+        for (int col = 0; col < 5; ++col)
+            if (g->rows[r][col] == '#')
+                Fill(p, ox + col * sx, oy + r * sy, sx, sy, colour);
+    return p;
+}
+
+struct FontSet {
+    const char* prefix;
+    int height, upper, lower, digit, other;
+    int sx, sy;
+    uint8_t colour;
+    bool small, extended;
+};
+
+bool WriteFont(const std::string& dir, const FontSet& f) {
+    const std::string base = dir + kRoot + "fonts/" + f.prefix;
+    bool ok = true;
+    for (char c = 'A'; c <= 'Z'; ++c) {
+        ok &= WriteBmp8(base + std::string(1, char(c - 'A' + 'a')) + ".bmp",
+                        GlyphPicture(c, f.upper, f.height, f.sx, f.sy, f.colour));
+        const std::string twice(2, char(c - 'A' + 'a'));
+        ok &= WriteBmp8(base + twice + ".bmp", GlyphPicture(char(c - 'A' + 'a'), f.lower, f.height,
+                                                            f.sx > 1 ? f.sx - 1 : 1, f.sy, f.colour));
+    }
+    for (char c = '0'; c <= '9'; ++c)
+        ok &= WriteBmp8(base + std::string(1, c) + ".bmp", GlyphPicture(c, f.digit, f.height, f.sx, f.sy, f.colour));
+    auto words = [&](const Word* list, size_t n) {
+        for (size_t i = 0; i < n; ++i) {
+            const int w = f.small ? list[i].smallWidth : f.other;
+            ok &= WriteBmp8(base + list[i].name + ".bmp", GlyphPicture(list[i].c, w, f.height, 1, f.sy, f.colour));
+        }
+    };
+    words(kWords, sizeof kWords / sizeof kWords[0]);
+    if (f.extended)
+        words(kExtraWords, sizeof kExtraWords / sizeof kExtraWords[0]);
+    return ok;
+}
+
+Bmp8 Pointer(uint8_t colour, bool blank) {
+    Bmp8 p = Blank(32, 32);
+    if (blank)
+        return p;
+    for (int y = 0; y < 20; ++y)  // an arrow: a triangle with its tip at the hot spot
+        Fill(p, 0, y, y / 2 + 1, 1, colour);
+    Fill(p, 4, 14, 3, 12, colour);
+    return p;
+}
+
+Bmp8 Framed(int w, int h) {
+    Bmp8 p = Blank(w, h);
+    Fill(p, 0, 0, w, h, kFrame);
+    Fill(p, 3, 3, w - 6, h - 6, kPanel);
+    return p;
+}
+
+}  // namespace
+
+bool DemoInterface(const std::string& dir) {
+    bool ok = true;
+    const std::string outgame = dir + kRoot + "outgame/";
+    const char* backgrounds[] = {"loading", "loadlev", "menuback", "mpm", "om", "ckm", "slm",
+                                 "lsgm", "mpgcm", "mptlm", "mpcsm", "charsel", "island"};
+    int variant = 0;
+    for (const char* b : backgrounds)
+        ok &= WriteBmp8(outgame + "backgrounds/" + b + ".bmp", Background(variant++));
+    const char* pointers[] = {"hand", "handnof", "hourglas", "handar", "handred", "handyell", "handblac", "handblue"};
+    ok &= WriteBmp8(dir + kRoot + "pointers/nowt.bmp", Pointer(kWhite, true));
+    for (const char* name : pointers)
+        ok &= WriteBmp8(dir + kRoot + "pointers/" + name + ".bmp", Pointer(std::string(name) == "handred" ? kRed : kWhite, false));
+    ok &= WriteBmp8(dir + kRoot + "ingame/faces/dead.bmp", Framed(32, 32));
+    ok &= WriteBmp8(dir + kRoot + "ingame/windows/cb.bmp", Framed(212, 78));
+    ok &= WriteBmp8(outgame + "icons/cb.bmp", Framed(212, 78));
+    ok &= WriteBmp8(outgame + "icons/charsel.bmp", Framed(64, 64));
+    ok &= WriteBmp8(outgame + "icons/charsel2.bmp", Framed(64, 64));
+    const char* locations[] = {"airport", "grave", "dock", "hotel", "sport", "farm", "town",
+                               "water", "hospital", "factory", "labs", "secure", "shop", "escape"};
+    for (int i = 0; i < 14; ++i) {
+        ok &= WriteBmp8(outgame + "icons/spics/" + locations[i] + ".bmp", Framed(160, 120));
+        if (i < 13)
+            ok &= WriteBmp8(outgame + "icons/locations/" + locations[i] + ".bmp", Framed(32, 32));
+    }
+    ok &= WriteBmp8(outgame + "icons/locations/done.bmp", Framed(32, 32));
+    const FontSet fonts[] = {
+        {"l_b_", 34, 18, 14, 14, 10, 2, 4, kWhite, false, false},
+        {"r_b_", 34, 18, 14, 14, 10, 2, 4, kRed, false, false},
+        {"s_", 15, 9, 8, 8, 8, 1, 2, kWhite, true, true},
+        {"l_", 15, 9, 8, 8, 8, 1, 2, kWhite, true, false},
+    };
+    for (const FontSet& f : fonts)
+        ok &= WriteFont(dir, f);
+    return ok;
+}
+
+}  // namespace dk
