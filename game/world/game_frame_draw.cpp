@@ -53,7 +53,8 @@ void DrawCharacter(const Matrix34* viewMatrix, const Pose* cameraPose, Character
         return;
     MDL_DrawInstanceQuat(MDL_GetVertexBuffer(), instance, &pose, kDrawFlags);
     if (!skinned && held && held->instance) {
-        Matrix34 boneMatrix;
+        // A rigid holder has no bones: the held object is drawn at the holder's own placement.
+        Matrix34 boneMatrix = matrix;
         MDL_GetBoneMatrix(instance, instance->frame, control->holdBone, &matrix, &boneMatrix);
         MDL_DrawInstance(MDL_GetVertexBuffer(), held->instance, &boneMatrix, kDrawFlags);
     }
