@@ -7,6 +7,7 @@
 // person, so it waits a short moment (kHeadlessIdleWaitMs of real time) for a post from another
 // thread, then plays the next events of the input script at once if any are left, and when even
 // that is exhausted it returns WM_QUIT (exit code 0) with a note on stderr instead of hanging.
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -364,6 +365,23 @@ PLATAPI LRESULT DefWindowProcA(HWND window, UINT message, WPARAM, LPARAM) {
 // ---- Message queue ----
 
 PLATAPI BOOL PeekMessageA(MSG* msg, HWND window, UINT first, UINT last, UINT remove) {
+    Pump();
+    // A minimised game presents no frames, so script events counted in frames would never come
+    // due while it idles: on headless, after a run of empty peeks with the window minimised, the
+    // next event is played at once.
+    constexpr int kMinimisedIdlePeeks = 256;
+    static std::atomic<int> idlePeeks{0};
+    if (Take(msg, window, first, last, (remove & PM_REMOVE) != 0)) {
+        idlePeeks = 0;
+        return TRUE;
+    }
+    if (GetConfig().backend != plat::Backend::Headless || !IsIconic(MainWindow())) {
+        idlePeeks = 0;
+        return FALSE;
+    }
+    if (++idlePeeks < kMinimisedIdlePeeks || !ScriptRunNext())
+        return FALSE;
+    idlePeeks = 0;
     Pump();
     return Take(msg, window, first, last, (remove & PM_REMOVE) != 0) ? TRUE : FALSE;
 }

@@ -403,3 +403,26 @@ TEST_F(HeadlessTest, HeadlessIsChosenAndNotInteractiveWithoutScript) {
 }
 
 }  // namespace
+
+// A minimised single-player game stands still and presents nothing; an idle loop of peeks must
+// still reach the script's restore, or a headless run would spin for ever.
+TEST_F(HeadlessTest, IdleMinimisedLoopStillReachesTheScriptsRestore) {
+    const std::string path = scratch + "/input.txt";
+    plattest::WriteText(path, "1 minimise\n50 restore\n");
+    setenv("PLATFORM_INPUT", path.c_str(), 1);
+    plat::ResetForTests();
+    HWND w = MakeWindow();
+    Present(1);
+    ASSERT_TRUE(IsIconic(w));
+    MSG m{};
+    int peeks = 0;
+    bool restored = false;
+    while (!restored && peeks < 100000) {
+        ++peeks;
+        if (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE))
+            restored = m.message == WM_SIZE && m.wParam == SIZE_RESTORED;
+    }
+    EXPECT_TRUE(restored);
+    EXPECT_FALSE(IsIconic(w));
+    EXPECT_EQ(plat::FrameCount(), 1u) << "no frame was invented";
+}
