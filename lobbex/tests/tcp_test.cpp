@@ -277,6 +277,11 @@ TEST_F(Tcp, AWildcardRemoteIsRefusedAtOnce) {
         EXPECT_EQ(KrErrorGet(), KRERR_PARAM);
     }
     EXPECT_EQ(TraceCount("Active channel cannot specify Wildcard remote TCP/IP address."), 2);
+    sockaddr_in local = Loopback(0);
+    EXPECT_EQ(KrIOOpen(KRIO_PASSIVE, KRIO_TYPE_TCP, &local, &listener.address, nullptr, nullptr, 0, nullptr, 0),
+              nullptr);
+    EXPECT_EQ(KrErrorGet(), KRERR_PARAM) << "and a listening one towards a specific remote";
+    EXPECT_EQ(TraceCount("Passive channel must specify Wildcardremote TCP/IP address."), 1);
     pollfd pending{listener.fd, POLLIN, 0};
     EXPECT_EQ(poll(&pending, 1, 0), 0) << "no connection was made";
 }

@@ -3,6 +3,7 @@
 // new source reaching its clone in the same event, the port search, options and statistics, and
 // datagrams lost on the way (through krfault) seen by the reader as short datagrams.
 #include <gtest/gtest.h>
+#include <arpa/inet.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -305,6 +306,8 @@ TEST_F(Udp, TheFirstDatagramOfANewSourceReachesItsNewClone) {
     EXPECT_EQ(from.sin_port, passive->local.sin_port);
     EXPECT_EQ(KrIOTx(passive, "no", 2), -1) << "a passive channel does not transmit";
     EXPECT_EQ(KrErrorGet(), KRERR_BAD_DATA);
+    EXPECT_EQ(KrIOClone(toA, nullptr, nullptr, 0), nullptr) << "only a passive channel is cloned";
+    EXPECT_EQ(KrErrorGet(), KRERR_PARAM);
 
     // Closing the passive channel first leaves the clones able to answer until they close.
     KRIO_HNDL* toB = clone(1)->channel.load();
@@ -378,6 +381,41 @@ TEST_F(Udp, AnExplicitPortIsBoundAsItIs) {
     EXPECT_EQ(KrErrorGet(), KRERR_PARAM) << "a passive channel listens to any remote";
     EXPECT_EQ(KrIOOpen(KRIO_ACTIVE, KRIO_TYPE_UDP, &local, &anyRemote, nullptr, nullptr, 0, nullptr, 0), nullptr);
     EXPECT_EQ(KrErrorGet(), KRERR_PARAM) << "an active channel needs a specific remote";
+}
+
+TEST_F(Udp, ABindErrorOtherThanInUseEndsTheSearchAtOnce) {
+    // An address that is not this machine's: the first bind fails, and no other port is tried.
+    sockaddr_in foreign = Loopback(0), anyRemote{};
+    foreign.sin_addr.s_addr = inet_addr("192.0.2.1");
+    anyRemote.sin_family = AF_INET;
+    EXPECT_EQ(KrIOOpen(KRIO_PASSIVE, KRIO_TYPE_UDP, &foreign, &anyRemote, nullptr, nullptr, 0, nullptr, 0), nullptr);
+    EXPECT_EQ(KrErrorGet(), KRERR_SOCKET);
+    EXPECT_EQ(TraceCount("KrIOInetBind: bind of 192.0.2.1:"), 1);
+    EXPECT_EQ(TraceCount("failed unexpectedly, 1 attempt, error 10049"), 1);
+    EXPECT_EQ(TraceCount("UDPPassiveOpen"), 1);
+    EXPECT_EQ(TraceCount("Remote Initiator Handle Open failed."), 1);
+}
+
+TEST_F(Udp, ARefusedDatagramReadsAsNothing) {
+    // Nothing listens at the remote port: the system's refusal comes back to the connected socket.
+    int s = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in closed = Loopback(0);
+    socklen_t length = sizeof closed;
+    ASSERT_EQ(bind(s, reinterpret_cast<sockaddr*>(&closed), sizeof closed), 0);
+    ASSERT_EQ(getsockname(s, reinterpret_cast<sockaddr*>(&closed), &length), 0);
+    close(s);
+    DatagramReader reader;
+    KRIO_HNDL* channel = OpenActive(closed, &reader);
+    ASSERT_NE(channel, nullptr);
+    ASSERT_EQ(KrIOTx(channel, "anyone?", 7), 7);
+    ASSERT_TRUE(reader.events.AtLeast(1));
+    {
+        std::lock_guard<std::mutex> hold(reader.lock);
+        EXPECT_EQ(reader.results[0], 0);
+    }
+    EXPECT_EQ(TraceCount("UDP \"connection\" refused."), 1);
+    EXPECT_EQ(TraceCount("Failed to read datagram"), 0);
+    KrIOClose(channel);
 }
 
 TEST_F(Udp, ProtocolAndChannelOptions) {
