@@ -1,5 +1,6 @@
 // Shared set-up of the shell's tests (see app_fixture.h).
 #include "engine/lnd_light.h"
+#include "engine/rnd_trace.h"
 #include "app_fixture.h"
 
 #include <cstdlib>
@@ -8,8 +9,8 @@
 #include "plat.h"
 #include "registry.h"
 #include "shell/app.h"
-#include "shell/cda.h"
 #include "shell/dsp.h"
+#include "shell/cda.h"
 #include "shell/inp.h"
 #include "shell/muf.h"
 #include "shell/snd.h"
@@ -45,14 +46,15 @@ void ShellTest::SetUp() {
     STUB_ResetAll();
     STUB_TraceEnable(true);
     NET_SetTestTransport(nullptr);
-    // The input, sound and CD modules report their calls into the same trace.
-    INP_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
-    SND_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
-    CDA_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
     DSP_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
     LND_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
-    // The game frame reports its two steps into the same trace.
-    GAME_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
+    RND_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
+    // The real input, sound and CD modules and the game frame report their calls into the same trace.
+    void (*const forward)(const char*) = [](const char* entry) { STUB_Trace(entry); };
+    INP_SetCallTrace(forward);
+    SND_SetCallTrace(forward);
+    CDA_SetCallTrace(forward);
+    GAME_SetCallTrace(forward);
 
     g_MainWindow = nullptr;
     g_InFrame = 0;
@@ -120,8 +122,30 @@ void ShellTest::CreateMainWindow() {
     ASSERT_NE(g_MainWindow, nullptr);
 }
 
+namespace {
+bool IsInterfacePictureLoad(const std::string& entry) {
+    return entry.rfind("DSP_LoadBitmap(GRAPHICS\\INTERFACE\\", 0) == 0;
+}
+}  // namespace
+
+std::vector<std::string> ShellTest::ShellTrace() {
+    std::vector<std::string> out;
+    for (const std::string& e : STUB_TraceLog())
+        if (!IsInterfacePictureLoad(e))
+            out.push_back(e);
+    return out;
+}
+
+std::vector<std::string> ShellTest::InterfacePictureLoads() {
+    std::vector<std::string> out;
+    for (const std::string& e : STUB_TraceLog())
+        if (IsInterfacePictureLoad(e))
+            out.push_back(e);
+    return out;
+}
+
 std::vector<std::string> ShellTest::TraceFrom(const std::string& from) {
-    const auto& log = STUB_TraceLog();
+    const std::vector<std::string> log = ShellTrace();
     for (size_t i = 0; i < log.size(); ++i)
         if (log[i] == from)
             return std::vector<std::string>(log.begin() + long(i), log.end());

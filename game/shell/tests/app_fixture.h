@@ -27,6 +27,10 @@ protected:
     static void CreateMainWindow();
     // The trace entries from the first one equal to `from` (inclusive) on.
     static std::vector<std::string> TraceFrom(const std::string& from);
+    // The trace without the interface's picture loads ("DSP_LoadBitmap(GRAPHICS\INTERFACE\...)"),
+    // which the interface start-up makes in one run; and that run alone.
+    static std::vector<std::string> ShellTrace();
+    static std::vector<std::string> InterfacePictureLoads();
 
     std::string dir_;  // a private directory for this test's files
 };

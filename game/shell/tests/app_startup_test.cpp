@@ -142,7 +142,20 @@ TEST_F(ShellTest, StartsAndShutsDownInOrder) {
     });
 
     EXPECT_EQ(RunWinMain(""), 0);
-    EXPECT_EQ(STUB_TraceLog(), Concat(Concat(kStartupWithTitle, kFirstFrame), kShutdownCalls));
+    EXPECT_EQ(ShellTrace(), Concat(Concat(kStartupWithTitle, kFirstFrame), kShutdownCalls));
+    // The interface loads its pictures in one run inside GUI_Init, after the default keys.
+    const Calls pictures = InterfacePictureLoads();
+    const auto& log = STUB_TraceLog();
+    const auto keys = std::find(log.begin(), log.end(), "CFG_SetDefaultKeys");
+    ASSERT_NE(keys, log.end());
+    ASSERT_GE(size_t(log.end() - keys), pictures.size() + 2);
+    EXPECT_EQ(Calls(keys + 1, keys + 1 + long(pictures.size())), pictures);
+    EXPECT_EQ(*(keys + 1 + long(pictures.size())), "SND_LoadGroup(0x0)");
+    ASSERT_FALSE(pictures.empty());
+    EXPECT_EQ(pictures.front(), "DSP_LoadBitmap(GRAPHICS\\INTERFACE\\OUTGAME\\BACKGROUNDS\\LOADING.BMP)");
+    EXPECT_NE(std::find(pictures.begin(), pictures.end(),
+                        "DSP_LoadBitmap(GRAPHICS\\INTERFACE\\OUTGAME\\BACKGROUNDS\\MENUBACK.BMP)"),
+              pictures.end());
     EXPECT_EQ(checks, 6);
     EXPECT_EQ(g_MufReady, 0);
     EXPECT_FALSE(IsWindow(window));
