@@ -1,6 +1,5 @@
 // Shared set-up of the shell's tests (see app_fixture.h).
 #include "engine/lnd_light.h"
-#include "engine/rnd_trace.h"
 #include "app_fixture.h"
 
 #include <cstdlib>
@@ -9,8 +8,8 @@
 #include "plat.h"
 #include "registry.h"
 #include "shell/app.h"
-#include "shell/dsp.h"
 #include "shell/cda.h"
+#include "shell/dsp.h"
 #include "shell/inp.h"
 #include "shell/muf.h"
 #include "shell/snd.h"
@@ -46,15 +45,14 @@ void ShellTest::SetUp() {
     STUB_ResetAll();
     STUB_TraceEnable(true);
     NET_SetTestTransport(nullptr);
+    // The input, sound and CD modules report their calls into the same trace.
+    INP_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
+    SND_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
+    CDA_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
     DSP_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
     LND_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
-    RND_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
-    // The real input, sound and CD modules and the game frame report their calls into the same trace.
-    void (*const forward)(const char*) = [](const char* entry) { STUB_Trace(entry); };
-    INP_SetCallTrace(forward);
-    SND_SetCallTrace(forward);
-    CDA_SetCallTrace(forward);
-    GAME_SetCallTrace(forward);
+    // The game frame reports its two steps into the same trace.
+    GAME_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
 
     g_MainWindow = nullptr;
     g_InFrame = 0;
