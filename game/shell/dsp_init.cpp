@@ -5,7 +5,7 @@
 #include "stubs/cam_reset_stub.h"
 #include "engine/lnd_draw.h"
 #include "engine/lnd_light.h"
-#include "stubs/lnd_view_stub.h"
+#include "engine/rnd_projection.h"
 #include "stubs/rnd_display_stub.h"
 #include "stubs/rnd_stub.h"
 #include "world/game_frame.h"

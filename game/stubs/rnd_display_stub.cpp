@@ -1,4 +1,4 @@
-// Stand-in for the renderer's state words, accessors, projection and counted heap blocks (see
+// Stand-in for the renderer's state words, accessors and counted heap blocks (see
 // rnd_display_stub.h). The set-up calls that matter to the start-up order are recorded.
 #include "stubs/rnd_display_stub.h"
 
@@ -21,12 +21,7 @@ int32_t g_RndCanBlendAdditive = 0;
 int32_t g_RndModeRow = 0;
 float g_RndScreenWidth = 320.0f, g_RndScreenHeight = 240.0f;
 RECT g_RndClipRect = {0, 0, 640, 480};
-float g_RndNear = 100.0f, g_RndFar = 5000.0f;
 int32_t g_RndLiveBlocks = 0, g_RndAllocatedBytes = 0;
-
-namespace {
-float g_ProjectionNear = 100.0f, g_ProjectionFar = 5000.0f;
-}  // namespace
 
 IDirectDraw2* RND_GetDirectDraw() {
     return g_RndDirectDraw;
@@ -75,18 +70,6 @@ int RND_InitDisplay(HWND window) {
 }
 
 void RND_SetDefaultRenderStates() {}
-
-void RND_SetClipPlanes(float nearPlane, float farPlane) {
-    g_RndNear = nearPlane;
-    g_RndFar = farPlane;
-}
-
-int RND_SetProjection(float nearPlane, float farPlane, float, float, float) {
-    g_ProjectionNear = nearPlane;
-    g_ProjectionFar = farPlane;
-    RND_SetClipPlanes(g_ProjectionNear, g_ProjectionFar);
-    return 1;
-}
 
 float RND_ScaleByAspect(float value) {
     if (g_RndModeRow < 1 || g_RndModeRow > DSP_MODE_COUNT)

@@ -1,11 +1,13 @@
 // Stand-in for the renderer's state words and the display calls of the renderer that the display
 // start-up and the bitmaps use, until the renderer is built. The words are the real globals that
-// the display start-up fills; the projection and clip planes are only kept.
+// the display start-up fills.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 
 #include "d3d.h"
+#include "engine/rnd_clip.h"
+#include "engine/rnd_projection.h"
 #include "ddraw.h"
 #include "win32.h"
 
@@ -23,7 +25,6 @@ extern int32_t g_RndCanBlendAdditive;  // blend factor ONE for source and destin
 extern int32_t g_RndModeRow;           // row of the display mode table in use (0: none)
 extern float g_RndScreenWidth, g_RndScreenHeight;  // the mode's size (320 x 240 at first)
 extern RECT g_RndClipRect;             // the 2D clip rectangle in pixels
-extern float g_RndNear, g_RndFar;      // as handed to the clipper
 extern int32_t g_RndLiveBlocks, g_RndAllocatedBytes;  // RND_Alloc / RND_Free counters
 
 IDirectDraw2* RND_GetDirectDraw();
@@ -41,9 +42,6 @@ void RND_SetHardwareAllowed(int flag);
 int RND_InitDisplay(HWND window);
 // The stand-in sets no render states: the device draws nothing yet.
 void RND_SetDefaultRenderStates();
-void RND_SetClipPlanes(float nearPlane, float farPlane);
-// Keeps the values and hands near and far to the clipper; returns 1.
-int RND_SetProjection(float nearPlane, float farPlane, float spare, float horizontalAngle, float verticalAngle);
 // value x mode height / mode width.
 float RND_ScaleByAspect(float value);
 // Counted heap blocks (malloc and free).

@@ -75,14 +75,6 @@ uint32_t RND_StubTextureFlags(const RenderTexture* texture) {
     return it == g_TextureFlags.end() ? 0 : it->second;
 }
 
-void RND_ScreenToView(Vec3* out, float x, float y, float depth) {
-    const float width = g_RndScreenWidth, height = g_RndScreenHeight;
-    const float sx = x * width / 640.0f, sy = y * height / 480.0f;
-    out->x = (sx - width / 2.0f) * depth / Factor(float(int(width) / 2));
-    out->y = depth * (sy - height / 2.0f) / Factor(float(int(height) / 2));
-    out->z = depth;
-}
-
 void RND_StubSetTriangleHook(std::function<int(const RenderTriangle& triangle)> hook) {
     g_TriangleHook = std::move(hook);
 }

@@ -1,10 +1,11 @@
 // Stand-in for the renderer's triangle pipeline until it is built: the view-space triangle record,
-// the outcode of a view-space point, keyed texture loading, texture flag words and the inverse
-// projection used by picking. Nothing is drawn; a hook may watch every triangle queued.
+// the outcode of a view-space point, keyed texture loading and texture flag words. Nothing is
+// drawn; a hook may watch every triangle queued.
 #pragma once
 #include <cstdint>
 #include <functional>
 
+#include "engine/rnd_projection.h"
 #include "shell/mth.h"
 
 struct RenderTexture;
@@ -30,8 +31,6 @@ RenderTexture* RND_LoadTextureKeyed(const char* fileName);
 uint32_t RND_SetTextureFlags(RenderTexture* texture, uint32_t flags);
 // The flag word the stand-in keeps for a texture (0 for null or unknown).
 uint32_t RND_StubTextureFlags(const RenderTexture* texture);
-// Design-space (640 x 480) x, y at the given view depth into view space; y is not flipped.
-void RND_ScreenToView(Vec3* out, float x, float y, float depth);
 
 // Test and tool seam: called with each triangle handed to RND_DrawTriangle; an empty function
 // removes it.

@@ -1,5 +1,6 @@
 // Shared set-up of the shell's tests (see app_fixture.h).
 #include "engine/lnd_light.h"
+#include "engine/rnd_trace.h"
 #include "app_fixture.h"
 
 #include <cstdlib>
@@ -50,6 +51,7 @@ void ShellTest::SetUp() {
     SND_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
     CDA_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
     DSP_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
+    RND_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
     LND_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
     // The game frame reports its two steps into the same trace.
     GAME_SetCallTrace([](const char* entry) { STUB_Trace(entry); });

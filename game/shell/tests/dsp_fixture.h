@@ -10,6 +10,7 @@
 #include <string>
 
 #include "ddraw.h"
+#include "engine/rnd_trace.h"
 #include "plat.h"
 #include "shell/dsp.h"
 #include "shell/dsp_bitmap.h"
@@ -29,6 +30,7 @@ protected:
         STUB_ResetAll();
         STUB_TraceEnable(true);
         DSP_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
+        RND_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         std::string name = std::string(info->test_suite_name()) + "." + info->name();
         for (char& c : name)
@@ -61,6 +63,7 @@ protected:
     void TearDown() override {
         DSP_Release(window);
         DSP_SetCallTrace(nullptr);
+        RND_SetCallTrace(nullptr);
         EXPECT_EQ(plat::LiveDisplayObjects(), 0) << "a surface, palette or device was not released";
         EXPECT_EQ(g_RndLiveBlocks, blocks_) << "a counted block was not freed";
         std::filesystem::current_path(previous_);

@@ -1,0 +1,54 @@
+// The renderer's clipper: the near, far and fog-start depth clips in view space, the four screen
+// edge clips with perspective-correct interpolation, and the packing of projected triangles into
+// Direct3D TL vertices with the colour scale.
+#pragma once
+#include <cstdint>
+
+#include "d3d.h"
+#include "shell/mth.h"
+
+struct RenderTexture;
+
+// The clipper's working polygon. Before projection the positions are view space; after it they
+// hold screen x, screen y (pixels, y down) and the view z. Each clip adds at most one corner and
+// no piece meets more than seven planes, so 12 corners always suffice.
+constexpr int RND_CLIP_CORNERS = 12;
+struct ClipPolygon {
+    Vec3 position[RND_CLIP_CORNERS];
+    float uv[RND_CLIP_CORNERS][2];
+    float colour[RND_CLIP_CORNERS][4];  // r, g, b, a; a is carried, never interpolated
+    int count;
+    RenderTexture* texture;
+};
+
+// Clip state: triangles are kept from near + 1 to far - 1; the fog fades colours beyond fog start
+// toward black at the far plane; the colour scale multiplies r, g, b when colours are packed.
+extern float g_RndNear, g_RndFar;
+extern int32_t g_RndFogEnabled;
+extern float g_RndFogStart;
+extern float g_RndColourScale[3];
+
+void RND_SetClipPlanes(float nearPlane, float farPlane);
+// Both return the previous value.
+int RND_SetFogEnabled(int flag);
+float RND_SetFogStart(float depth);
+// The colour scale: r, g, b x 255 on the HAL device, their mean x 255 for all three on Ramp.
+void RND_SetFogColour(const float* rgb);
+
+// Depth clips in view space (linear crossings): far keeps z <= depth, near keeps z >= depth.
+void RND_ClipPolygonFar(ClipPolygon* p, float depth);
+void RND_ClipPolygonNear(ClipPolygon* p, float depth);
+// Screen-edge clips of a projected polygon (perspective-correct crossings).
+void RND_ClipPolygonTop(ClipPolygon* p, float top);
+void RND_ClipPolygonBottom(ClipPolygon* p, float bottom);
+void RND_ClipPolygonLeft(ClipPolygon* p, float left);
+void RND_ClipPolygonRight(ClipPolygon* p, float right);
+
+// Twice the signed screen area of corners 0, 1, 2 with y down: negative is a back face.
+float RND_ScreenWinding(const Vec3& a, const Vec3& b, const Vec3& c);
+// Three projected corners of p (indices i0, i1, i2) into TL vertices, written in the order that
+// makes the winding non-negative; sz and rhw from the clip near and far, colours scaled, clamped
+// to 0..255 and packed 0x00RRGGBB.
+void RND_MakeTLVertices(const ClipPolygon& p, int i0, int i1, int i2, D3DTLVERTEX out[3]);
+// One packed colour from r, g, b with the colour scale.
+uint32_t RND_PackColour(const float* rgb);
