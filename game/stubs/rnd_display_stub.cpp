@@ -69,8 +69,6 @@ int RND_InitDisplay(HWND window) {
     return DSP_CreateDevice(window);
 }
 
-void RND_SetDefaultRenderStates() {}
-
 float RND_ScaleByAspect(float value) {
     if (g_RndModeRow < 1 || g_RndModeRow > DSP_MODE_COUNT)
         return value * g_RndScreenHeight / g_RndScreenWidth;

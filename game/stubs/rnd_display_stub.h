@@ -8,6 +8,7 @@
 #include "d3d.h"
 #include "engine/rnd_clip.h"
 #include "engine/rnd_projection.h"
+#include "engine/rnd_states.h"
 #include "ddraw.h"
 #include "win32.h"
 
@@ -40,8 +41,6 @@ void RND_SetHardwareAllowed(int flag);
 // The display creation (DSP_CreateDevice): 1 success, 0 failure. A result of 0 set for the name
 // fails it without creating anything.
 int RND_InitDisplay(HWND window);
-// The stand-in sets no render states: the device draws nothing yet.
-void RND_SetDefaultRenderStates();
 // value x mode height / mode width.
 float RND_ScaleByAspect(float value);
 // Counted heap blocks (malloc and free).
