@@ -1,7 +1,7 @@
 // The interface's start, frame step, drawing and end as the shell calls them: GUI_Init builds the
 // screens of this build (main menu, quit dialog), loads the settings, the key map and the text
 // file and enters the main menu; GUI_Tick serves the pending level end and runs the front-end
-// frame outside a level; GUI_Draw draws the open windows and the pointer; GUI_Shutdown destroys
+// frame outside a level (the credits window is built too); GUI_Draw draws the open windows and the pointer; GUI_Shutdown destroys
 // the screens and frees the texts and pictures. Each entry is recorded in the call trace, which is
 // off unless a test switches it on.
 #include <cstring>
@@ -15,6 +15,7 @@
 #include "stubs/cfg_stub.h"
 #include "stubs/lvl_stub.h"
 #include "stubs/trace.h"
+#include "ui/fe_credits.h"
 #include "ui/fe_main_menu.h"
 #include "ui/gui.h"
 #include "ui/gui_toolkit.h"
@@ -39,10 +40,12 @@ int GUI_Init(HWND) {
     for (int32_t& b : g_MainMenuButtons)
         b = -1;
     g_QuitDialog = -1;
+    g_CreditsWindow = -1;
     for (int32_t& it : g_QuitItems)
         it = -1;
     // A builder that fails leaves its screen missing; start-up goes on.
     FE_BuildMainMenu();
+    FE_BuildCreditsWindow();
     FE_BuildQuitDialog();
     g_LevelHalted = 0;
     CFG_LoadOptions();
@@ -98,6 +101,7 @@ void GUI_Draw() {
 void GUI_Shutdown() {
     STUB_Trace("GUI_Shutdown");
     FE_DestroyMainMenu();
+    FE_DestroyCreditsWindow();
     FE_DestroyQuitDialog();
     TXT_FreeTexts();
     IMG_FreeOutgameBitmaps();
