@@ -1,0 +1,433 @@
+// The mux: local ids (the lowest free id first, blocks of 1024 made in base order where the walk
+// finds a gap or every block full, emptied blocks freed, failures told apart from id 0 and leaving
+// the list as it was) and the receive framing (packets read whole over a stream fed one byte at a
+// time, a body that cannot be allocated read away, forged and over-long headers, and datagram
+// loss, repetition and cuts that damage at most the message they hit and the one after).
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <algorithm>
+#include <cstring>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "krbmap.h"
+#include "krmux_rx.h"
+#include "krerrno.h"
+#include "krheap.h"
+#include "lobbex_exports.h"
+
+namespace {
+
+enum Op { kAlloc, kFree, kSet, kFill }; // kFill: allocate `arg` ids, the last being `id`
+
+struct Step {
+    Op op;
+    uint32_t arg;
+    int result;
+    uint32_t id;      // expected id of an allocation
+    uint32_t errnoValue; // expected KrErrno after a failure
+    uint32_t blocks;  // blocks held after the step
+};
+
+struct Script {
+    const char* name;
+    std::vector<Step> steps;
+};
+
+void RunScript(const Script& script) {
+    SCOPED_TRACE(script.name);
+    KrErrorInit();
+    KRBMAP_LIST* list = KrBMapListCreate();
+    ASSERT_NE(list, nullptr);
+    for (size_t i = 0; i < script.steps.size(); ++i) {
+        const Step& s = script.steps[i];
+        SCOPED_TRACE(i);
+        KrErrorSet(0);
+        uint32_t id = 0xDEADBEEF;
+        int result = 0;
+        switch (s.op) {
+        case kAlloc: result = KrBMapAlloc(list, &id); break;
+        case kFree: result = KrBMapFree(list, s.arg); break;
+        case kSet: result = KrBMapSet(list, s.arg); break;
+        case kFill:
+            for (uint32_t n = 0; n < s.arg; ++n) {
+                result = KrBMapAlloc(list, &id);
+                ASSERT_EQ(result, 1);
+            }
+            break;
+        }
+        EXPECT_EQ(result, s.result);
+        if (s.op == kAlloc || s.op == kFill) {
+            if (s.result) {
+                EXPECT_EQ(id, s.id);
+            } else {
+                EXPECT_EQ(id, 0xDEADBEEFu); // a failure writes no id
+            }
+        }
+        if (!s.result) {
+            EXPECT_EQ(KrErrorGet(), s.errnoValue);
+        }
+        EXPECT_EQ(KrBMapBlockCount(list), s.blocks);
+    }
+    KrBMapListDestroy(list);
+}
+
+TEST(MuxIds, ScriptsOfAllocationsFreesAndSets) {
+    const Script scripts[] = {
+        {"ids rise from 0; the 1025th is 1024 in a second block; the 2048th is 2047",
+         {{kAlloc, 0, 1, 0, 0, 1},
+          {kFill, 1023, 1, 1023, 0, 1},
+          {kAlloc, 0, 1, 1024, 0, 2},
+          {kFill, 1023, 1, 2047, 0, 2},
+          {kAlloc, 0, 1, 2048, 0, 3}}},
+        {"a freed id is the next one given; an emptied block is freed and made again",
+         {{kFill, 3, 1, 2, 0, 1},
+          {kFree, 1, 1, 0, 0, 1},
+          {kAlloc, 0, 1, 1, 0, 1},
+          {kFree, 0, 1, 0, 0, 1},
+          {kFree, 1, 1, 0, 0, 1},
+          {kFree, 2, 1, 0, 0, 0},
+          {kAlloc, 0, 1, 0, 0, 1}}},
+        {"a gap at base 0 gets a new first block; then the later block is used",
+         {{kAlloc, 0, 1, 0, 0, 1},
+          {kSet, 1500, 1, 0, 0, 2},
+          {kFree, 0, 1, 0, 0, 1},
+          {kAlloc, 0, 1, 0, 0, 2},
+          {kFill, 1023, 1, 1023, 0, 2},
+          {kAlloc, 0, 1, 1024, 0, 2}}},
+        {"a gap between blocks is filled in base order",
+         {{kSet, 2100, 1, 0, 0, 2},
+          {kFill, 1024, 1, 1023, 0, 2},
+          {kAlloc, 0, 1, 1024, 0, 3},
+          {kFill, 1023, 1, 2047, 0, 3},
+          {kAlloc, 0, 1, 2048, 0, 3},
+          {kFill, 51, 1, 2099, 0, 3},
+          {kAlloc, 0, 1, 2101, 0, 3}}},
+        {"setting a used id, and freeing one not held or in no block, fail",
+         {{kSet, 7, 1, 0, 0, 1},
+          {kSet, 7, 0, 0, KRERR_PARAM, 1},
+          {kFree, 5000, 0, 0, KRERR_PARAM, 1},
+          {kAlloc, 0, 1, 0, 0, 1},
+          {kFill, 6, 1, 6, 0, 1},
+          {kAlloc, 0, 1, 8, 0, 1}}},
+    };
+    for (const Script& script : scripts) RunScript(script);
+}
+
+TEST(MuxIds, OutOfMemoryFailsDistinctlyFromIdZeroAndLeavesNothing) {
+    KrErrorInit();
+    // A list that cannot be made, at its header or at its first block.
+    for (int failAt : {0, 1}) {
+        KrErrorSet(0);
+        KrHeapFailAfter(failAt);
+        EXPECT_EQ(KrBMapListCreate(), nullptr) << failAt;
+        KrHeapFailAfter(-1);
+        EXPECT_EQ(KrErrorGet(), (uint32_t)KRERR_NO_MEMORY);
+    }
+
+    KRBMAP_LIST* list = KrBMapListCreate();
+    ASSERT_NE(list, nullptr);
+    uint32_t id = 0;
+    for (uint32_t n = 0; n < 1024; ++n) ASSERT_EQ(KrBMapAlloc(list, &id), 1);
+    // Every block full and no new one can be made: failure, not id 0, and nothing is taken.
+    id = 77;
+    KrErrorSet(0);
+    KrHeapFailAfter(0);
+    EXPECT_EQ(KrBMapAlloc(list, &id), 0);
+    KrHeapFailAfter(-1);
+    EXPECT_EQ(id, 77u);
+    EXPECT_EQ(KrErrorGet(), (uint32_t)KRERR_NO_MEMORY);
+    EXPECT_EQ(KrBMapBlockCount(list), 1u);
+    KrHeapFailAfter(0);
+    EXPECT_EQ(KrBMapSet(list, 3000), 0);
+    KrHeapFailAfter(-1);
+    EXPECT_EQ(KrBMapBlockCount(list), 1u);
+    // Memory back: the next id is the one that failed.
+    EXPECT_EQ(KrBMapAlloc(list, &id), 1);
+    EXPECT_EQ(id, 1024u);
+    KrBMapListDestroy(list);
+
+    EXPECT_EQ(KrBMapAlloc(nullptr, &id), 0);
+    EXPECT_EQ(KrErrorGet(), (uint32_t)KRERR_PARAM);
+}
+
+}  // namespace
+
+// A byte source for the mux receive framing: a stream, or datagrams that behave as the UDP
+// channel's do (a read never crosses a datagram; one that finds the current datagram used up takes
+// the next that has arrived; the mark tells where the reader stands).
+namespace kmx {
+
+using Bytes = std::vector<uint8_t>;
+
+struct Feed {
+    bool datagram = false;
+    Bytes stream;       // a stream's bytes not read yet
+    size_t streamAt = 0;
+    std::deque<Bytes> waiting; // datagrams that have arrived and are not read yet
+    Bytes current;
+    uint32_t offset = 0;
+    uint32_t count = 0;
+    bool failNext = false;
+
+    KRMUX_RXSRC Source();
+};
+
+// A packet of `kind` for session `id` with a payload of `length` bytes, each `fill`, and
+// `sequence` (the request sequence or control code), as a sender builds it.
+Bytes Packet(uint32_t kind, uint32_t id, uint32_t length, uint8_t fill, uint32_t sequence);
+// The packet cut into datagrams of at most 512 bytes, as the UDP channel sends it.
+std::vector<Bytes> Datagrams(const Bytes& packet);
+
+
+
+namespace {
+
+int FeedRx(void* context, void* buffer, uint32_t length) {
+    auto* f = static_cast<Feed*>(context);
+    if (f->failNext) {
+        f->failNext = false;
+        return -1;
+    }
+    if (!f->datagram) {
+        uint32_t n = (uint32_t)std::min<size_t>(length, f->stream.size() - f->streamAt);
+        std::memcpy(buffer, f->stream.data() + f->streamAt, n);
+        f->streamAt += n;
+        return (int)n;
+    }
+    if (f->offset == f->current.size()) {
+        if (f->waiting.empty()) return 0;
+        f->current = f->waiting.front();
+        f->waiting.pop_front();
+        f->offset = 0;
+        ++f->count;
+    }
+    uint32_t left = (uint32_t)f->current.size() - f->offset;
+    uint32_t n = std::min(length, left);
+    std::memcpy(buffer, f->current.data() + f->offset, n);
+    f->offset += n;
+    return (int)n;
+}
+
+int FeedMark(void* context, KRIO_RXMARK* mark) {
+    auto* f = static_cast<Feed*>(context);
+    if (!f->datagram) return 1;
+    mark->left = (uint32_t)f->current.size() - f->offset;
+    mark->length = (uint32_t)f->current.size();
+    mark->full = f->current.size() >= 512 ? 1 : 0;
+    mark->truncated = 0;
+    mark->count = f->count;
+    return 0;
+}
+
+uint32_t FeedDiscard(void* context) {
+    auto* f = static_cast<Feed*>(context);
+    uint32_t n = (uint32_t)f->current.size() - f->offset;
+    f->offset = (uint32_t)f->current.size();
+    return n;
+}
+
+}  // namespace
+
+KRMUX_RXSRC Feed::Source() { return KRMUX_RXSRC{this, FeedRx, FeedMark, FeedDiscard}; }
+
+Bytes Packet(uint32_t kind, uint32_t id, uint32_t length, uint8_t fill, uint32_t sequence) {
+    KRHDR h{};
+    h.kind = kind;
+    h.id = id;
+    h.length = length;
+    h.sequence = sequence;
+    h.code = kind == KRHDR_KIND_REQUEST ? 0x21 : 0;
+    uint8_t header[KRHDR_MAX_LEN];
+    uint32_t pad = 0;
+    uint32_t n = KrHdrPack(&h, header, 1, &pad);
+    Bytes p(header, header + n);
+    p.insert(p.end(), length, fill);
+    p.insert(p.end(), pad, 0);
+    p.push_back(0xAB); // trailer: the framing does not check it
+    p.push_back(0xCD);
+    return p;
+}
+
+std::vector<Bytes> Datagrams(const Bytes& packet) {
+    std::vector<Bytes> out;
+    for (size_t at = 0; at < packet.size(); at += 512)
+        out.emplace_back(packet.begin() + (long)at, packet.begin() + (long)std::min(packet.size(), at + 512));
+    return out;
+}
+
+namespace {
+
+// What a run of the framing delivered: "m<length>:<fill>" per message, "d" per drop, "c" for a
+// close; it stops at the first wait.
+std::string Drain(KRMUX_RX& rx, Feed& feed, int limit = 100) {
+    KRMUX_RXSRC source = feed.Source();
+    std::string out;
+    for (int i = 0; i < limit; ++i) {
+        KRMUX_RXRESULT r = KrMuxRxRun(&rx, &source, 0x51);
+        if (r == KRMUX_RX_WAIT) break;
+        if (r == KRMUX_RX_CLOSE) {
+            out += "c ";
+            break;
+        }
+        if (r == KRMUX_RX_DROPPED) {
+            out += "d ";
+            continue;
+        }
+        // The payload follows the header's cipher-text part at the body's front.
+        int ct = KrCTHdrPackedLen(rx.header[0]);
+        EXPECT_GE(rx.bodyLen, rx.hdr.length + (uint32_t)ct + 2);
+        uint8_t fill = rx.hdr.length ? rx.body[ct] : 0;
+        for (uint32_t k = 0; k < rx.hdr.length; ++k) {
+            if (rx.body[ct + k] != fill) {
+                out += "x";
+                break;
+            }
+        }
+        out += "m" + std::to_string(rx.hdr.length) + ":" + std::to_string(fill) + " ";
+        KrMuxRxBufFree(rx.body);
+        rx.body = nullptr;
+    }
+    return out;
+}
+
+class MuxRx : public ::testing::Test {
+protected:
+    void SetUp() override {
+        KrErrorInit();
+        ASSERT_EQ(KrMuxRxBufHeapInit(), 0);
+    }
+    void TearDown() override {
+        KrMuxRxReset(&rx);
+        EXPECT_EQ(KrMuxRxBufCount(), 0u); // every body freed
+        KrHeapFailAfter(-1);
+        KrMuxRxBufHeapDestroy();
+    }
+    KRMUX_RX rx{};
+};
+
+TEST_F(MuxRx, HandWrittenControlPacketOneByteAtATime) {
+    // Form D control header: 1110 | id 11 bits | pad 2 bits | length 15 bits, then the control
+    // code as a 16-bit word; the payload, and a 2-byte trailer.
+    const Bytes packet = {
+        0xE0, 0x0A, 0x00, 0x04, // 1110, id 5, pad 0, length 4
+        0x00, 0x04,             // control code 4
+        0x77, 0x77, 0x77, 0x77, // payload
+        0x12, 0x34,             // trailer
+    };
+    Feed feed;
+    std::string seen;
+    for (size_t i = 0; i < packet.size(); ++i) {
+        feed.stream.push_back(packet[i]);
+        seen += Drain(rx, feed);
+        if (i + 1 < packet.size()) {
+            EXPECT_EQ(seen, "") << "dispatched before the whole packet, at byte " << i;
+        }
+    }
+    EXPECT_EQ(seen, "m4:119 ");
+    EXPECT_EQ(rx.hdr.kind, (uint32_t)KRHDR_KIND_CONTROL);
+    EXPECT_EQ(rx.hdr.id, 5u);
+    EXPECT_EQ(rx.headerLen, 6u); // a control header is all plain text
+    EXPECT_EQ(rx.bodyLen, 6u);   // payload, trailer
+}
+
+TEST_F(MuxRx, StreamOfMixedFormsByteByByte) {
+    Feed feed;
+    Bytes all;
+    const uint32_t lengths[] = {0, 16, 100, 300, 40000, 5};
+    for (uint32_t i = 0; i < 6; ++i) {
+        Bytes p = Packet(i % 2 || lengths[i] > 30000 ? KRHDR_KIND_REQUEST : KRHDR_KIND_CONTROL, i + 1, lengths[i], (uint8_t)(i + 1), 7);
+        all.insert(all.end(), p.begin(), p.end());
+    }
+    std::string seen;
+    for (uint8_t b : all) {
+        feed.stream.push_back(b);
+        seen += Drain(rx, feed);
+    }
+    EXPECT_EQ(seen, "m0:0 m16:2 m100:3 m300:4 m40000:5 m5:6 ");
+}
+
+TEST_F(MuxRx, StreamFaults) {
+    struct Case {
+        const char* what;
+        Bytes before; // bytes ahead of a good packet
+        int failAlloc; // KrHeapFailAfter before the run, -1 none
+        bool failRead;
+        std::string expected;
+    };
+    // A form-G request header declaring a body of 16 MiB - 1 (and its code): 1111110 | id 13
+    // bits... as packed: prefix 0xFC, length 0xFFFFFF in the second word.
+    Bytes forged = {0xFC, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x01, 0x00, 0x05};
+    Bytes forgedBody = forged; // then the declared payload and the trailer
+    forgedBody.resize(forged.size() + 0xFFFFFF + 2, 0);
+    const Case cases[] = {
+        {"invalid prefix closes the stream", {0xFF, 0xFF, 0xFF, 0xFF}, -1, false, "c "},
+        {"a read error closes the stream", {}, -1, true, "c "},
+        {"a body that cannot be allocated is read away; the next packet is read", Packet(KRHDR_KIND_CONTROL, 3, 200, 9, 4), 0, false, "d m10:1 "},
+        {"an over-long body is read away, never allocated", forgedBody, -1, false, "d m10:1 "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        KrMuxRxReset(&rx);
+        Feed feed;
+        feed.stream = c.before;
+        Bytes good = Packet(KRHDR_KIND_REQUEST, 2, 10, 1, 9);
+        feed.stream.insert(feed.stream.end(), good.begin(), good.end());
+        feed.failNext = c.failRead;
+        if (c.failAlloc >= 0) KrHeapFailAfter(c.failAlloc);
+        EXPECT_EQ(Drain(rx, feed), c.expected);
+        KrHeapFailAfter(-1);
+        EXPECT_EQ(KrMuxRxBufCount(), 0u);
+    }
+}
+
+TEST_F(MuxRx, DatagramDamageStaysLocal) {
+    const Bytes big1 = Packet(KRHDR_KIND_REQUEST, 1, 1200, 1, 1); // 3 datagrams
+    // Filled with 0xFF, so that its tail read as a message start is an invalid header.
+    const Bytes big2 = Packet(KRHDR_KIND_REQUEST, 1, 700, 0xFF, 2); // 2 datagrams
+    const Bytes small3 = Packet(KRHDR_KIND_CONTROL, 1, 20, 3, 4);
+    const Bytes small4 = Packet(KRHDR_KIND_REQUEST, 1, 30, 4, 3);
+    const auto d1 = Datagrams(big1), d2 = Datagrams(big2);
+    Bytes forged = {0xFC, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x01, 0x00, 0x05, 1, 2, 3};
+    Bytes tail = small3;
+    tail.insert(tail.end(), {0xDE, 0xAD, 0xBE, 0xEF}); // bytes after a complete message
+
+    struct Case {
+        const char* what;
+        std::vector<Bytes> datagrams;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"whole messages over several datagrams", {d1[0], d1[1], d1[2], small3, d2[0], d2[1], small4},
+         "m1200:1 m20:3 m700:255 m30:4 "},
+        {"a lost middle datagram: its message is lost, the next one after a short datagram is read",
+         {d1[0], d1[2], small3, small4}, "d m20:3 m30:4 "},
+        {"a lost last datagram: the next message's start is read as the tail, then framing recovers",
+         {d1[0], d1[1], d2[0], d2[1], small3, small4}, "d d m20:3 m30:4 "},
+        {"a repeated datagram of a message: it and the tail after it are dropped",
+         {d2[0], d2[0], d2[1], small3}, "d d m20:3 "},
+        {"a repeated small message is read twice (the request layer sees the duplicate)",
+         {small3, small3, small4}, "m20:3 m20:3 m30:4 "},
+        {"bytes after a complete message are dropped", {tail, small4}, "m20:3 m30:4 "},
+        {"an invalid prefix drops only its datagram", {{0xFF, 0xFF, 0xFF, 0xFF, 1, 2}, small3}, "d m20:3 "},
+        {"a forged huge body drops its datagram, nothing allocated", {forged, small4}, "d m30:4 "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        KrMuxRxReset(&rx);
+        Feed feed;
+        feed.datagram = true;
+        std::string seen;
+        for (const Bytes& d : c.datagrams) {
+            feed.waiting.push_back(d);
+            seen += Drain(rx, feed);
+        }
+        EXPECT_EQ(seen, c.expected);
+        EXPECT_EQ(KrMuxRxBufCount(), 0u);
+    }
+}
+
+}  // namespace
+}  // namespace kmx
