@@ -3,6 +3,8 @@
 // that leave and enter it, and the corners keep their winding.
 #include "engine/rnd_clip.h"
 
+#include "engine/rnd_projection.h"
+#include "stubs/rnd_display_stub.h"
 #include "stubs/rnd_stub.h"
 
 float g_RndNear = 100.0f, g_RndFar = 3000.0f;
@@ -153,6 +155,41 @@ void RND_SetFogColour(const float* rgb) {
     const float grey = (rgb[0] + rgb[1] + rgb[2]) * 0.33333334f * 255.0f;
     for (float& scale : g_RndColourScale)
         scale = grey;
+}
+
+namespace {
+uint8_t ScreenBits(const Vec3* p, uint8_t code) {
+    Vec3 s{};
+    if (!RND_ProjectPoint(&s, p))
+        return code;
+    const RECT& clip = g_RndClipRect;
+    if (s.x < float(clip.left))
+        code |= 1;
+    if (s.x >= float(clip.right))
+        code |= 2;
+    if (s.y < float(clip.top))
+        code |= 8;
+    if (s.y >= float(clip.bottom))
+        code |= 4;
+    return code;
+}
+}  // namespace
+
+uint8_t RND_OutCode(const Vec3* p) {
+    if (p->z >= g_RndNear + 1.0f)
+        return ScreenBits(p, p->z > g_RndFar - 1.0f ? 0x10 : 0);
+    if (p->z > 0.0f)
+        return ScreenBits(p, 0x20);
+    uint8_t code = 0x20;
+    if (p->x < 0.0f)
+        code = 0x21;
+    if (p->x > 0.0f)
+        code |= 2;
+    if (p->y < 0.0f)
+        code |= 4;
+    if (p->y > 0.0f)
+        code |= 8;
+    return code;
 }
 
 void RND_ClipPolygonFar(ClipPolygon* p, float depth) {

@@ -35,6 +35,11 @@ float RND_SetFogStart(float depth);
 // The colour scale: r, g, b x 255 on the HAL device, their mean x 255 for all three on Ramp.
 void RND_SetFogColour(const float* rgb);
 
+// Outcode of a view-space point: 1 left of, 2 right of, 8 above, 4 below the clip rectangle on the
+// screen, 0x10 beyond far - 1, 0x20 nearer than near + 1. A point at or behind the eye (z <= 0)
+// cannot be projected: its x and y signs stand for the screen bits (0x21 when x < 0).
+uint8_t RND_OutCode(const Vec3* point);
+
 // Depth clips in view space (linear crossings): far keeps z <= depth, near keeps z >= depth.
 void RND_ClipPolygonFar(ClipPolygon* p, float depth);
 void RND_ClipPolygonNear(ClipPolygon* p, float depth);

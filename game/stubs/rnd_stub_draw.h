@@ -1,10 +1,11 @@
 // Stand-in for the renderer's triangle pipeline until it is built: the view-space triangle record,
-// the outcode of a view-space point, keyed texture loading and texture flag words. Nothing is
+// keyed texture loading and texture flag words. Nothing is
 // drawn; a hook may watch every triangle queued.
 #pragma once
 #include <cstdint>
 #include <functional>
 
+#include "engine/rnd_clip.h"
 #include "engine/rnd_projection.h"
 #include "shell/mth.h"
 
@@ -21,10 +22,6 @@ struct RenderTriangle {
 // Queues a triangle. The stand-in hands it to the hook (when set) and returns the hook's result,
 // else 1 when the triangle is not wholly behind the near plane.
 int RND_DrawTriangle(RenderTriangle* triangle);
-// Outcode of a view-space point: 1 left, 2 right, 4 bottom, 8 top, 0x10 beyond far, 0x20 nearer
-// than near. The stand-in projects with the initial field of view (0.31415927 both ways) into the
-// current screen size, with the clipper's near and far.
-uint8_t RND_OutCode(const Vec3* point);
 // Loads a texture drawn with its colour key (flag value 1).
 RenderTexture* RND_LoadTextureKeyed(const char* fileName);
 // Sets a texture's flag word; the previous one (0 for null, which is not changed).

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "engine/rnd_clip.h"
+#include "engine/rnd_projection.h"
+#include "shell/dsp.h"
 #include "stubs/rnd_display_stub.h"
 
 namespace {
@@ -232,5 +234,39 @@ TEST_F(ClipTest, FogSwitchAndStartReturnThePreviousValue) {
     EXPECT_EQ(RND_SetFogEnabled(fog), 1);
     const float start = RND_SetFogStart(1234.0f);
     EXPECT_EQ(RND_SetFogStart(start), 1234.0f);
+}
+TEST_F(ClipTest, OutCodeAgainstPlanesAndTheClipRectangle) {
+    const int32_t row = g_RndModeRow;
+    const float width = g_RndScreenWidth, height = g_RndScreenHeight;
+    const RECT clip = g_RndClipRect;
+    g_RndModeRow = DSP_FindMode(640, 480, 16);
+    g_RndScreenWidth = 640.0f;
+    g_RndScreenHeight = 480.0f;
+    // 90-degree view: one unit of x / z is 320 pixels less a little.
+    RND_SetProjection(100.0f, 2000.0f, 0.0f, 0.7853982f, 0.7853982f);
+    g_RndClipRect = RECT{0, 0, 640, 425};
+    struct Case {
+        Vec3 p;
+        uint8_t code;
+    };
+    for (const Case& c : {Case{{0, 0, 500}, 0x00},
+                          Case{{0, 0, 1999.5f}, 0x10},       // beyond far - 1
+                          Case{{-600, 0, 500}, 0x01},
+                          Case{{600, 0, 500}, 0x02},
+                          Case{{0, 600, 500}, 0x08},         // up in view space is up the screen
+                          Case{{0, -500, 500}, 0x04},        // past the clip bottom of 425, still on the screen
+                          Case{{0, 0, 100.5f}, 0x20},        // nearer than near + 1
+                          Case{{-100, 0, 50}, 0x21},         // near and projected left of the screen
+                          Case{{-5, 3, -10}, 0x29},          // behind the eye: signs, 0x21 then up
+                          Case{{5, -3, 0}, 0x26},
+                          Case{{0, 0, -1}, 0x20}}) {
+        SCOPED_TRACE(testing::Message() << c.p.x << "," << c.p.y << "," << c.p.z);
+        EXPECT_EQ(RND_OutCode(&c.p), c.code);
+    }
+    g_RndModeRow = row;
+    g_RndScreenWidth = width;
+    g_RndScreenHeight = height;
+    g_RndClipRect = clip;
+    RND_SetProjection(100.0f, 4000.0f, 0.0f, 0.31415927f, 0.31415927f);
 }
 }  // namespace
