@@ -13,7 +13,10 @@
 #include <vector>
 
 #include "krbmap.h"
+#include "krmux_ctl.h"
 #include "krmux_rx.h"
+#include "krlog.h"
+#include "test_machine.h"
 #include "krerrno.h"
 #include "krheap.h"
 #include "lobbex_exports.h"
@@ -427,6 +430,109 @@ TEST_F(MuxRx, DatagramDamageStaysLocal) {
         EXPECT_EQ(seen, c.expected);
         EXPECT_EQ(KrMuxRxBufCount(), 0u);
     }
+}
+
+
+// Connect and connect-ack payloads: words read only when the bytes are there, the refusals
+// logged as the session layer logs them.
+class MuxControl : public ::testing::Test {
+protected:
+    void SetUp() override {
+        KrErrorInit();
+        saved_ = KrGetTrace();
+        dir_ = kt::FreshTraceDir();
+        KrSetTrace(0x00FF0000);
+    }
+    void TearDown() override {
+        KrSetTrace(saved_);
+        KrTraceClose();
+    }
+    std::string Trace() {
+        KrTraceClose();
+        return kt::ReadFile(dir_ + "/krtrace.txt");
+    }
+    uint32_t saved_ = 0;
+    std::string dir_;
+};
+
+TEST_F(MuxControl, ConnectPayloadsAreReadOnlyAsFarAsTheyGo) {
+    // version 102, session word, source word, destination word, tx interval 5000, rx count 6
+    const Bytes full = {0x00, 0x00, 0x00, 0x66, 0x12, 0x34, 0x56, 0x78, 0x00, 0x00, 0x00, 0x01,
+                        0x7F, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x13, 0x88, 0x00, 0x00, 0x00, 0x06};
+    struct Case {
+        const char* what;
+        bool ack;
+        uint32_t length; // bytes of `full` given (kept in a buffer of exactly that size)
+        int result;
+        KRMUX_CONNECT expected;
+    };
+    const Case cases[] = {
+        {"a whole connect", false, 24, 0, {102, 0x12345678, 1, KR_ADDR_WORD_UNSET, 5000, 6}},
+        {"a connect one byte short", false, 23, 1, {}},
+        {"an empty connect", false, 0, 1, {}},
+        {"a whole connect-ack", true, 24, 0, {102, 0x12345678, 1, KR_ADDR_WORD_UNSET, 5000, 6}},
+        {"a connect-ack of the address words only", true, 16, 0, {102, 0x12345678, 1, KR_ADDR_WORD_UNSET, 0, 0}},
+        {"a connect-ack one byte short of them", true, 15, 1, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        // An exact-size heap copy, so that a read beyond the payload is seen by the address checker.
+        std::vector<uint8_t> payload(full.begin(), full.begin() + c.length);
+        KRMUX_CONNECT out{};
+        const uint8_t* data = payload.empty() ? nullptr : payload.data();
+        int result = c.ack ? KrMuxConnectAckParse(data, c.length, &out, 0x77)
+                           : KrMuxConnectParse(data, c.length, &out, 0x77);
+        EXPECT_EQ(result, c.result);
+        if (result == 0) {
+            const uint32_t got[] = {out.version, out.sessionWord, out.sourceWord, out.destWord, out.txInterval, out.rxCount};
+            const uint32_t want[] = {c.expected.version, c.expected.sessionWord, c.expected.sourceWord,
+                                     c.expected.destWord, c.expected.txInterval, c.expected.rxCount};
+            for (int i = 0; i < 6; ++i) EXPECT_EQ(got[i], want[i]) << "word " << i;
+        } else {
+            EXPECT_EQ(KrErrorGet(), (uint32_t)KRERR_BAD_DATA);
+        }
+    }
+    const std::string trace = Trace();
+    EXPECT_NE(trace.find("KrSessConnectHndlr[0x77]: Invalid connect control message parameter size: 23"), std::string::npos);
+    EXPECT_NE(trace.find("KrSessConnectHndlr[0x77]: Invalid connect control message parameter size: 0"), std::string::npos);
+    EXPECT_NE(trace.find("KrMuxConnectAckHndlr[0x77]: Truncated Connect request."), std::string::npos);
+}
+
+TEST_F(MuxControl, ReceivedHeaderCarriesTheControlCodeAndThePayloadPlace) {
+    ASSERT_EQ(KrMuxRxBufHeapInit(), 0);
+    struct Case {
+        const char* what;
+        Bytes packet;
+        uint32_t kind, id, sequence, offset;
+    };
+    const Case cases[] = {
+        {"a control packet: the code is in the plain text, the payload at the body's front",
+         Packet(KRHDR_KIND_CONTROL, 9, 24, 0x11, 1), KRHDR_KIND_CONTROL, 9, 1, 0},
+        {"a request: the payload after the code", Packet(KRHDR_KIND_REQUEST, 700, 40, 0x22, 0x1234),
+         KRHDR_KIND_REQUEST, 700, 0x1234, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Feed feed;
+        feed.stream = c.packet;
+        KRMUX_RX rx{};
+        KRMUX_RXSRC source = feed.Source();
+        ASSERT_EQ(KrMuxRxRun(&rx, &source, 1), KRMUX_RX_MESSAGE);
+        KRHDR h{};
+        uint32_t offset = 99;
+        EXPECT_EQ(KrMuxRxHeader(&rx, &h, &offset, 1), 0);
+        EXPECT_EQ(h.kind, c.kind);
+        EXPECT_EQ(h.id, c.id);
+        EXPECT_EQ(h.sequence, c.sequence);
+        EXPECT_EQ(offset, c.offset);
+        EXPECT_EQ(rx.body[offset], c.packet[c.packet.size() - 2 - h.pad - 1]);
+        // A body that does not agree with its header is refused.
+        rx.bodyLen -= 1;
+        EXPECT_EQ(KrMuxRxHeader(&rx, &h, &offset, 1), 1);
+        rx.bodyLen += 1;
+        KrMuxRxReset(&rx);
+    }
+    KrMuxRxBufHeapDestroy();
 }
 
 }  // namespace
