@@ -2,10 +2,12 @@
 // each device kind; and the display-mode check.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <utility>
 #include <vector>
 
 #include "d3d_record.h"
+#include "engine/rnd_options.h"
 #include "engine/rnd_states.h"
 #include "shell/tests/dsp_fixture.h"
 
@@ -70,5 +72,12 @@ TEST_F(RenderStateTest, DisplayModeCheck) {
         g_RndHardwareDevice = c.hardware;
         EXPECT_EQ(RND_IsDisplayModeSupported(c.width, c.height, c.bpp), c.supported);
     }
+}
+TEST(RendererOptionsTest, VersionStringAndTextureShrinkSwitch) {
+    EXPECT_STREQ(RND_GetVersionString(), "Trelis DirectX Version 1.2b");
+    EXPECT_EQ(RND_GetTextureShrink(), 0);
+    EXPECT_EQ(RND_SetTextureShrink(1), 0);
+    EXPECT_EQ(RND_GetTextureShrink(), 1);
+    EXPECT_EQ(RND_SetTextureShrink(0), 1);
 }
 }  // namespace
