@@ -1,6 +1,7 @@
 // The internet back ends of the io channels (krioinet): UDP (io type 1), TCP with its transmit
 // thread (io type 0), and the port binding they share. Their operation tables are used by krio.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 #include "krio.h"
@@ -43,6 +44,18 @@ int KrIOInetBind(KRIO_HNDL* channel);
 // The current range of an io type (TCP or UDP).
 void KrIOInetPortRange(uint32_t ioType, uint32_t* first, uint32_t* count);
 int KrIOInetPortRangeSet(uint32_t ioType, uint32_t value);
+
+// A back end's protocol-wide options: one row per option id with its getter and setter.
+struct KrIOProtocolOption {
+    uint32_t id;
+    int (*get)(uint32_t* value);
+    int (*set)(uint32_t value);
+};
+// Reads one option through the table; an id not in it fails with KRERR_NO_ENTRY. 0 = done.
+int KrIOProtocolOptionGet(const KrIOProtocolOption* table, size_t rows, uint32_t id, uint32_t* value);
+// Sets the options in order, stopping at the first unknown id (KRERR_NO_ENTRY) or refusal.
+int KrIOProtocolOptionsSet(const KrIOProtocolOption* table, size_t rows, const KRIO_OPTION* options,
+                           uint32_t count);
 
 // The transmit threads of TCP channels that are running in this process (tests look at it).
 uint32_t TCPTxThreadsRunning(void);

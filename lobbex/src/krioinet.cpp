@@ -90,3 +90,33 @@ int KrIOInetBind(KRIO_HNDL* channel) {
            (int)first, (int)count, (int)start, (int)tried, lastError);
     return 1;
 }
+
+namespace {
+const KrIOProtocolOption* FindProtocolOption(const KrIOProtocolOption* table, size_t rows, uint32_t id) {
+    for (size_t i = 0; i < rows; ++i)
+        if (table[i].id == id) return &table[i];
+    return nullptr;
+}
+}  // namespace
+
+int KrIOProtocolOptionGet(const KrIOProtocolOption* table, size_t rows, uint32_t id, uint32_t* value) {
+    const KrIOProtocolOption* o = FindProtocolOption(table, rows, id);
+    if (!o) {
+        KrErrorSet(KRERR_NO_ENTRY);
+        return 1;
+    }
+    return o->get(value);
+}
+
+int KrIOProtocolOptionsSet(const KrIOProtocolOption* table, size_t rows, const KRIO_OPTION* options,
+                           uint32_t count) {
+    for (uint32_t i = 0; i < count; ++i) {
+        const KrIOProtocolOption* o = FindProtocolOption(table, rows, options[i].id);
+        if (!o) {
+            KrErrorSet(KRERR_NO_ENTRY);
+            return 1;
+        }
+        if (o->set(options[i].value) != 0) return 1;
+    }
+    return 0;
+}

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <netinet/tcp.h>
 
 #include "krerrno.h"
@@ -812,43 +813,19 @@ int IocbufSet(uint32_t value) {
     return 0;
 }
 
-struct ProtocolOption {
-    uint32_t id;
-    int (*get)(uint32_t* value);
-    int (*set)(uint32_t value);
-};
-constexpr ProtocolOption kProtocolOptions[] = {
+constexpr KrIOProtocolOption kProtocolOptions[] = {
     {KRIO_TCP_PORT_RANGE, RangeGet, RangeSet},
     {KRIO_TCP_SNDBUF_SIZE, SndGet, SndSet},
     {KRIO_TCP_RCVBUF_SIZE, RcvGet, RcvSet},
     {KRIO_TCP_IOCBUF_SIZE, IocbufGet, IocbufSet},
 };
 
-const ProtocolOption* FindOption(uint32_t id) {
-    for (const ProtocolOption& o : kProtocolOptions)
-        if (o.id == id) return &o;
-    return nullptr;
-}
-
 int TCPProtocolOptionGet(uint32_t id, uint32_t* value) {
-    const ProtocolOption* o = FindOption(id);
-    if (!o) {
-        KrErrorSet(KRERR_NO_ENTRY);
-        return 1;
-    }
-    return o->get(value);
+    return KrIOProtocolOptionGet(kProtocolOptions, std::size(kProtocolOptions), id, value);
 }
 
 int TCPProtocolOptionsSet(const KRIO_OPTION* options, uint32_t count) {
-    for (uint32_t i = 0; i < count; ++i) {
-        const ProtocolOption* o = FindOption(options[i].id);
-        if (!o) {
-            KrErrorSet(KRERR_NO_ENTRY);
-            return 1;
-        }
-        if (o->set(options[i].value) != 0) return 1;
-    }
-    return 0;
+    return KrIOProtocolOptionsSet(kProtocolOptions, std::size(kProtocolOptions), options, count);
 }
 
 int TCPChannelOptionGet(KRIO_HNDL* channel, uint32_t id, uint32_t* value) {

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #include "krerrno.h"
 #include "krioinet.h"
@@ -562,41 +563,17 @@ int SizeSet(uint32_t value) {
     return 1;
 }
 
-struct ProtocolOption {
-    uint32_t id;
-    int (*get)(uint32_t* value);
-    int (*set)(uint32_t value);
-};
-constexpr ProtocolOption kProtocolOptions[] = {
+constexpr KrIOProtocolOption kProtocolOptions[] = {
     {KRIO_UDP_PORT_RANGE, RangeGet, RangeSet},
     {KRIO_UDP_DATAGRAM_SIZE, SizeGet, SizeSet},
 };
 
-const ProtocolOption* FindOption(uint32_t id) {
-    for (const ProtocolOption& o : kProtocolOptions)
-        if (o.id == id) return &o;
-    return nullptr;
-}
-
 int UDPProtocolOptionGet(uint32_t id, uint32_t* value) {
-    const ProtocolOption* o = FindOption(id);
-    if (!o) {
-        KrErrorSet(KRERR_NO_ENTRY);
-        return 1;
-    }
-    return o->get(value);
+    return KrIOProtocolOptionGet(kProtocolOptions, std::size(kProtocolOptions), id, value);
 }
 
 int UDPProtocolOptionsSet(const KRIO_OPTION* options, uint32_t count) {
-    for (uint32_t i = 0; i < count; ++i) {
-        const ProtocolOption* o = FindOption(options[i].id);
-        if (!o) {
-            KrErrorSet(KRERR_NO_ENTRY);
-            return 1;
-        }
-        if (o->set(options[i].value) != 0) return 1;
-    }
-    return 0;
+    return KrIOProtocolOptionsSet(kProtocolOptions, std::size(kProtocolOptions), options, count);
 }
 
 int UDPChannelOptionGet(KRIO_HNDL* channel, uint32_t id, uint32_t* value) {
