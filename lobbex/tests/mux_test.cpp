@@ -9,14 +9,19 @@
 #include <algorithm>
 #include <cstring>
 #include <deque>
+#include <mutex>
+#include <sys/socket.h>
 #include <string>
 #include <vector>
 
 #include "krbmap.h"
+#include "krmux.h"
+#include "krnetdb.h"
 #include "krmux_ctl.h"
 #include "krmux_rx.h"
 #include "krlog.h"
 #include "test_machine.h"
+#include "transport_fixture.h"
 #include "krerrno.h"
 #include "krheap.h"
 #include "lobbex_exports.h"
@@ -534,6 +539,226 @@ TEST_F(MuxControl, ReceivedHeaderCarriesTheControlCodeAndThePayloadPlace) {
     }
     KrMuxRxBufHeapDestroy();
 }
+
+
+// The mux between live sockets: a plain socket plays the peer and a recording session layer
+// stands in for the sessions.
+struct Recorder {
+    std::mutex lock;
+    std::deque<KRMUX_SESS> sessions; // stable addresses; the listener first
+    std::vector<std::string> events;
+    void Add(const std::string& e) {
+        std::lock_guard<std::mutex> hold(lock);
+        events.push_back(e);
+    }
+    bool Has(const std::string& e) {
+        std::lock_guard<std::mutex> hold(lock);
+        return std::find(events.begin(), events.end(), e) != events.end();
+    }
+    size_t Index(KRMUX_SESS* s) {
+        std::lock_guard<std::mutex> hold(lock);
+        for (size_t i = 0; i < sessions.size(); ++i)
+            if (&sessions[i] == s) return i;
+        return 99;
+    }
+};
+Recorder* g_Rec = nullptr;
+
+std::string Who(KRMUX_SESS* s) { return "s" + std::to_string(g_Rec->Index(s)); }
+
+const KRMUX_SESSOPS kRecordingOps = {
+    nullptr,
+    nullptr,
+    [](KRMUX_SESS* listener) -> KRMUX_SESS* {
+        std::lock_guard<std::mutex> hold(g_Rec->lock);
+        KRMUX_SESS& s = g_Rec->sessions.emplace_back();
+        s.sessionWord = 0x5E55;
+        s.owner = listener;
+        return &s;
+    },
+    [](KRMUX_SESS* s, const KRHDR* h, const uint8_t*, uint32_t length) {
+        g_Rec->Add("connect " + Who(s) + " local " + std::to_string(s->localId) + " remote " +
+                   std::to_string(s->remoteId) + " hid " + std::to_string(h->id) + " len " + std::to_string(length));
+    },
+    [](KRMUX_SESS* s, const KRHDR*, const uint8_t*, uint32_t) { g_Rec->Add("ack " + Who(s)); },
+    [](KRMUX_SESS* s, const KRHDR* h, const uint8_t*, uint32_t length) {
+        g_Rec->Add("control " + Who(s) + " code " + std::to_string(h->sequence) + " len " + std::to_string(length));
+    },
+    [](KRMUX_SESS* s, const KRMUX_RX* packet) {
+        g_Rec->Add("request " + Who(s) + " len " + std::to_string(packet->hdr.length));
+    },
+    [](KRMUX_SESS* s, uint32_t reason) {
+        s->closed = 1;
+        g_Rec->Add("close " + Who(s) + " reason " + std::to_string(reason));
+    },
+};
+
+Bytes ConnectPacket(uint32_t headerId, uint32_t payloadLength, uint32_t dest) {
+    Bytes p = Packet(KRHDR_KIND_CONTROL, headerId, payloadLength, 0, 1);
+    // version 102, session word 0x5E55, source word 0x7FFFFFFF, destination word, heartbeat 0, 0
+    const uint32_t words[] = {102, 0x5E55, 0x7FFFFFFF, dest, 0, 0};
+    size_t at = p.size() - 2 - payloadLength;
+    for (uint32_t i = 0; i < payloadLength / 4 && i < 6; ++i)
+        for (int b = 0; b < 4; ++b) p[at + i * 4 + b] = (uint8_t)(words[i] >> (24 - 8 * b));
+    return p;
+}
+
+class MuxLive : public kio::Transport, public ::testing::WithParamInterface<int> {
+protected:
+    void SetUp() override {
+        kio::Transport::SetUp();
+        ASSERT_EQ(KrMuxModuleInit(), 0);
+        g_Rec = &rec_;
+        KrMuxSetSessOps(&kRecordingOps);
+        KRMUX_SESS& listener = rec_.sessions.emplace_back();
+        listener.localWord = 0x7FFFFFFF;
+        listener.remoteWord = 0x7FFFFFFF;
+        KRTLADDR local{};
+        ASSERT_EQ(KrTlAddrZero(&local, Tcp() ? KRTL_TCP : KRTL_UDP), 0u);
+        ASSERT_EQ(KrSetTlIPAddr(&local, htonl(INADDR_LOOPBACK)), 0u);
+        ASSERT_EQ(KrSetTlIPPort(&local, 0), 0u); // the system picks
+        ASSERT_EQ(KrMuxSessAdd(&listener, &local, nullptr, 1, nullptr, 0), 0) << Trace();
+        passive_ = listener.mux;
+        KRTLADDR bound{};
+        ASSERT_EQ(KrMuxGetTlAddr(passive_, &bound, 0), 0);
+        ASSERT_EQ(KrGetTlIPPort(&bound, &port_), 0u);
+        port_ = ntohs(port_); // kept in network order
+    }
+    void TearDown() override {
+        KrMuxClose(passive_);
+        for (KRMUX_SESS& s : rec_.sessions)
+            if (s.mux) KrMuxClose(s.mux);
+        EXPECT_TRUE(kio::WaitUntil([] { return KrMuxCount() == 0; }));
+        KrMuxSetSessOps(nullptr);
+        g_Rec = nullptr;
+        KrMuxModuleCleanup();
+        kio::Transport::TearDown();
+    }
+    bool Tcp() const { return GetParam() == 1; }
+    // A peer socket towards the listener.
+    std::unique_ptr<kio::RawSocket> Peer() {
+        auto peer = std::make_unique<kio::RawSocket>(Tcp() ? SOCK_STREAM : SOCK_DGRAM);
+        sockaddr_in to = kio::Loopback(port_);
+        EXPECT_EQ(connect(peer->fd, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+        return peer;
+    }
+    static void Send(kio::RawSocket& peer, const Bytes& bytes) {
+        ASSERT_EQ(send(peer.fd, bytes.data(), bytes.size(), 0), (ssize_t)bytes.size());
+    }
+    Recorder rec_;
+    KRMUX_HNDL* passive_ = nullptr;
+    uint16_t port_ = 0;
+};
+
+TEST_P(MuxLive, NewPeersWhoseFirstMessageIsNoUsableConnectAreClosed) {
+    struct Case {
+        const char* what;
+        Bytes first;
+        const char* logged;
+    };
+    const Case cases[] = {
+        {"a heartbeat first", Packet(KRHDR_KIND_CONTROL, 0, 0, 0, 4), "Bogus message on new mux, closing."},
+        {"a connect to an address word nobody listens on", ConnectPacket(3, 24, 0x1234),
+         "Request to connect to unbound server address 0x00001234"},
+        {"a connect of 20 bytes", ConnectPacket(3, 20, 0x7FFFFFFF), "Invalid connect control message parameter size: 20"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto peer = Peer();
+        Send(*peer, c.first);
+        EXPECT_TRUE(kio::WaitUntil([&] { return TraceCount(c.logged) == 1; })) << Trace();
+        EXPECT_TRUE(kio::WaitUntil([] { return KrMuxCount() == 1; })) << "only the listening mux is left";
+    }
+    EXPECT_EQ(rec_.sessions.size(), 1u) << "no session was cloned";
+}
+
+TEST_P(MuxLive, ConnectedPeerReachesItsSessionByIdUntilTheMuxCloses) {
+    auto peer = Peer();
+    Send(*peer, ConnectPacket(7, 24, 0x7FFFFFFF));
+    ASSERT_TRUE(kio::WaitUntil([&] { return rec_.Has("connect s1 local 0 remote 7 hid 7 len 24"); })) << Trace();
+    KRMUX_HNDL* clone = rec_.sessions[1].mux;
+    ASSERT_NE(clone, nullptr);
+    EXPECT_EQ(KrMuxState(clone), (uint32_t)KRMUX_OPEN);
+    // A repeated connect reaches the same session; messages for id 0 reach it, others nobody.
+    Send(*peer, ConnectPacket(7, 24, 0x7FFFFFFF));
+    Send(*peer, Packet(KRHDR_KIND_CONTROL, 0, 0, 0, 4));
+    Send(*peer, Packet(KRHDR_KIND_CONTROL, 5, 0, 0, 4));
+    Send(*peer, Packet(KRHDR_KIND_REQUEST, 0, 40, 9, 1));
+    Send(*peer, Packet(KRHDR_KIND_REQUEST, 6, 40, 9, 2));
+    // An unbound connect on an open mux is logged and the mux stays open.
+    Send(*peer, ConnectPacket(8, 24, 0x4321));
+    Send(*peer, Packet(KRHDR_KIND_CONTROL, 0, 8, 1, 5));
+    ASSERT_TRUE(kio::WaitUntil([&] { return rec_.Has("control s1 code 5 len 8"); })) << Trace();
+    {
+        std::lock_guard<std::mutex> hold(rec_.lock);
+        const std::vector<std::string> expected = {
+            "connect s1 local 0 remote 7 hid 7 len 24", "connect s1 local 0 remote 7 hid 7 len 24",
+            "control s1 code 4 len 0", "request s1 len 40", "control s1 code 5 len 8"};
+        EXPECT_EQ(rec_.events, expected);
+    }
+    EXPECT_EQ(TraceCount("Failed to find session handle for id 6"), 1);
+    EXPECT_EQ(TraceCount("unbound server address 0x00004321"), 1);
+    EXPECT_EQ(KrMuxState(clone), (uint32_t)KRMUX_OPEN);
+    EXPECT_EQ(rec_.sessions.size(), 2u);
+
+    // Closing the listening mux closes the listener only; the clone keeps the shared list.
+    KrMuxClose(passive_);
+    EXPECT_TRUE(rec_.Has("close s0 reason 1"));
+    EXPECT_FALSE(rec_.Has("close s1 reason 1"));
+    EXPECT_EQ(KrMuxState(clone), (uint32_t)KRMUX_OPEN);
+    // The clone still answers its peer (over UDP through the listening socket, which lives on
+    // while clones use it); over TCP it still hears its own connection too.
+    const Bytes answer = Packet(KRHDR_KIND_CONTROL, 7, 0, 0, 4);
+    ASSERT_EQ(KrMuxTx(clone, answer.data(), (uint32_t)answer.size()), (int)answer.size());
+    Bytes got(answer.size() + 8);
+    ASSERT_EQ(recv(peer->fd, got.data(), got.size(), 0), (ssize_t)answer.size());
+    got.resize(answer.size());
+    EXPECT_EQ(got, answer);
+    if (Tcp()) {
+        Send(*peer, Packet(KRHDR_KIND_CONTROL, 0, 0, 0, 4));
+        ASSERT_TRUE(kio::WaitUntil([&] {
+            std::lock_guard<std::mutex> hold(rec_.lock);
+            return std::count(rec_.events.begin(), rec_.events.end(), std::string("control s1 code 4 len 0")) == 2;
+        }));
+    }
+    KrMuxClose(clone);
+    EXPECT_TRUE(rec_.Has("close s1 reason 1"));
+    EXPECT_EQ(KrMuxState(clone), (uint32_t)KRMUX_DESTROYED);
+}
+
+TEST_P(MuxLive, SessionsTowardsOneAddressShareAMuxAndIdsStopAt2046) {
+    if (Tcp()) GTEST_SKIP() << "the ids do not depend on the transport";
+    KRTLADDR remote{};
+    ASSERT_EQ(KrTlAddrZero(&remote, KRTL_UDP), 0u);
+    ASSERT_EQ(KrSetTlIPAddr(&remote, htonl(INADDR_LOOPBACK)), 0u);
+    ASSERT_EQ(KrSetTlIPPort(&remote, htons(port_)), 0u);
+    std::deque<KRMUX_SESS> sessions(2048);
+    for (uint32_t i = 0; i < 2047; ++i) {
+        sessions[i].active = 1;
+        ASSERT_EQ(KrMuxSessAdd(&sessions[i], nullptr, &remote, 1, nullptr, 0), 0) << i;
+        ASSERT_EQ(sessions[i].localId, i);
+        ASSERT_EQ(sessions[i].mux, sessions[0].mux) << "one mux per remote address";
+    }
+    // A session that leaves keeps its id out of use; the next id would be 2047, which no request
+    // header can carry: refused.
+    KrMuxSessRemove(&sessions[5]);
+    EXPECT_EQ(sessions[5].mux, nullptr);
+    sessions[2047].active = 1;
+    KrErrorSet(0);
+    EXPECT_EQ(KrMuxSessAdd(&sessions[2047], nullptr, &remote, 1, nullptr, 0), 1);
+    EXPECT_EQ(KrErrorGet(), (uint32_t)KRERR_NO_MEMORY);
+    EXPECT_EQ(sessions[2047].mux, nullptr);
+    EXPECT_EQ(KrMuxState(sessions[0].mux), (uint32_t)KRMUX_OPEN);
+    // Removing the last session closes the mux; closing does not call back removed sessions.
+    KRMUX_HNDL* mux = sessions[0].mux;
+    for (uint32_t i = 0; i < 2047; ++i)
+        if (i != 5) KrMuxSessRemove(&sessions[i]);
+    EXPECT_EQ(KrMuxState(mux), (uint32_t)KRMUX_DESTROYED);
+    EXPECT_FALSE(rec_.Has("close s0 reason 1"));
+}
+
+INSTANTIATE_TEST_SUITE_P(UdpAndTcp, MuxLive, ::testing::Values(0, 1),
+                         [](const ::testing::TestParamInfo<int>& i) { return i.param ? "Tcp" : "Udp"; });
 
 }  // namespace
 }  // namespace kmx
