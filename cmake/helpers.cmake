@@ -6,6 +6,8 @@ function(gx_add_tests name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
+  # Shared helpers of tests that run the tools (tools/testing/tool_test.h).
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tools/testing)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
 endfunction()

@@ -11,43 +11,27 @@
 #include "datakit/bytes.h"
 #include "datakit/demo.h"
 #include "plat.h"
+#include "tool_test.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
+using tooltest::Quote;
+using tooltest::Slurp;
 
 class Mapdump : public ::testing::Test {
 protected:
     fs::path dir;
     std::string out, err;
 
-    void SetUp() override {
-        dir = fs::path(plat::TempDir()) / (std::string("mapdump-") +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
+    void SetUp() override { dir = tooltest::FreshTestDir("mapdump-"); }
     void TearDown() override { fs::remove_all(dir); }
 
     // Runs mapdump in dir with the install's registry (when there is one); gives its exit code.
     int Run(const std::string& args) {
-        std::string cmd = "cd " + Quote(dir.string()) + " && PLATFORM_REGISTRY=" + Quote((dir / "registry.ini").string()) +
-                          " " + Quote(MAPDUMP_PATH) + " " + args + " >out 2>err";
-        int status = std::system(cmd.c_str());
-        out = Slurp(dir / "out");
-        err = Slurp(dir / "err");
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        const std::string cmd = "cd " + Quote(dir.string()) + " && PLATFORM_REGISTRY=" +
+                                Quote((dir / "registry.ini").string()) + " " + Quote(MAPDUMP_PATH) + " " + args;
+        return tooltest::RunCommand(cmd, dir, &out, &err);
     }
 };
 

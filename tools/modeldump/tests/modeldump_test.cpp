@@ -13,42 +13,24 @@
 #include "datakit/model_qkm.h"
 #include "datakit/model_qmd.h"
 #include "plat.h"
+#include "tool_test.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
+using tooltest::Quote;
+using tooltest::Slurp;
 
 class Modeldump : public ::testing::Test {
 protected:
     fs::path dir;
     std::string out, err;
 
-    void SetUp() override {
-        dir = fs::path(plat::TempDir()) / ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
+    void SetUp() override { dir = tooltest::FreshTestDir(""); }
     void TearDown() override { fs::remove_all(dir); }
 
     int Run(const std::vector<std::string>& args) {
-        std::string cmd = Quote(MODELDUMP_PATH);
-        for (const std::string& a : args) cmd += " " + Quote(a);
-        cmd += " >" + Quote((dir / "out").string()) + " 2>" + Quote((dir / "err").string());
-        const int status = std::system(cmd.c_str());
-        out = Slurp(dir / "out");
-        err = Slurp(dir / "err");
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return tooltest::RunCommand(tooltest::CommandLine(MODELDUMP_PATH, args), dir, &out, &err);
     }
 };
 
