@@ -2,6 +2,7 @@
 // every command fails quietly and no notification comes, so a play stays outstanding until
 // CDA_Stop.
 #include "shell/cda.h"
+#include "shell/calltrace.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -22,21 +23,10 @@ void (*g_CdaTrace)(const char*) = nullptr;
 
 void CDA_Trace(const char* name, const char* format = nullptr, ...) __attribute__((format(printf, 2, 3)));
 void CDA_Trace(const char* name, const char* format, ...) {
-    if (!g_CdaTrace)
-        return;
-    char args[64] = "";
-    if (format) {
-        va_list list;
-        va_start(list, format);
-        std::vsnprintf(args, sizeof args, format, list);
-        va_end(list);
-    }
-    char entry[128];
-    if (format)
-        std::snprintf(entry, sizeof entry, "%s(%s)", name, args);
-    else
-        std::snprintf(entry, sizeof entry, "%s", name);
-    g_CdaTrace(entry);
+    va_list list;
+    va_start(list, format);
+    TRC_ReportV(g_CdaTrace, name, format, list);
+    va_end(list);
 }
 
 void CDA_Send(const char* command, HWND window) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "shell/dsp.h"
+#include "shell/calltrace.h"
 
 namespace {
 void (*g_DspTrace)(const char*) = nullptr;
@@ -13,19 +14,8 @@ void DSP_SetCallTrace(void (*trace)(const char* entry)) {
 }
 
 void DSP_Trace(const char* name, const char* format, ...) {
-    if (!g_DspTrace)
-        return;
-    char args[320] = "";
-    if (format) {
-        va_list list;
-        va_start(list, format);
-        std::vsnprintf(args, sizeof args, format, list);
-        va_end(list);
-    }
-    char entry[400];
-    if (format)
-        std::snprintf(entry, sizeof entry, "%s(%s)", name, args);
-    else
-        std::snprintf(entry, sizeof entry, "%s", name);
-    g_DspTrace(entry);
+    va_list list;
+    va_start(list, format);
+    TRC_ReportV(g_DspTrace, name, format, list);
+    va_end(list);
 }

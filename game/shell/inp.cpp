@@ -1,6 +1,7 @@
 // Input: DirectInput start-up and shutdown, acquisition, the per-frame poll with its click and
 // double-click state machine, and the accessors the interface uses. Main thread only.
 #include "shell/inp.h"
+#include "shell/calltrace.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -30,21 +31,10 @@ constexpr DWORD kPressedBit = 0x80;
 
 void INP_Trace(const char* name, const char* format = nullptr, ...) __attribute__((format(printf, 2, 3)));
 void INP_Trace(const char* name, const char* format, ...) {
-    if (!g_InpTrace)
-        return;
-    char args[64] = "";
-    if (format) {
-        va_list list;
-        va_start(list, format);
-        std::vsnprintf(args, sizeof args, format, list);
-        va_end(list);
-    }
-    char entry[128];
-    if (format)
-        std::snprintf(entry, sizeof entry, "%s(%s)", name, args);
-    else
-        std::snprintf(entry, sizeof entry, "%s", name);
-    g_InpTrace(entry);
+    va_list list;
+    va_start(list, format);
+    TRC_ReportV(g_InpTrace, name, format, list);
+    va_end(list);
 }
 
 HRESULT INP_SetBufferSize(LPDIRECTINPUTDEVICE device) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "net/net.h"
+#include "shell/calltrace.h"
 #include "shell/app.h"
 #include "shell/snd.h"
 #include "shell/snd_device.h"
@@ -79,21 +80,10 @@ void SND_PutFloat(uint8_t* p, float f) {
 }  // namespace
 
 void SND_Trace(const char* name, const char* format, ...) {
-    if (!g_SndTrace)
-        return;
-    char args[64] = "";
-    if (format) {
-        va_list list;
-        va_start(list, format);
-        std::vsnprintf(args, sizeof args, format, list);
-        va_end(list);
-    }
-    char entry[128];
-    if (format)
-        std::snprintf(entry, sizeof entry, "%s(%s)", name, args);
-    else
-        std::snprintf(entry, sizeof entry, "%s", name);
-    g_SndTrace(entry);
+    va_list list;
+    va_start(list, format);
+    TRC_ReportV(g_SndTrace, name, format, list);
+    va_end(list);
 }
 
 void SND_SetCallTrace(void (*trace)(const char* entry)) {
