@@ -677,9 +677,17 @@ void KrMuxClose(KRMUX_HNDL* mux) {
     if (!Ref(mux, KRMUX_NEW)) return;
     ModLock();
     KR_INVARIANT(mux->refs > 1 && mux->state > KRMUX_DESTROYING);
-    mux->state = KRMUX_CLOSING;
-    --mux->refs; // the open reference
+    // Two closers may both have taken their reference: only the first drops the open one.
+    bool first = mux->state > KRMUX_CLOSING;
+    if (first) {
+        mux->state = KRMUX_CLOSING;
+        --mux->refs; // the open reference
+    }
     ModUnlock();
+    if (!first) {
+        Unref(mux);
+        return;
+    }
     const KRMUX_SESSOPS* ops = g_Ops.load();
     for (;;) {
         KrLockEnter(&mux->lock);

@@ -757,6 +757,40 @@ TEST_P(MuxLive, SessionsTowardsOneAddressShareAMuxAndIdsStopAt2046) {
     EXPECT_FALSE(rec_.Has("close s0 reason 1"));
 }
 
+TEST_P(MuxLive, DamagedInputClosesAStreamButCostsADatagramOnlyItself) {
+    auto peer = Peer();
+    Send(*peer, ConnectPacket(2, 24, 0x7FFFFFFF));
+    ASSERT_TRUE(kio::WaitUntil([&] { return rec_.Has("connect s1 local 0 remote 2 hid 2 len 24"); })) << Trace();
+    KRMUX_HNDL* clone = rec_.sessions[1].mux;
+    // A request header declaring a body of 16 MiB - 1: nothing of that size is allocated; a
+    // datagram carrying it is dropped, a stream reads the body away.
+    const Bytes forged = {0xFC, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x01, 0x00, 0x05};
+    Send(*peer, forged);
+    if (Tcp()) {
+        Bytes rest(0xFFFFFF + 2, 0);
+        for (size_t at = 0; at < rest.size();) {
+            ssize_t n = send(peer->fd, rest.data() + at, rest.size() - at, 0);
+            ASSERT_GT(n, 0);
+            at += (size_t)n;
+        }
+    }
+    Send(*peer, Packet(KRHDR_KIND_CONTROL, 0, 0, 0, 4));
+    ASSERT_TRUE(kio::WaitUntil([&] { return rec_.Has("control s1 code 4 len 0"); })) << Trace();
+    EXPECT_EQ(TraceCount("is over the limit, discarding message"), 1);
+    EXPECT_EQ(KrMuxRxBufCount(), 0u);
+    // An invalid prefix: a stream cannot find the next message and closes its mux (reason 1 for
+    // its sessions); a datagram is dropped and the mux goes on.
+    Send(*peer, {0xFF, 0xFF, 0xFF, 0xFF});
+    Send(*peer, Packet(KRHDR_KIND_CONTROL, 0, 4, 1, 5));
+    if (Tcp()) {
+        EXPECT_TRUE(kio::WaitUntil([&] { return rec_.Has("close s1 reason 1"); })) << Trace();
+        EXPECT_TRUE(kio::WaitUntil([&] { return KrMuxState(clone) == KRMUX_DESTROYED; }));
+    } else {
+        EXPECT_TRUE(kio::WaitUntil([&] { return rec_.Has("control s1 code 5 len 4"); })) << Trace();
+        EXPECT_EQ(KrMuxState(clone), (uint32_t)KRMUX_OPEN);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(UdpAndTcp, MuxLive, ::testing::Values(0, 1),
                          [](const ::testing::TestParamInfo<int>& i) { return i.param ? "Tcp" : "Udp"; });
 
