@@ -9,8 +9,9 @@
 #include <filesystem>
 #include <string>
 
-#include "ddraw.h"
+#include "engine/lnd_light.h"
 #include "engine/rnd_trace.h"
+#include "ddraw.h"
 #include "plat.h"
 #include "shell/dsp.h"
 #include "shell/dsp_bitmap.h"
@@ -30,6 +31,7 @@ protected:
         STUB_ResetAll();
         STUB_TraceEnable(true);
         DSP_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
+        LND_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
         RND_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         std::string name = std::string(info->test_suite_name()) + "." + info->name();
@@ -63,6 +65,7 @@ protected:
     void TearDown() override {
         DSP_Release(window);
         DSP_SetCallTrace(nullptr);
+        LND_SetCallTrace(nullptr);
         RND_SetCallTrace(nullptr);
         EXPECT_EQ(plat::LiveDisplayObjects(), 0) << "a surface, palette or device was not released";
         EXPECT_EQ(g_RndLiveBlocks, blocks_) << "a counted block was not freed";
