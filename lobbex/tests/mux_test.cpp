@@ -791,6 +791,57 @@ TEST_P(MuxLive, DamagedInputClosesAStreamButCostsADatagramOnlyItself) {
     }
 }
 
+TEST_P(MuxLive, ConnectAckTeachesTheActiveSessionItsPeersId) {
+    if (Tcp()) GTEST_SKIP() << "a plain UDP socket plays the answering peer";
+    kio::RawSocket answering(SOCK_DGRAM);
+    KRTLADDR remote{};
+    ASSERT_EQ(KrTlAddrZero(&remote, KRTL_UDP), 0u);
+    ASSERT_EQ(KrSetTlIPAddr(&remote, htonl(INADDR_LOOPBACK)), 0u);
+    ASSERT_EQ(KrSetTlIPPort(&remote, htons(kio::PortOf(answering.address))), 0u);
+    KRMUX_SESS& s = rec_.sessions.emplace_back(); // s1
+    s.active = 1;
+    s.localWord = 0x7FFFFFFF;
+    s.remoteWord = 0x7FFFFFFF;
+    s.sessionWord = 0x5E55;
+    ASSERT_EQ(KrMuxSessAdd(&s, nullptr, &remote, 1, nullptr, 0), 0);
+    // The mux's channel sends from its own port: learn it from a first datagram.
+    const Bytes hello = Packet(KRHDR_KIND_CONTROL, 0, 0, 0, 4);
+    ASSERT_EQ(KrMuxTx(s.mux, hello.data(), (uint32_t)hello.size()), (int)hello.size());
+    sockaddr_in from{};
+    socklen_t fromLength = sizeof from;
+    uint8_t buffer[64];
+    ASSERT_EQ(recvfrom(answering.fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &fromLength),
+              (ssize_t)hello.size());
+    struct Case {
+        const char* what;
+        uint32_t headerId, length;
+        uint32_t session; // session word in the ack
+        const char* event;
+    };
+    const Case cases[] = {
+        {"an ack of 15 bytes", 9, 15, 0x5E55, nullptr},
+        {"an ack for another session word", 9, 24, 0x1111, nullptr},
+        {"an ack of the address words only", 9, 16, 0x5E55, "ack s1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Bytes ack = ConnectPacket(c.headerId, c.length, 0x7FFFFFFF);
+        ack[ack.size() - 2 - c.length + 4] = 0; // the session word (word 1)
+        ack[ack.size() - 2 - c.length + 5] = 0;
+        ack[ack.size() - 2 - c.length + 6] = (uint8_t)(c.session >> 8);
+        ack[ack.size() - 2 - c.length + 7] = (uint8_t)c.session;
+        ack[KrPTHdrPackedLen(ack[0]) - 1] = 2; // control code 2: connect-ack
+        ASSERT_EQ(sendto(answering.fd, ack.data(), ack.size(), 0, reinterpret_cast<sockaddr*>(&from), fromLength),
+                  (ssize_t)ack.size());
+    }
+    ASSERT_TRUE(kio::WaitUntil([&] { return rec_.Has("ack s1"); })) << Trace();
+    EXPECT_EQ(s.remoteId, 9u);
+    EXPECT_EQ(TraceCount("Truncated Connect request."), 1);
+    EXPECT_EQ(TraceCount("Connect Ack destination unknown"), 1);
+    std::lock_guard<std::mutex> hold(rec_.lock);
+    EXPECT_EQ(std::count(rec_.events.begin(), rec_.events.end(), std::string("ack s1")), 1);
+}
+
 INSTANTIATE_TEST_SUITE_P(UdpAndTcp, MuxLive, ::testing::Values(0, 1),
                          [](const ::testing::TestParamInfo<int>& i) { return i.param ? "Tcp" : "Udp"; });
 
