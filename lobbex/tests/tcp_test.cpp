@@ -120,15 +120,19 @@ int NoDelayOf(SOCKET s) {
     return on;
 }
 
-class Tcp : public kio::Transport {};
+// Handlers may still be running on the io thread when a close returns: what they write into
+// lives in the fixture, so it outlasts TearDown, which stops that thread.
+class Tcp : public kio::Transport {
+protected:
+    Listener listener;
+    StreamReader reader;
+};
 
 TEST_F(Tcp, AnActiveOpenConnectsAndKeepsTheCallersCallback) {
-    Listener listener;
     KRIO_HNDL* passive = Listen(&listener);
     ASSERT_NE(passive, nullptr);
     EXPECT_GE(PortOf(passive->local), 8050);
     EXPECT_LT(PortOf(passive->local), 9000) << "a wildcard port from the TCP range";
-    StreamReader reader;
     KRIO_HNDL* active = Connect(passive->local, &reader);
     ASSERT_NE(active, nullptr);
     KRIO_CBF callback;
@@ -163,7 +167,6 @@ TEST_F(Tcp, AnActiveOpenConnectsAndKeepsTheCallersCallback) {
 }
 
 TEST_F(Tcp, ASmallMessageOnAnIdleConnectionLeavesFromTheCallersThread) {
-    Listener listener;
     KRIO_HNDL* passive = Listen(&listener);
     ASSERT_NE(passive, nullptr);
     KRIO_HNDL* active = Connect(passive->local, nullptr);
@@ -185,7 +188,6 @@ TEST_F(Tcp, ASmallMessageOnAnIdleConnectionLeavesFromTheCallersThread) {
 }
 
 TEST_F(Tcp, TheRingRefusesTooLongAndTooManyMessagesAndKeepsTheRestWhole) {
-    Listener listener;
     listener.cloneInterest = 0; // the far end does not read yet
     KRIO_HNDL* passive = Listen(&listener);
     ASSERT_NE(passive, nullptr);
@@ -290,7 +292,6 @@ TEST_F(Tcp, AResetMidStreamEndsTheConnectionAndTheSenderSurvives) {
     RawSocket far(SOCK_STREAM);
     ASSERT_EQ(listen(far.fd, 4), 0);
     const uint32_t before = TCPTxThreadsRunning();
-    StreamReader reader;
     KRIO_HNDL* active = Connect(far.address, &reader);
     ASSERT_NE(active, nullptr);
     EXPECT_EQ(TCPTxThreadsRunning(), before + 1);
@@ -315,10 +316,8 @@ TEST_F(Tcp, AResetMidStreamEndsTheConnectionAndTheSenderSurvives) {
 
 TEST_F(Tcp, EveryTransmitThreadEndsWithItsChannel) {
     const uint32_t before = TCPTxThreadsRunning();
-    Listener listener;
     KRIO_HNDL* passive = Listen(&listener);
     ASSERT_NE(passive, nullptr);
-    StreamReader reader;
     KRIO_HNDL* active = Connect(passive->local, &reader);
     ASSERT_NE(active, nullptr);
     ASSERT_TRUE(kio::WaitUntil([&] { return listener.Accepted(0) != nullptr; }));
@@ -333,7 +332,6 @@ TEST_F(Tcp, EveryTransmitThreadEndsWithItsChannel) {
 }
 
 TEST_F(Tcp, ChannelAndProtocolOptions) {
-    Listener listener;
     KRIO_HNDL* passive = Listen(&listener);
     ASSERT_NE(passive, nullptr);
     KRIO_HNDL* active = Connect(passive->local, nullptr);
@@ -414,7 +412,6 @@ TEST_F(Tcp, ChannelAndProtocolOptions) {
 }
 
 TEST_F(Tcp, ARingHoldingMoreThanANewSizeIsNotShrunk) {
-    Listener listener;
     listener.cloneInterest = 0;
     KRIO_HNDL* passive = Listen(&listener);
     ASSERT_NE(passive, nullptr);
