@@ -2,6 +2,8 @@
 // failure to make one can be forced and everything left over is counted.
 #include "krbmap.h"
 
+#include <atomic>
+
 #include "krerrno.h"
 #include "krheap.h"
 #include "krlog.h"
@@ -11,9 +13,19 @@ namespace {
 constexpr const char* kKrModule = "krbmap";
 
 KRHEAP* Heap() {
-    // Made once and kept for the life of the process: lists may outlive any module start count.
-    static KRHEAP* heap = KrHeapCreate("Korrin Bitmap Heap");
-    return heap;
+    // Made on first use and kept for the life of the process: lists may outlive any module
+    // start count. A creation that fails is tried again next time, so one failed allocation
+    // does not leave the ids without a heap for good.
+    static std::atomic<KRHEAP*> heap{nullptr};
+    KRHEAP* current = heap.load();
+    if (current) return current;
+    KRHEAP* made = KrHeapCreate("Korrin Bitmap Heap");
+    if (!made) return nullptr;
+    if (!heap.compare_exchange_strong(current, made)) {
+        KrHeapDestroy(made);
+        return current;
+    }
+    return made;
 }
 
 KRBMAP_BLOCK* BlockMake(uint32_t base) {

@@ -13,7 +13,7 @@
 #include "engine/mdl.h"
 #include "mdl_fixture.h"
 #include "shell/mem.h"
-#include "stubs/net_stub.h"
+#include "testsupport/net_test_seam.h"
 #include "ui/gui.h"
 #include "world/bod.h"
 #include "world/character.h"

@@ -9,7 +9,7 @@
 #include "shell/mem.h"
 #include "shell/muf.h"
 #include "engine/lnd_draw.h"
-#include "stubs/net_stub.h"
+#include "testsupport/net_test_seam.h"
 #include "stubs/trace.h"
 #include "ui/gui.h"
 #include "world/bod.h"

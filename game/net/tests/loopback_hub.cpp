@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "stubs/net_stub.h"
+#include "testsupport/net_test_seam.h"
 #include "ui/gui.h"
 
 LoopbackHub* LoopbackHub::s_Active = nullptr;

@@ -15,7 +15,7 @@
 #include "shell/muf.h"
 #include "shell/snd.h"
 #include "stubs/lvl_stub.h"
-#include "stubs/net_stub.h"
+#include "testsupport/net_test_seam.h"
 #include "stubs/trace.h"
 #include "ui/gui.h"
 #include "ui/hud.h"

@@ -5,7 +5,7 @@
 #include "app_fixture.h"
 #include "net/msg.h"
 #include "shell/app.h"
-#include "stubs/net_stub.h"
+#include "testsupport/net_test_seam.h"
 #include "ui/gui.h"
 #include "ui/hud.h"
 

@@ -8,7 +8,7 @@
 
 #include "net/net.h"
 #include "snd_fixture.h"
-#include "stubs/net_stub.h"
+#include "testsupport/net_test_seam.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "shell/snd.h"
 #include "stubs/act_stub.h"
 #include "stubs/ai_stub.h"
-#include "stubs/net_stub.h"
+#include "testsupport/net_test_seam.h"
 #include "stubs/trace.h"
 #include "stubs/wo_stub.h"
 #include "stubs/world_label.h"

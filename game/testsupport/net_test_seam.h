@@ -1,4 +1,4 @@
-// The message and shell tests' way into the transport (kept under this name for them): installing
+// The message and shell tests' way into the transport: installing
 // a test transport (the loopback hub) into the transport's seam also routes NET_Init and
 // NET_Shutdown into the stand-ins' call trace, so start-up order tests see them and can make
 // NET_Init fail. Never used by the program itself.

@@ -1,6 +1,6 @@
-// The tests' way into the transport (see net_stub.h): the seam, and NET_Init and NET_Shutdown in
+// The tests' way into the transport (see net_test_seam.h): the seam, and NET_Init and NET_Shutdown in
 // the call trace (each with the result a test chose, 1 by default).
-#include "stubs/net_stub.h"
+#include "testsupport/net_test_seam.h"
 
 #include "stubs/trace.h"
 
