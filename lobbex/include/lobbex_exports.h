@@ -110,6 +110,46 @@ LOBBEX_API void KrGetTime(KRTIME* now);
 LOBBEX_API void KrGetLocalDate(KRDATE* date);
 LOBBEX_API void KrTimeToLocalDate(const KRTIME* time, KRDATE* date);
 
+// ---- Sessions and requests ----
+struct KRSESS_HNDL;
+struct KRREQ_HNDL;
+struct KRCRYPT_KEY;
+typedef void (*KRCREQ_CBF)(KRSESS_HNDL* session, uint32_t status, uint8_t* data, uint32_t length, void* context);
+typedef void (*KRSREQ_HNDLR)(KRSESS_HNDL* session, void* context, uint32_t code, uint8_t* data, uint32_t length,
+                             KRREQ_HNDL* request);
+typedef void (*KRSESS_DESTROY_CBF)(KRSESS_HNDL* session);
+// Option pairs of the Ex forms: (uint32_t id, value) ... ended by the id 0xFFFFFFFF. Values are
+// 32-bit numbers, or a KRCRYPT_KEY pointer for the key options.
+LOBBEX_API KRSESS_HNDL* KrSessOpen(int passive, int unreliable, const struct sockaddr_in* local,
+                                   const struct sockaddr_in* remote, KRSREQ_HNDLR handler, void* context);
+LOBBEX_API KRSESS_HNDL* KrSessOpenEx(int passive, const KRTLADDR* local, const KRTLADDR* remote, KRSREQ_HNDLR handler,
+                                     void* context, ...);
+LOBBEX_API int KrSessClose(KRSESS_HNDL* session);
+LOBBEX_API void KrSessDestroyCBFSet(KRSESS_HNDL* session, KRSESS_DESTROY_CBF callback);
+LOBBEX_API int KrSessStatGet(KRSESS_HNDL* session, uint32_t* record); // 40 words
+LOBBEX_API int KrSessGetTlAddr(KRSESS_HNDL* session, KRTLADDR* address, int local);
+LOBBEX_API int KrSessGetLocalTlAddr(KRSESS_HNDL* session, KRTLADDR* address);
+LOBBEX_API int KrSessGetRemoteTlAddr(KRSESS_HNDL* session, KRTLADDR* address);
+LOBBEX_API int KrSessOptionsSet(KRSESS_HNDL* session, uint32_t id, uintptr_t value);
+LOBBEX_API int KrSessOptionsSetEx(KRSESS_HNDL* session, ...);
+// A session option's value (a uint32_t, or a KRCRYPT_KEY for the key ids) or a channel option's.
+LOBBEX_API int KrSessOptionsGet(KRSESS_HNDL* session, uint32_t id, void* value);
+LOBBEX_API int KrSessHBOptSet(KRSESS_HNDL* session, uint32_t txInterval, uint32_t rxCount);
+LOBBEX_API int KrSessCntlKeySet(KRSESS_HNDL* session, const KRCRYPT_KEY* key);
+LOBBEX_API int KrSessCntlKeyGet(KRSESS_HNDL* session, KRCRYPT_KEY* key);
+LOBBEX_API int KrSessDataKeySet(KRSESS_HNDL* session, const KRCRYPT_KEY* key, int negotiate);
+LOBBEX_API int KrSessDataKeyGet(KRSESS_HNDL* session, KRCRYPT_KEY* key);
+LOBBEX_API int KrCReq(KRSESS_HNDL* session, uint32_t code, const void* data, uint32_t length, KRCREQ_CBF callback,
+                      void* context);
+LOBBEX_API int KrCReqEx(KRSESS_HNDL* session, uint32_t code, const void* data, uint32_t length, KRCREQ_CBF callback,
+                        void* context, ...);
+LOBBEX_API uint32_t KrCReqSync(KRSESS_HNDL* session, uint32_t code, const void* data, uint32_t length,
+                               void* response, uint32_t responseSize);
+LOBBEX_API int KrCReqNoResp(KRSESS_HNDL* session, uint32_t code, const void* data, uint32_t length);
+LOBBEX_API int KrSReqComplete(KRSESS_HNDL* session, KRREQ_HNDL* request, uint32_t responseCode, const void* data,
+                              uint32_t length);
+LOBBEX_API int KrSReqNoRespComplete(KRSESS_HNDL* session, KRREQ_HNDL* request);
+
 // ---- XDR: the growable stream and the protocol's records ----
 // XDR is libtirpc's stream object. The library's primitives (xdr_int, xdr_string, ...) are its
 // own, built under internal names and never exported (krxdr.h).
