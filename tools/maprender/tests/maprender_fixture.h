@@ -1,0 +1,158 @@
+// Synthetic maps and pictures for maprender's tests, built with the data kit: a quartered texture
+// that shows any mirroring, a 2 x 2-quad floor, the floor with a wall at its far side, and a
+// U-shaped corridor whose connecting surface lies behind the camera. The geometry is kept in the
+// plan view x to the right and z up, where the kit winds surfaces counter-clockwise.
+#pragma once
+#include <png.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "datakit/bmp.h"
+#include "datakit/map_data.h"
+#include "datakit/map_demo.h"
+
+namespace mrtest {
+
+// A 16 x 16 picture in four quarters: red top left, green top right, blue bottom left, yellow
+// bottom right, with a white texel in the top left corner.
+inline dk::Bmp24 QuarteredTexture() {
+    dk::Bmp24 picture(16, 16);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            const bool right = x >= 8, bottom = y >= 8;
+            dk::Rgb c = !bottom ? (right ? dk::Rgb{0, 255, 0} : dk::Rgb{255, 0, 0})
+                                : (right ? dk::Rgb{255, 255, 0} : dk::Rgb{0, 0, 255});
+            picture.at(x, y) = c;
+        }
+    picture.at(0, 0) = dk::Rgb{255, 255, 255};
+    return picture;
+}
+
+inline const char* kTextureFile = "quarters.bmp";
+
+// The map's settings shared by every fixture: one texture, two lit materials whose uv show the
+// whole texture upright on a square split from its bottom left to its top right corner (material
+// 1 for the lower right triangle, 2 for the upper left one), the ambient floor at 0.1.
+inline dk::MapData BaseMap() {
+    dk::MapData m;
+    m.versionMajor = 1;
+    m.mapName = "maprender fixture";
+    m.ambient = {0.1f, 0.1f, 0.1f};
+    m.textures.push_back(dk::MapTexture{kTextureFile, "", 0});
+    dk::MapMaterial lower;
+    lower.frames = {1};
+    lower.currentTexture = 1;
+    lower.lmode = 1;
+    // Corners bottom left, bottom right, top right.
+    lower.u = {0.0f, 1.0f, 1.0f};
+    lower.v = {1.0f, 1.0f, 0.0f};
+    dk::MapMaterial upper = lower;
+    // Corners bottom left, top right, top left.
+    upper.u = {0.0f, 1.0f, 0.0f};
+    upper.v = {1.0f, 0.0f, 0.0f};
+    m.materials = {lower, upper};
+    return m;
+}
+
+inline int AddVertex(dk::MapData* m, float x, float y, float z) {
+    m->vertices.push_back(dk::MapVec{x, y, z});
+    return int(m->vertices.size());
+}
+
+// A square as two triangles from its corners in the kit's winding: bottom left, bottom right, top
+// right, top left (seen from the front).
+inline void AddSquare(dk::MapData* m, int bl, int br, int tr, int tl) {
+    dk::AddMapTriangle(m, bl, br, tr, 1);
+    dk::AddMapTriangle(m, bl, tr, tl, 2);
+}
+
+inline dk::MapLight Directional(float x, float y, float z, float level) {
+    dk::MapLight light;
+    light.type = 1;
+    light.direction = {x, y, z};
+    light.colour = {level, level, level};
+    return light;
+}
+
+// The floor: 2 x 2 squares of 200 units on y = 0 around the origin, lit from straight above at 0.8.
+inline dk::MapData FloorMap() {
+    dk::MapData m = BaseMap();
+    int grid[3][3];
+    for (int row = 0; row < 3; ++row)
+        for (int column = 0; column < 3; ++column)
+            grid[row][column] = AddVertex(&m, -200.0f + 200.0f * float(column), 0.0f, -200.0f + 200.0f * float(row));
+    for (int row = 0; row < 2; ++row)
+        for (int column = 0; column < 2; ++column)
+            AddSquare(&m, grid[row][column], grid[row][column + 1], grid[row + 1][column + 1], grid[row + 1][column]);
+    m.lights.push_back(Directional(0.0f, -1.0f, 0.0f, 0.8f));
+    dk::LinkMapTwins(&m);
+    return m;
+}
+
+// The floor with a wall of 400 x 200 standing on its far edge (z = 200), its face towards -z, and
+// a light along lightZ (+1: onto the wall's face, -1: onto its back).
+inline dk::MapData WallMap(float lightZ) {
+    dk::MapData m = FloorMap();
+    const int bl = AddVertex(&m, -200.0f, 0.0f, 200.0f), br = AddVertex(&m, 200.0f, 0.0f, 200.0f);
+    const int tr = AddVertex(&m, 200.0f, 200.0f, 200.0f), tl = AddVertex(&m, -200.0f, 200.0f, 200.0f);
+    AddSquare(&m, bl, br, tr, tl);
+    m.lights.push_back(Directional(0.0f, 0.0f, lightZ, 0.9f));
+    dk::LinkMapTwins(&m);
+    return m;
+}
+
+// The corridor: a left lane (surfaces 1 and 2), a connection behind the camera (3 and 4) and a
+// right lane (5 and 6), each surface joined to the next; the camera stands over surface 1.
+struct Corridor {
+    dk::MapData map;
+    float cameraX = -200.0f, cameraY = 300.0f, cameraZ = 0.0f, yaw = 0.0f, pitch = 0.6f;
+};
+
+inline Corridor CorridorMap() {
+    Corridor c;
+    dk::MapData& m = c.map;
+    m = BaseMap();
+    const int a = AddVertex(&m, -300, 0, 500), b = AddVertex(&m, -100, 0, 500);
+    const int cc = AddVertex(&m, -300, 0, -100), d = AddVertex(&m, -100, 0, -100);
+    const int e = AddVertex(&m, -200, 0, -300), p = AddVertex(&m, 0, 0, -100);
+    const int q = AddVertex(&m, 150, 0, -100), s = AddVertex(&m, 0, 0, 500);
+    dk::AddMapTriangle(&m, cc, d, b, 1);  // 1: under the camera
+    dk::AddMapTriangle(&m, cc, b, a, 2);  // 2: the rest of the left lane
+    dk::AddMapTriangle(&m, cc, e, d, 1);  // 3: behind the eye
+    dk::AddMapTriangle(&m, d, e, p, 1);   // 4
+    dk::AddMapTriangle(&m, d, p, s, 1);   // 5: the right lane, ahead
+    dk::AddMapTriangle(&m, s, p, q, 2);   // 6
+    m.lights.push_back(Directional(0.0f, -1.0f, 0.0f, 0.8f));
+    dk::LinkMapTwins(&m);
+    return c;
+}
+
+// A PNG picture read back as 0xRRGGBB pixels; empty when it cannot be read.
+struct Picture {
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels;
+    uint32_t at(int x, int y) const { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
+};
+
+inline Picture ReadPng(const std::string& path) {
+    Picture p;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return p;
+    image.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) {
+        png_image_free(&image);
+        return p;
+    }
+    p.width = int(image.width);
+    p.height = int(image.height);
+    p.pixels.resize(size_t(p.width) * size_t(p.height));
+    for (size_t i = 0; i < p.pixels.size(); ++i)
+        p.pixels[i] = uint32_t(rgb[i * 3]) << 16 | uint32_t(rgb[i * 3 + 1]) << 8 | rgb[i * 3 + 2];
+    return p;
+}
+
+}  // namespace mrtest
