@@ -138,6 +138,7 @@ RenderTexture* RND_LoadTexture(const char* fileName) {
         return nullptr;
     static std::deque<RenderTexture> loaded;
     RenderTexture& texture = loaded.emplace_back();
-    std::strncpy(texture.name, fileName ? fileName : "No texture filename!!", sizeof texture.name - 1);
+    texture.name = texture.nameBuffer;
+    std::strncpy(texture.nameBuffer, fileName ? fileName : kRndNoTextureName, sizeof texture.nameBuffer - 1);
     return &texture;
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "ddraw.h"
+#include "engine/rnd_texture.h"
 
 // 1 when the scene was begun.
 int RND_BeginFrame();
@@ -24,11 +25,3 @@ int RND_IsHardwareDevice();
 // The mode size (the stand-in: the results set for these names, else the renderer's words).
 float RND_GetScreenWidth();
 float RND_GetScreenHeight();
-
-// A loaded texture. The stand-in keeps only the file name it was loaded from.
-struct RenderTexture {
-    char name[66];
-};
-// Loads a texture file: a record owned by the stand-in (kept until the process ends), or null
-// when the result set for "RND_LoadTexture" is 0.
-RenderTexture* RND_LoadTexture(const char* fileName);
