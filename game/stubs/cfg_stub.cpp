@@ -13,11 +13,6 @@ int CFG_LoadNetOptions() {
     return 1;
 }
 
-int CFG_SetDefaultKeys() {
-    STUB_Trace("CFG_SetDefaultKeys");
-    return 1;
-}
-
 int CFG_GetWorldLightingOption() {
     return STUB_Result("CFG_GetWorldLightingOption", 1);
 }

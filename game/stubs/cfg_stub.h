@@ -3,7 +3,6 @@
 
 int CFG_LoadOptions();
 int CFG_LoadNetOptions();
-int CFG_SetDefaultKeys();
 
 // The lighting toggles of the options file (the stand-in: the results set for these names, else 1).
 int CFG_GetWorldLightingOption();

@@ -22,3 +22,15 @@ struct CampaignProgress {
     int32_t location[FE_MAP_LOCATIONS];
 };
 extern CampaignProgress g_CampaignProgress;
+
+// The campaign's team of each level 0..15: four member places, each with its character number,
+// a status word and nine carried items with their counts (-1 / 0 when empty).
+constexpr int FE_CAMPAIGN_LEVELS = 16;
+constexpr int FE_TEAM_MEMBERS = 4;
+struct CampaignMember {
+    int32_t character;  // -1 none
+    int32_t status;
+    int32_t items[9];
+    int32_t counts[9];
+};
+extern CampaignMember g_CampaignTeams[FE_CAMPAIGN_LEVELS][FE_TEAM_MEMBERS];

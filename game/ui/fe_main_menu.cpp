@@ -6,6 +6,7 @@
 #include "shell/dsp_bitmap.h"
 #include "shell/inp.h"
 #include "shell/snd.h"
+#include "stubs/fe_screens_stub.h"
 #include "ui/fe.h"
 #include "ui/fnt.h"
 #include "ui/gui.h"
@@ -25,6 +26,7 @@ int32_t g_CurrentLevel;
 int32_t g_LevelMapReturnWindow = -1;
 int32_t g_MultiMenuReturnWindow = -1;
 int32_t g_OptionsReturnWindow = -1;
+CampaignMember g_CampaignTeams[FE_CAMPAIGN_LEVELS][FE_TEAM_MEMBERS];
 
 namespace {
 
@@ -42,10 +44,16 @@ constexpr ButtonSpec kButtons[4] = {
     {-30, 220, TXT_mm_ex, FE_MainMenuExit},
 };
 
+// The team of each level 0..15 when a new campaign starts (-1: no fourth member).
+constexpr int32_t kDefaultTeams[FE_CAMPAIGN_LEVELS][FE_TEAM_MEMBERS] = {
+    {49, 46, 42, -1}, {49, 46, 42, -1}, {49, 46, 42, -1}, {49, 46, 42, 23},
+    {49, 46, 42, -1}, {9, 47, 7, -1},   {9, 47, 7, -1},   {9, 47, 7, -1},
+    {9, 7, 47, 30},   {9, 47, 7, -1},   {14, 15, 16, -1}, {15, 14, 16, 31},
+    {14, 15, 16, -1}, {14, 15, 16, -1}, {14, 15, 16, -1}, {49, 9, 15, 27},
+};
+
 void Click() {
-    // Clicks are silent while a level's end has been decided.
-    if (!(g_InLevel == 1 && (g_LevelWon || g_LevelFailed)))
-        SND_Play(kClickSound);
+    FE_PlayClick();
 }
 
 void QuitDecoration() {}
@@ -80,6 +88,12 @@ int PointerItem() {
 
 }  // namespace
 
+void FE_PlayClick() {
+    // Clicks are silent while a level's end has been decided.
+    if (!(g_InLevel == 1 && (g_LevelWon || g_LevelFailed)))
+        SND_Play(kClickSound);
+}
+
 int FE_GetLevelProgress(int level) {
     if (level < 0 || level >= FE_MAP_LOCATIONS)
         return -1;
@@ -108,6 +122,16 @@ void FE_ResetCampaign() {
         FE_SetLevelProgress(level, 1);
     for (int level : {3, 8, 11})
         FE_SetLevelProgress(level, 2);
+    for (int level = 0; level < FE_CAMPAIGN_LEVELS; ++level)
+        for (int m = 0; m < FE_TEAM_MEMBERS; ++m) {
+            CampaignMember& member = g_CampaignTeams[level][m];
+            member.character = kDefaultTeams[level][m];
+            member.status = -1;
+            for (int e = 0; e < 9; ++e) {
+                member.items[e] = -1;
+                member.counts[e] = 0;
+            }
+        }
     g_CurrentLevel = 0;
 }
 
@@ -224,7 +248,16 @@ void FE_MainMenuSinglePlayer() {
     INP_SetMouseButton(0);
     g_MainMenuRedraw = 3;
     GUI_CloseWindow(g_MainMenuWindow);
-    // The level-select map is not part of this build yet: the campaign is reset only.
+    // The map opens (or the escape level starts once reached) before the progress is reset.
+    g_LevelMapReturnWindow = g_MainMenuWindow;
+    INP_SetMouseButton(0);
+    if (g_LevelMapWindow != -1) {
+        FE_ResetMapButtons();
+        if (FE_GetLevelProgress(16) == 1)
+            FE_StartSelectedLevel();
+        else
+            GUI_OpenWindow(g_LevelMapWindow);
+    }
     FE_ResetCampaign();
 }
 
@@ -234,6 +267,7 @@ void FE_MainMenuMultiplayer() {
     INP_SetMouseButton(0);
     g_MainMenuRedraw = 3;
     GUI_CloseWindow(g_MainMenuWindow);
+    GUI_OpenWindow(g_MultiMenuWindow);  // refused while the screen is not built
 }
 
 void FE_MainMenuOptions() {
@@ -242,6 +276,7 @@ void FE_MainMenuOptions() {
     INP_SetMouseButton(0);
     g_MainMenuRedraw = 3;
     GUI_CloseWindow(g_MainMenuWindow);
+    GUI_OpenWindow(g_OptionsWindow);  // refused while the screen is not built
 }
 
 void FE_MainMenuExit() {
@@ -274,53 +309,4 @@ void FE_QuitNo() {
     GUI_CloseWindow(g_QuitDialog);
     g_QuitModal = 0;
     g_MainMenuRedraw = 3;
-}
-
-int FE_EnterMainMenu() {
-    if (g_MainMenuWindow != -1) {
-        g_MainMenuRedraw = 3;
-        g_FntClipRect = {0, 0, 640, 480};
-        CDA_SetTrackFinished(0);
-        GUI_OpenWindow(g_MainMenuWindow);
-    }
-    INP_SetMouseButton(0);
-    if (GUI_CloseWindow(g_QuitDialog))
-        g_QuitModal = 0;
-    INP_SetMouseButton(0);
-    IMG_LoadOutgameBitmaps();
-    IMG_LoadMenuBitmaps();
-    return 1;
-}
-
-int FE_Frame() {
-    int press = INP_GetMouseButton();
-    if (press == g_MouseState.lastPress)
-        press = 0;
-    g_MouseState.lastPress = press;
-    g_MouseState.x[2] = g_MouseState.x[1];
-    g_MouseState.y[2] = g_MouseState.y[1];
-    g_MouseState.x[1] = g_MouseState.x[0];
-    g_MouseState.y[1] = g_MouseState.y[0];
-    g_MouseState.x[0] = INP_GetMouseX();
-    g_MouseState.y[0] = INP_GetMouseY();
-    const int px = g_MouseState.x[0], py = g_MouseState.y[0];
-
-    const int window = GUI_WindowAtPoint(px, py);
-    const int item = GUI_ItemAtPoint(px, py);
-    if (g_QuitModal) {
-        // Only the dialog's yes and no buttons take a press.
-        if (press == 1 && item != -1 && (item == g_QuitItems[1] || item == g_QuitItems[2])) {
-            GUI_SendEvent(px, py, GUI_EVENT_LEFT);
-            INP_SetMouseButton(0);
-        }
-        return 1;
-    }
-    if (press == 1 && window != -1 && item != -1) {
-        GUI_SendEvent(px, py, GUI_EVENT_LEFT);
-        INP_SetMouseButton(0);
-    } else if (press == 2 && window != -1 && item != -1) {
-        GUI_SendEvent(px, py, GUI_EVENT_RIGHT);
-        INP_SetMouseButton(0);
-    }
-    return 1;
 }

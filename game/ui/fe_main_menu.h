@@ -41,6 +41,8 @@ void FE_MainMenuOptions();
 void FE_MainMenuExit();
 void FE_QuitYes();
 void FE_QuitNo();
+// The click sound of the front-end buttons (silent inside a level whose end is decided).
+void FE_PlayClick();
 // Resets the campaign: the chapter starts (levels 0, 5, 10) open, the levels without a map
 // button (3, 8, 11) completed, everything else closed; current level 0.
 void FE_ResetCampaign();

@@ -1,19 +1,26 @@
-// The interface's start, frame step, drawing and end as the shell calls them: GUI_Init builds the
-// screens of this build (main menu, quit dialog), loads the settings, the key map and the text
-// file and enters the main menu; GUI_Tick serves the pending level end and runs the front-end
-// frame outside a level (the credits window is built too); GUI_Draw draws the open windows and the pointer; GUI_Shutdown destroys
-// the screens and frees the texts and pictures. Each entry is recorded in the call trace, which is
-// off unless a test switches it on.
+// The interface's start, frame step and end as the shell calls them. GUI_Init gives the interface
+// state its start values, builds every screen in its fixed order (screens not built yet are
+// stand-ins that make nothing), reads the settings, the key map and the text file, joins the
+// session of a lobby launch and enters the main menu; GUI_Tick serves the pending level end and
+// runs the front-end or in-level frame; GUI_Shutdown destroys the screens in build order and frees
+// the texts and pictures. Each entry is recorded in the call trace, which is off unless a test
+// switches it on.
+#include <cstdio>
 #include <cstring>
 
+#include "net/net.h"
 #include "shell/app.h"
-#include "shell/dsp_bitmap.h"
 #include "shell/inp.h"
 #include "shell/mem.h"
 #include "shell/muf.h"
+#include "shell/snd.h"
+#include "shell/snd_device.h"
 #include "stubs/app_state_stub.h"
 #include "stubs/cfg_stub.h"
+#include "stubs/fe_screens_stub.h"
 #include "stubs/lvl_stub.h"
+#include "stubs/rnd_display_stub.h"
+#include "stubs/rnd_stub.h"
 #include "stubs/trace.h"
 #include "ui/fe_credits.h"
 #include "ui/fe_main_menu.h"
@@ -21,47 +28,164 @@
 #include "ui/gui_toolkit.h"
 #include "ui/hud.h"
 #include "ui/img.h"
+#include "ui/keymap.h"
 #include "ui/txt.h"
 
+GameOptions g_Options;
+uint32_t g_GuiSoundIds[GUI_SOUND_IDS] = {SND_NO_SOUND, SND_NO_SOUND, SND_NO_SOUND, SND_NO_SOUND,
+                                         SND_NO_SOUND, SND_NO_SOUND, SND_NO_SOUND};
+HWND g_GuiWindow;
 int32_t g_PointerKind = 1;
 int32_t g_PointerLife;
+int32_t g_DirectControl;
+int32_t g_DirectControlSlot = -1;
+int32_t g_ChosenLevel = -1;
+int32_t g_LobbyJoinState = -1;
+uint32_t g_FrontEndTick[2];
+uint32_t g_ChatTyping;
+char g_ChatInput[GUI_CHAT_CHARS];
+uint32_t g_ChatCursorOn = 1;
+int32_t g_ChatBlinkTimer;
+int32_t g_HoverLabelWindow = -1;
 
 namespace {
-constexpr uint32_t kKeyMapBytes = 165;
+
+// A lobby or online-service launch: the session and the settings come from outside.
+bool LaunchedByLobby() {
+    const int mode = NET_GetMode();
+    return mode == 3 || mode == 1;
 }
 
-int GUI_Init(HWND) {
+int BuildHoverLabel() {
+    if (g_HoverLabelWindow != -1)
+        GUI_DestroyWindow(g_HoverLabelWindow);
+    g_HoverLabelWindow = GUI_CreateWindow(GUI_SHAPE_RECT);
+    if (g_HoverLabelWindow == -1)
+        return 0;
+    GUI_SetWindowPos(g_HoverLabelWindow, 320, 200);
+    GUI_SetWindowSize(g_HoverLabelWindow, 8, 8);
+    GUI_ShowWindow(g_HoverLabelWindow);
+    GUI_SetWindowDrawCallback(g_HoverLabelWindow, HUD_DrawHoverLabel);
+    return 1;
+}
+
+void DestroyHoverLabel() {
+    if (g_HoverLabelWindow != -1)
+        GUI_DestroyWindow(g_HoverLabelWindow);
+    g_HoverLabelWindow = -1;
+}
+
+struct Screen {
+    const char* name;
+    int (*build)();
+    void (*destroy)();
+};
+// Every screen in build order; shutdown destroys them in the same order.
+constexpr Screen kScreens[] = {
+    {"eyeball", HUD_BuildEyeballWindow, HUD_DestroyEyeballWindow},
+    {"radar", HUD_BuildRadarWindow, HUD_DestroyRadarWindow},
+    {"panel", HUD_BuildPanelWindow, HUD_DestroyPanelWindow},
+    {"object box", HUD_BuildObjectBox, HUD_DestroyObjectBox},
+    {"confirm", HUD_BuildConfirmWindow, HUD_DestroyConfirmWindow},
+    {"music selector", HUD_BuildMusicSelector, HUD_DestroyMusicSelector},
+    {"hover label", BuildHoverLabel, DestroyHoverLabel},
+    {"main menu", FE_BuildMainMenu, FE_DestroyMainMenu},
+    {"multiplayer menu", FE_BuildMultiMenu, FE_DestroyMultiMenu},
+    {"options", FE_BuildOptions, FE_DestroyOptions},
+    {"keys", FE_BuildKeyConfig, FE_DestroyKeyConfig},
+    {"language", FE_BuildLanguage, FE_DestroyLanguage},
+    {"load and save", FE_BuildLoadSave, FE_DestroyLoadSave},
+    {"game set-up", FE_BuildGameSetup, FE_DestroyGameSetup},
+    {"staging", FE_BuildStaging, FE_DestroyStaging},
+    {"character select", FE_BuildCharacterSelect, FE_DestroyCharacterSelect},
+    {"credits", FE_BuildCreditsWindow, FE_DestroyCreditsWindow},
+    {"team status", FE_BuildTeamStatus, FE_DestroyTeamStatus},
+    {"level map", FE_BuildLevelMap, FE_DestroyLevelMap},
+    {"quit", FE_BuildQuitDialog, FE_DestroyQuitDialog},
+};
+
+void ResetTeamSlots() {
+    for (int i = 0; i < HUD_TEAM_SLOTS; ++i) {
+        TeamSlot& t = g_TeamSlots[i];
+        t.blocked = 0;
+        t.selected = 0;
+        t.currentEntry = 0;
+        t.controlFlag = 0;
+        for (int32_t& type : t.carriedTypes)
+            type = -1;
+        t.characterId = i;
+    }
+}
+
+// A lobby launch joins the lobby's session; a failed join or player falls back to DirectPlay.
+void JoinLobbySession() {
+    if (!LaunchedByLobby() || g_LobbyJoinState != -1)
+        return;
+    NET_SelectConnection(0);
+    if (NET_JoinSession(0)) {
+        g_LobbyJoinState = 0;
+        g_LocalSlot = NET_CreatePlayer(g_PlayerName);
+        if (g_LocalSlot != -1)
+            return;
+    }
+    NET_Shutdown();
+    NET_Init(g_GuiWindow, kGhouldenGuid, 2, 8);
+}
+
+}  // namespace
+
+int GUI_Init(HWND window) {
     STUB_Trace("GUI_Init");
     GUI_Reset();
+    g_GuiWindow = window;
     g_MpGameRunning = 0;
     std::strcpy(g_PlayerName, "Player");
+    g_LobbyJoinState = -1;
     g_LocalSlot = -1;
-    g_MainMenuWindow = -1;
-    for (int32_t& b : g_MainMenuButtons)
-        b = -1;
-    g_QuitDialog = -1;
-    g_CreditsWindow = -1;
-    for (int32_t& it : g_QuitItems)
-        it = -1;
-    // A builder that fails leaves its screen missing; start-up goes on.
-    FE_BuildMainMenu();
-    FE_BuildCreditsWindow();
-    FE_BuildQuitDialog();
+    // The settings of a lobby launch came with the launch line and are kept.
+    if (!LaunchedByLobby() && !g_LaunchedFromLobby) {
+        const int32_t settingsSet = g_MpSettings.settingsSet;
+        g_MpSettings = MpGameSettings{0, 7, 0, 1, 4, 0, settingsSet, 10, 0, 1};
+    }
+    g_ChatCursorOn = 1;
+    g_ChatBlinkTimer = 0;
+    g_CurrentLevel = -1;
+    g_ChosenLevel = -1;
+
+    // A builder that fails leaves its screen missing and start-up goes on.
+    for (const Screen& s : kScreens)
+        if (!s.build())
+            std::fprintf(stderr, "Ghoulden: the %s screen could not be built\n", s.name);
+
     g_LevelHalted = 0;
+    g_DirectControl = 0;
+    g_DirectControlSlot = -1;
+    g_Options.levelMovies = 1;
+    g_Options.edgeScroll = 1;
+    const int32_t toggles = RND_GetBitDepth() == 8 ? 0 : 1;
+    g_Options.fog = g_Options.worldLighting = g_Options.modelLighting = toggles;
+    g_Options.displayMode = RND_IsHardwareDevice() && g_RndHardwareAllowed ? 7 : 6;
+    g_Options.cdMusic = 1;
+    g_Options.volumeStep = SND_GetMasterVolume() / 6;
+
     CFG_LoadOptions();
     CFG_LoadNetOptions();
     CFG_SetDefaultKeys();
-    uint32_t size = 0;
-    // The key map is taken only when the file holds all of it; its use belongs to the key screen.
-    if (void* keyMap = MUF_LoadFile("data\\ifkeymap.dat", &size))
-        MEM_Free(keyMap);
-    (void)kKeyMapBytes;
+    KEY_LoadKeyMapAtStartup();
+    FE_OpenKeyConfig();
+    FE_ApplyKeyConfig();
     TXT_LoadTextFile();
+
+    ResetTeamSlots();
+    g_ChatTyping = 0;
+    JoinLobbySession();
+
     g_InLevel = 0;
     FE_EnterMainMenu();
     g_PointerKind = 1;
     if (g_LaunchedFromLobby)
         APP_EnterLobbyGame();
+    g_FrontEndTick[0] = g_FrontEndTick[1] = GetTickCount();
     return 1;
 }
 
@@ -71,38 +195,20 @@ int GUI_Tick() {
         LVL_RunPendingLevelEnd(g_LevelEndRequest.won, g_LevelEndRequest.value);
     if (g_PointerLife < 1)
         g_PointerKind = 0;
-    if (g_InLevel != 1)
+    if (g_InLevel != 1) {
+        g_FrontEndTick[0] = g_FrontEndTick[1];
+        g_FrontEndTick[1] = GetTickCount();
         FE_Frame();
+    } else {
+        HUD_Frame();
+    }
     return 1;
-}
-
-void GUI_Draw() {
-    STUB_Trace("GUI_Draw");
-    GUI_DrawWindows();
-    // The pointer picture by kind: 0 HAND, 1 HANDNOF, 2 HOURGLAS, 3 HANDAR, 5 HANDRED,
-    // 6 HANDBLAC, 7 HANDYELL, 8 HANDBLUE; kind 4 and others draw none.
-    static constexpr int kPictureOfKind[9] = {1, 2, 3, 4, -1, 5, 7, 6, 8};
-    if (g_PointerKind >= 0 && g_PointerKind <= 8 && kPictureOfKind[g_PointerKind] >= 0) {
-        ImageHolder& h = g_ImgPointers[kPictureOfKind[g_PointerKind]];
-        if (h.bitmap) {
-            const DesignPoint at{static_cast<float>(g_MouseState.x[0]), static_cast<float>(g_MouseState.y[0])};
-            const DesignRect whole{0, 0, 640, 480};
-            DSP_BlitBitmapPartKeyed(h.bitmap, &at, 32, 32, &whole);
-        }
-    }
-    if (--g_PointerLife <= 0) {
-        g_PointerLife = 0;
-        g_PointerKind = 0;
-    }
-    if (g_InLevel == 1)
-        HUD_DrawMessages();
 }
 
 void GUI_Shutdown() {
     STUB_Trace("GUI_Shutdown");
-    FE_DestroyMainMenu();
-    FE_DestroyCreditsWindow();
-    FE_DestroyQuitDialog();
+    for (const Screen& s : kScreens)
+        s.destroy();
     TXT_FreeTexts();
     IMG_FreeOutgameBitmaps();
     IMG_FreeLocationPictures();
@@ -110,8 +216,13 @@ void GUI_Shutdown() {
 
 void GUI_InitSoundIds() {
     STUB_Trace("GUI_InitSoundIds");
+    static constexpr uint32_t kIndexes[GUI_SOUND_IDS] = {1, 2, SND_NO_SOUND, 3, 4, 5, 6};
+    for (int i = 0; i < GUI_SOUND_IDS; ++i)
+        g_GuiSoundIds[i] = kIndexes[i] == SND_NO_SOUND ? SND_NO_SOUND : SND_MakeId(0, kIndexes[i]);
 }
 
 void GUI_ClearSoundIds() {
     STUB_Trace("GUI_ClearSoundIds");
+    for (uint32_t& id : g_GuiSoundIds)
+        id = SND_NO_SOUND;
 }

@@ -28,6 +28,16 @@ int HUD_AddFrameMessage(const char* text);
 void HUD_DrawMessages();
 // Inside a level, before the 3D passes: clears last frame's 2D overlay areas.
 void HUD_EraseOverlays();
+// What the overlay eraser clears besides the pointer: the whole back buffer while the full-clear
+// counter is above 0, the message band while its flag is set, the score area while the score
+// counter is at least 1 (both counters count down per erase), the chat input band while chat is
+// on and the player types.
+extern int32_t g_OverlayFullClear;
+extern int32_t g_HudMessageBand;
+extern int32_t g_ScoreAreaCounter;
+extern uint32_t g_ChatEnabled;
+// The hover label window (built at start-up, drawn by HUD_DrawHoverLabel).
+extern int32_t g_HoverLabelWindow;
 // Leaves the level, restores the menu display mode and the interface bitmaps; in a network game
 // returns to the menus, or ends the program after a launch from the lobby.
 void HUD_EndLevelSequence();

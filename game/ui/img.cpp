@@ -1,6 +1,8 @@
 // Interface picture holders and the out-game, menu and location-picture sets.
 #include "ui/img.h"
 
+#include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "shell/dsp_bitmap.h"
@@ -28,6 +30,9 @@ constexpr const char* kLocationNames[IMG_LOCATION_PICTURES] = {
     "AIRPORT", "GRAVE", "DOCK", "HOTEL", "SPORT", "FARM", "TOWN",
     "WATER", "HOSPITAL", "FACTORY", "LABS", "SECURE", "SHOP", "ESCAPE"};
 
+// The temporary copy that the last extraction wrote ("muftemp.bmp"), empty when none.
+std::string g_ExtractedCopy;
+
 void Load(ImageHolder* h, const std::string& path) {
     IMG_LoadBitmap(h, path.c_str());
 }
@@ -38,6 +43,8 @@ Bitmap* IMG_LoadBitmap(ImageHolder* holder, const char* path) {
     if (!holder || !path)
         return nullptr;
     const char* disk = MUF_ExtractToTemp(path);  // extracted even when already loaded
+    if (disk && disk != path && std::strcmp(disk, path) != 0)
+        g_ExtractedCopy = disk;
     if (holder->loaded)
         return holder->bitmap;
     *holder = ImageHolder{};
@@ -46,6 +53,12 @@ Bitmap* IMG_LoadBitmap(ImageHolder* holder, const char* path) {
     if (holder->bitmap)
         holder->loaded = 1;
     return holder->bitmap;
+}
+
+void IMG_DeleteExtractedPicture() {
+    if (!g_ExtractedCopy.empty())
+        std::remove(g_ExtractedCopy.c_str());
+    g_ExtractedCopy.clear();
 }
 
 void IMG_FreeBitmap(ImageHolder* holder) {
@@ -78,6 +91,7 @@ int IMG_LoadOutgameBitmaps() {
         Load(&g_ImgPointers[i], std::string("GRAPHICS\\INTERFACE\\POINTERS\\") + kPointerNames[i] + ".BMP");
     FNT_LoadFonts();
     Load(&g_ImgDeadFace, "GRAPHICS\\INTERFACE\\INGAME\\FACES\\DEAD.BMP");
+    IMG_LoadFaces();
     return 1;
 }
 
@@ -88,6 +102,8 @@ void IMG_FreeOutgameBitmaps() {
         IMG_FreeBitmap(&h);
     FNT_FreeFonts();
     IMG_FreeBitmap(&g_ImgDeadFace);
+    IMG_FreeFaces();
+    IMG_FreeIngameWindows();
     IMG_FreeMenuBitmaps();
 }
 

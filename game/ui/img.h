@@ -38,13 +38,46 @@ void IMG_FreeBitmap(ImageHolder* holder);
 // 0 without a picture, else 1.
 int IMG_DrawBitmap(ImageHolder* holder, int ignored, int left, int top, int right, int bottom, int mode);
 
+// Deletes the disk copy that the last picture extracted from an archive left behind.
+void IMG_DeleteExtractedPicture();
+
 int IMG_LoadOutgameBitmaps();
-void IMG_FreeOutgameBitmaps();  // also frees the menu set
+void IMG_FreeOutgameBitmaps();  // also frees the in-game and menu sets
 int IMG_LoadMenuBitmaps();
 void IMG_FreeMenuBitmaps();
 int IMG_LoadLocationPictures();
 void IMG_FreeLocationPictures();
 
-// Loads the two in-game icons of a world-object type; a type outside 0..149 or without a name
-// loads nothing. The result is not used.
+// The in-game set: window frames, the level's location map (holder 0 at the display's own size,
+// holder 1 in the 640 x 480 design space; level ids 0..16, none for another), icons, action
+// buttons, 5 x 7 radar blips and the eyeball's 64 rotation frames. Freed with the object icons.
+constexpr int IMG_INGAME_WINDOWS = 5;   // RA, CBF, WOB, CB, IDB
+constexpr int IMG_ACTION_BUTTONS = 8;
+constexpr int IMG_BLIP_COLOURS = 5;
+constexpr int IMG_BLIP_FRAMES = 7;
+constexpr int IMG_EYEBALL_FRAMES = 64;
+constexpr int IMG_ICON_TYPES = 150;     // world-object types with icons
+constexpr int IMG_FACE_CHARACTERS = 54;
+constexpr int IMG_FACE_VARIANTS = 3;    // face picture = character id x 3 + variant
+extern ImageHolder g_ImgIngameWindows[IMG_INGAME_WINDOWS];
+extern ImageHolder g_ImgIdbSec;
+extern ImageHolder g_ImgLocationMap[2];
+extern ImageHolder g_ImgSelection;
+extern ImageHolder g_ImgMisc[3];        // WEAPCNT, WEAPCNT2, CHARHI
+extern ImageHolder g_ImgActionButtons[IMG_ACTION_BUTTONS];
+extern ImageHolder g_ImgRadarBlips[IMG_BLIP_COLOURS][IMG_BLIP_FRAMES];
+extern ImageHolder g_ImgEyeball[IMG_EYEBALL_FRAMES];
+extern ImageHolder g_ImgObjectIcons[IMG_ICON_TYPES][2];
+extern ImageHolder g_ImgFaces[IMG_FACE_CHARACTERS][IMG_FACE_VARIANTS];
+
+// The location map's file name of a level id, null for another value.
+const char* IMG_LocationMapName(int level);
+int IMG_LoadIngameWindows(int level);
+void IMG_FreeIngameWindows();
+// Loads the two in-game icons of a world-object type; a type outside 0..149 loads nothing (0).
 int IMG_LoadObjectIcons(int type);
+// The character faces of the out-game set: three variants for each of the 54 characters.
+int IMG_LoadFaces();
+void IMG_FreeFaces();
+// The face holder of a character 0..53 and variant 0..2; null outside.
+ImageHolder* IMG_Face(int character, int variant);

@@ -62,6 +62,7 @@ const Calls kStartupWithTitle = Concat(Concat({"CDA_Open"}, kGraphicsStart), {
     "NET_Init(cb7a0bc0,2,8)",
     "MSG_ResetNetState",
     "GUI_Init", "CFG_LoadOptions", "CFG_LoadNetOptions", "CFG_SetDefaultKeys",
+    "RND_SetClipRectRaw(0,0,640,480)", "CDA_Stop", "CDA_PlayTrack(6,1)",
     "SND_LoadGroup(0x0)", "GUI_InitSoundIds",
 });
 
@@ -143,14 +144,16 @@ TEST_F(ShellTest, StartsAndShutsDownInOrder) {
 
     EXPECT_EQ(RunWinMain(""), 0);
     EXPECT_EQ(ShellTrace(), Concat(Concat(kStartupWithTitle, kFirstFrame), kShutdownCalls));
-    // The interface loads its pictures in one run inside GUI_Init, after the default keys.
+    // The interface loads its pictures in one run inside GUI_Init, after the default keys and the
+    // main menu's clip rectangle, before the menu music starts.
     const Calls pictures = InterfacePictureLoads();
     const auto& log = STUB_TraceLog();
     const auto keys = std::find(log.begin(), log.end(), "CFG_SetDefaultKeys");
     ASSERT_NE(keys, log.end());
-    ASSERT_GE(size_t(log.end() - keys), pictures.size() + 2);
-    EXPECT_EQ(Calls(keys + 1, keys + 1 + long(pictures.size())), pictures);
-    EXPECT_EQ(*(keys + 1 + long(pictures.size())), "SND_LoadGroup(0x0)");
+    ASSERT_GE(size_t(log.end() - keys), pictures.size() + 3);
+    EXPECT_EQ(*(keys + 1), "RND_SetClipRectRaw(0,0,640,480)");
+    EXPECT_EQ(Calls(keys + 2, keys + 2 + long(pictures.size())), pictures);
+    EXPECT_EQ(*(keys + 2 + long(pictures.size())), "CDA_Stop");
     ASSERT_FALSE(pictures.empty());
     EXPECT_EQ(pictures.front(), "DSP_LoadBitmap(GRAPHICS\\INTERFACE\\OUTGAME\\BACKGROUNDS\\LOADING.BMP)");
     EXPECT_NE(std::find(pictures.begin(), pictures.end(),
@@ -181,8 +184,8 @@ TEST_F(ShellTest, LobbyLaunchSkipsTheMovieAndStartsOnlineFirst) {
     EXPECT_FALSE(Recorded("FMV_PlayMovie(movies\\intro_01.avi)"));
     EXPECT_TRUE(Recorded("NET_Init(cb7a0bc0,0,8)"));
     const Calls fromGui = TraceFrom("GUI_Init");
-    ASSERT_GE(fromGui.size(), 5u);
-    EXPECT_EQ(fromGui[4], "APP_EnterLobbyGame");
+    ASSERT_GE(fromGui.size(), 8u);
+    EXPECT_EQ(fromGui[7], "APP_EnterLobbyGame");
     EXPECT_EQ(g_MpSettings.gameType, 5);
     EXPECT_EQ(g_MpSettings.playerCount, 7);
     EXPECT_EQ(g_MpSettings.level, 2);

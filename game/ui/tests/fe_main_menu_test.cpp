@@ -167,6 +167,26 @@ TEST_F(MainMenu, NewCampaignOpensTheChapterStartsAndCompletesTheButtonlessLevels
     EXPECT_EQ(FE_GetLevelProgress(-1), -1);
 }
 
+TEST_F(MainMenu, NewCampaignGivesEveryLevelItsDefaultTeamWithEmptyHands) {
+    g_CampaignTeams[3][3] = CampaignMember{5, 5, {1, 1, 1, 1, 1, 1, 1, 1, 1}, {2, 2, 2, 2, 2, 2, 2, 2, 2}};
+    g_CampaignTeams[0][3].character = 12;
+    Frame(100, 310, 0);
+    Frame(100, 310, 1);
+    struct Case { int level; int32_t members[4]; } cases[] = {
+        {0, {49, 46, 42, -1}}, {3, {49, 46, 42, 23}}, {8, {9, 7, 47, 30}},
+        {11, {15, 14, 16, 31}}, {13, {14, 15, 16, -1}}, {15, {49, 9, 15, 27}},
+    };
+    for (const Case& c : cases)
+        for (int m = 0; m < 4; ++m)
+            EXPECT_EQ(g_CampaignTeams[c.level][m].character, c.members[m]) << c.level << "/" << m;
+    const CampaignMember& member = g_CampaignTeams[3][3];
+    EXPECT_EQ(member.status, -1);
+    for (int e = 0; e < 9; ++e) {
+        EXPECT_EQ(member.items[e], -1);
+        EXPECT_EQ(member.counts[e], 0);
+    }
+}
+
 TEST_F(MainMenu, YesOverTheMainMenuEndsTheProgram) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(

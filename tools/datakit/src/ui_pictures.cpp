@@ -2,6 +2,7 @@
 // backgrounds 640 x 480, pointers 32 x 32, the quit dialog frame 212 x 78, location pictures and
 // buttons) and one glyph picture per character of the four font sets, drawn from the project's own
 // 5 x 7 letter shapes. Black (palette entry 0) is the colour key everywhere.
+#include <cstdio>
 #include <string>
 
 #include "datakit/bmp.h"
@@ -193,6 +194,8 @@ Bmp8 Framed(int w, int h) {
 
 }  // namespace
 
+bool DemoIngamePictures(const std::string& dir);
+
 bool DemoInterface(const std::string& dir) {
     bool ok = true;
     const std::string outgame = dir + kRoot + "outgame/";
@@ -226,6 +229,46 @@ bool DemoInterface(const std::string& dir) {
     };
     for (const FontSet& f : fonts)
         ok &= WriteFont(dir, f);
+    ok &= DemoIngamePictures(dir);
+    return ok;
+}
+
+// The in-game set, the world-object icons and the character faces, as framed placeholders.
+bool DemoIngamePictures(const std::string& dir) {
+    bool ok = true;
+    const std::string ingame = dir + kRoot + "ingame/";
+    const struct { const char* name; int w, h; } windows[] = {
+        {"ra", 128, 128}, {"cbf", 212, 78}, {"wob", 160, 96}, {"idb", 200, 64}};
+    for (const auto& w : windows)
+        ok &= WriteBmp8(ingame + "windows/" + w.name + ".bmp", Framed(w.w, w.h));
+    ok &= WriteBmp8(ingame + "icons/misc/idbsec.bmp", Framed(32, 32));
+    const char* maps[] = {"grave", "town", "farm", "multiplex", "mall", "airport", "sports", "hotel", "camp",
+                          "hydro", "docks", "training", "hospital", "labs", "security", "factory", "escape"};
+    for (const char* m : maps)
+        ok &= WriteBmp8(ingame + "maps/" + m + ".bmp", Framed(256, 256));
+    ok &= WriteBmp8(ingame + "icons/normal/sel.bmp", Framed(32, 32));
+    for (const char* m : {"weapcnt", "weapcnt2", "charhi"})
+        ok &= WriteBmp8(ingame + "icons/misc/" + m + ".bmp", Framed(32, 16));
+    for (const char* a : {"na_music", "na_sound", "na_use", "na_drop", "na_s_mus", "na_s_snd", "na_s_eye", "na_s_rdr"})
+        ok &= WriteBmp8(ingame + "icons/actops/" + a + ".bmp", Framed(32, 32));
+    for (const char* b : {"ra_blip", "ra_mlip", "ra_glip", "ra_rlip", "ra_flip"})
+        for (int f = 0; f < 7; ++f)
+            ok &= WriteBmp8(ingame + "icons/radar/" + b + std::to_string(f) + ".bmp", Pointer(kWhite, false));
+    char name[64];
+    for (int f = 1; f <= 64; ++f) {
+        std::snprintf(name, sizeof name, "rotates/eyeball/ibal%04d.bmp", f);
+        ok &= WriteBmp8(ingame + name, Framed(48, 48));
+    }
+    for (int type = 0; type < 150; ++type)
+        for (const char* suffix : {"", "h"}) {
+            std::snprintf(name, sizeof name, "icons/normal/obj%03d%s.bmp", type, suffix);
+            ok &= WriteBmp8(ingame + name, Framed(32, 32));
+        }
+    for (int c = 0; c < 54; ++c)
+        for (int v = 1; v <= 3; ++v) {
+            std::snprintf(name, sizeof name, "faces/face%02d_%d.bmp", c, v);
+            ok &= WriteBmp8(ingame + name, Framed(32, 32));
+        }
     return ok;
 }
 

@@ -1,0 +1,322 @@
+// Interface core and front-end frame tests: the start values and screens of GUI_Init and the
+// shutdown that leaves no window behind, the interface sound ids, the pointer life, the pause
+// text and the chat cursor of GUI_Draw, the overlay eraser's bands, the main menu's entry with
+// its music, the attract movie once the menu music has run out, and closing a screen by a press
+// outside it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "plat.h"
+#include "shell/app.h"
+#include "shell/cda.h"
+#include "shell/inp.h"
+#include "shell/mem.h"
+#include "shell/snd.h"
+#include "shell/snd_device.h"
+#include "stubs/trace.h"
+#include "ui/fe_credits.h"
+#include "ui/fe_main_menu.h"
+#include "ui/gui.h"
+#include "ui/gui_toolkit.h"
+#include "ui/hud.h"
+#include "ui/txt.h"
+#include "world/clk.h"
+
+namespace {
+
+using Calls = std::vector<std::string>;
+
+struct GuiCore : ::testing::Test {
+    void SetUp() override {
+        setenv("PLATFORM_BACKEND", "headless", 1);
+        unsetenv("PLATFORM_INPUT");
+        plat::ResetForTests();
+        dir_ = plat::TempDir() + "/gui_core";
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_);
+        previous_ = std::filesystem::current_path();
+        std::filesystem::current_path(dir_);
+        MEM_ResetTracker();
+        TXT_FreeTexts();
+        STUB_ResetAll();
+        STUB_TraceEnable(true);
+        CDA_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
+        SND_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
+        g_InLevel = 0;
+        g_MpGameRunning = 0;
+        g_LevelHalted = 0;
+        g_QuitModal = 0;
+        g_MouseState = MouseState{};
+        g_Options = GameOptions{};
+        INP_SetMouseButton(0);
+    }
+    void TearDown() override {
+        GUI_Shutdown();
+        CDA_SetCallTrace(nullptr);
+        SND_SetCallTrace(nullptr);
+        STUB_ResetAll();
+        INP_SetMouseButton(0);
+        g_InLevel = 0;
+        g_MpGameRunning = 0;
+        g_LevelHalted = 0;
+        g_ChatTyping = 0;
+        std::filesystem::current_path(previous_);
+        std::filesystem::remove_all(dir_);
+    }
+    static Calls Matching(const std::string& prefix) {
+        Calls out;
+        for (const std::string& e : STUB_TraceLog())
+            if (e.rfind(prefix, 0) == 0)
+                out.push_back(e);
+        return out;
+    }
+    static long Count(const std::string& entry) {
+        const Calls& log = STUB_TraceLog();
+        return std::count(log.begin(), log.end(), entry);
+    }
+    static void Frame(int x, int y, int button) {
+        INP_SetMouseX(x);
+        INP_SetMouseY(y);
+        INP_SetMouseButton(button);
+        FE_Frame();
+    }
+    static int WindowsInUse() {
+        int n = 0;
+        for (int w = 1; w < GUI_MAX_WINDOWS; ++w)
+            n += g_GuiWindows[w].inUse ? 1 : 0;
+        return n;
+    }
+    std::string dir_;
+    std::filesystem::path previous_;
+};
+
+TEST_F(GuiCore, InitGivesTheStartValuesAndShutdownLeavesNoWindow) {
+    g_MpSettings = MpGameSettings{6, 1, 3, 0, 9, 2, 1, 0, 15, 0};
+    for (TeamSlot& t : g_TeamSlots) {
+        t.blocked = 1;
+        t.selected = 1;
+        t.characterId = 40;
+        std::fill(std::begin(t.carriedTypes), std::end(t.carriedTypes), 7);
+    }
+    g_PointerKind = 5;
+    const DWORD before = GetTickCount();
+    ASSERT_EQ(GUI_Init(nullptr), 1);
+
+    const MpGameSettings& m = g_MpSettings;
+    EXPECT_EQ((std::vector<int>{m.gameType, m.playerCount, m.modeA, m.modeB, m.level, m.extra, m.settingsSet,
+                                m.fragLimit, m.timeLimit, m.traps}),
+              (std::vector<int>{0, 7, 0, 1, 4, 0, 1, 10, 0, 1}))
+        << "defaults, the settings-set flag unchanged";
+    for (int i = 0; i < HUD_TEAM_SLOTS; ++i) {
+        const TeamSlot& t = g_TeamSlots[i];
+        EXPECT_EQ(t.characterId, i);
+        EXPECT_EQ(t.blocked, 0);
+        EXPECT_EQ(t.selected, 0);
+        EXPECT_TRUE(std::all_of(std::begin(t.carriedTypes), std::end(t.carriedTypes), [](int v) { return v == -1; }));
+    }
+    EXPECT_EQ(g_Options.cdMusic, 1);
+    EXPECT_EQ(g_Options.levelMovies, 1);
+    EXPECT_EQ(g_Options.volumeStep, SND_GetMasterVolume() / 6);
+    EXPECT_EQ(g_PointerKind, 1);
+    EXPECT_EQ(g_LocalSlot, -1);
+    EXPECT_EQ(g_DirectControlSlot, -1);
+    EXPECT_EQ(g_ChosenLevel, -1);
+    EXPECT_STREQ(g_PlayerName, "Player");
+    // The main menu shows; the quit dialog and the credits are built but closed; the hover label
+    // is built.
+    EXPECT_TRUE(GUI_IsWindowOpen(g_MainMenuWindow));
+    EXPECT_FALSE(GUI_IsWindowOpen(g_QuitDialog));
+    EXPECT_NE(g_CreditsWindow, -1);
+    EXPECT_FALSE(GUI_IsWindowOpen(g_CreditsWindow));
+    EXPECT_NE(g_HoverLabelWindow, -1);
+    // The menu music starts and holds the frame for 1151 ms of the (virtual) clock.
+    EXPECT_EQ(Count("CDA_PlayTrack(6,1)"), 1);
+    EXPECT_GT(GetTickCount() - before, 1151u);
+    EXPECT_EQ(g_FrontEndTick[0], GetTickCount());
+    EXPECT_EQ(g_FrontEndTick[1], GetTickCount());
+
+    GUI_Shutdown();
+    EXPECT_EQ(WindowsInUse(), 0);
+    EXPECT_EQ(g_MainMenuWindow, -1);
+    EXPECT_EQ(g_HoverLabelWindow, -1);
+}
+
+TEST_F(GuiCore, SoundIdsAreSetAndCleared) {
+    GUI_InitSoundIds();
+    EXPECT_EQ((std::vector<uint32_t>(std::begin(g_GuiSoundIds), std::end(g_GuiSoundIds))),
+              (std::vector<uint32_t>{1, 2, SND_NO_SOUND, 3, 4, 5, 6}));
+    GUI_ClearSoundIds();
+    for (uint32_t id : g_GuiSoundIds)
+        EXPECT_EQ(id, SND_NO_SOUND);
+}
+
+TEST_F(GuiCore, APointerKindLastsItsLifeThenReturnsToTheHand) {
+    GUI_Reset();
+    g_PointerKind = 3;
+    g_PointerLife = 3;
+    std::vector<int> kinds;
+    for (int i = 0; i < 4; ++i) {
+        GUI_Draw();
+        kinds.push_back(g_PointerKind);
+    }
+    EXPECT_EQ(kinds, (std::vector<int>{3, 3, 0, 0}));
+    EXPECT_EQ(g_PointerLife, 0);
+}
+
+TEST_F(GuiCore, PauseTextOnlyOverAHaltedSinglePlayerGame) {
+    const char text[] = "[>menus]\nmm_pa=Held\n[<menus]\n";
+    TXT_ParseBuffer(text, sizeof text - 1);
+    GUI_Reset();
+    struct Case { uint32_t halted, network; bool drawn; } cases[] = {
+        {1, 0, true}, {0, 0, false}, {1, 1, false},
+    };
+    for (const Case& c : cases) {
+        STUB_TraceClear();
+        g_LevelHalted = c.halted;
+        g_MpGameRunning = c.network;
+        GUI_Draw();
+        EXPECT_EQ(Count("FNT_DrawText(Held,320,50,1,3)"), c.drawn ? 1 : 0) << c.halted << c.network;
+    }
+}
+
+TEST_F(GuiCore, ChatCursorFlipsEvery500MsOfTheGameClockInALevel) {
+    GUI_Reset();
+    g_InLevel = 1;
+    g_MpGameRunning = 1;
+    g_ChatTyping = 1;
+    std::strcpy(g_ChatInput, "hi");
+    g_ChatCursorOn = 1;
+    g_ChatBlinkTimer = 0;
+    g_GameClock.deltaMs = 300;
+    std::vector<int> cursor;
+    for (int i = 0; i < 5; ++i) {
+        STUB_TraceClear();
+        GUI_Draw();
+        cursor.push_back(int(Matching("FNT_DrawText(_,").size()));
+        EXPECT_EQ(Count("FNT_DrawText(hi,5,400,0,3)"), 1);
+    }
+    // 300 ms: on; 600: flips off and restarts; 300: off; 600: flips on; 300: on.
+    EXPECT_EQ(cursor, (std::vector<int>{1, 0, 0, 1, 1}));
+}
+
+TEST_F(GuiCore, OverlayEraserClearsItsBandsInDisplayPixels) {
+    struct Case { int width, height; const char* band; } cases[] = {
+        {640, 480, "RND_ClearRect(0,0,640,128,"},
+        {320, 240, "RND_ClearRect(0,0,320,64,"},
+    };
+    for (const Case& c : cases) {
+        STUB_SetResult("RND_GetScreenWidth", c.width);
+        STUB_SetResult("RND_GetScreenHeight", c.height);
+        g_InLevel = 0;
+        g_HudMessageBand = 1;
+        STUB_TraceClear();
+        HUD_EraseOverlays();
+        EXPECT_EQ(STUB_TraceLog(), Calls{"HUD_EraseOverlays"}) << "nothing outside a level";
+
+        g_InLevel = 1;
+        g_OverlayFullClear = 1;
+        STUB_TraceClear();
+        HUD_EraseOverlays();
+        EXPECT_EQ(Count("RND_ClearScreen"), 1);
+        EXPECT_TRUE(Matching(c.band).empty()) << "a full clear covers the band";
+        EXPECT_EQ(g_OverlayFullClear, 0);
+
+        STUB_TraceClear();
+        HUD_EraseOverlays();
+        EXPECT_EQ(Count("RND_ClearScreen"), 0);
+        EXPECT_EQ(Matching(c.band).size(), 1u) << c.width;
+    }
+    g_HudMessageBand = 0;
+}
+
+TEST_F(GuiCore, EnteringTheMainMenuClosesTheOtherScreensAndStartsTheMusic) {
+    struct Case { int32_t cdMusic, chosenLevel; long stops, plays; bool held; } cases[] = {
+        {1, -1, 1, 1, true}, {1, 15, 1, 0, false}, {1, 16, 1, 0, false}, {0, -1, 0, 0, false},
+    };
+    GUI_Reset();
+    ASSERT_EQ(FE_BuildMainMenu(), 1);
+    ASSERT_EQ(FE_BuildQuitDialog(), 1);
+    ASSERT_EQ(FE_BuildCreditsWindow(), 1);
+    for (const Case& c : cases) {
+        GUI_CloseWindow(g_MainMenuWindow);
+        GUI_OpenWindow(g_CreditsWindow);
+        GUI_OpenWindow(g_QuitDialog);
+        g_QuitModal = 1;
+        g_Options.cdMusic = c.cdMusic;
+        g_ChosenLevel = c.chosenLevel;
+        STUB_TraceClear();
+        const DWORD before = GetTickCount();
+        EXPECT_EQ(FE_EnterMainMenu(), 1);
+        EXPECT_TRUE(GUI_IsWindowOpen(g_MainMenuWindow));
+        EXPECT_FALSE(GUI_IsWindowOpen(g_CreditsWindow));
+        EXPECT_FALSE(GUI_IsWindowOpen(g_QuitDialog));
+        EXPECT_EQ(g_QuitModal, 0);
+        EXPECT_EQ(Count("CDA_Stop"), c.stops) << c.cdMusic << " " << c.chosenLevel;
+        EXPECT_EQ(Count("CDA_PlayTrack(6,1)"), c.plays) << c.cdMusic << " " << c.chosenLevel;
+        EXPECT_EQ(GetTickCount() - before > 1151u, c.held);
+    }
+    g_ChosenLevel = -1;
+}
+
+TEST_F(GuiCore, AttractMovieOnlyAfterTheMenuMusicRanOutWithMusicOn) {
+    struct Case { int32_t cdMusic; uint32_t finished, network, menuOpen; long movies, plays; } cases[] = {
+        {1, 1, 0, 1, 1, 2},  // the movie, the track again after it, and the menu's restart
+        {1, 0, 0, 1, 0, 0},  // the track still plays
+        {0, 1, 0, 1, 0, 0},  // no CD music: never
+        {1, 1, 1, 1, 0, 1},  // a network game is being set up: only the music restarts
+        {1, 1, 0, 0, 0, 0},  // another screen shows
+    };
+    GUI_Reset();
+    ASSERT_EQ(FE_BuildMainMenu(), 1);
+    for (const Case& c : cases) {
+        if (c.menuOpen)
+            GUI_OpenWindow(g_MainMenuWindow);
+        else
+            GUI_CloseWindow(g_MainMenuWindow);
+        g_Options.cdMusic = c.cdMusic;
+        g_MpGameRunning = c.network;
+        CDA_SetTrackFinished(c.finished);
+        GUI_ClearSoundIds();
+        g_MainMenuRedraw = 0;
+        STUB_TraceClear();
+        Frame(10, 10, 0);
+        const std::string what = std::to_string(c.cdMusic) + std::to_string(c.finished) +
+                                 std::to_string(c.network) + std::to_string(c.menuOpen);
+        EXPECT_EQ(long(Matching("FMV_PlayMovie").size()), c.movies) << what;
+        EXPECT_EQ(Count("CDA_PlayTrack(6,1)"), c.plays) << what;
+        if (c.movies) {
+            EXPECT_EQ(Count("SND_ShutdownDevice"), 1);
+            EXPECT_EQ(Count("SND_InitDevice"), 1);
+            EXPECT_EQ(g_GuiSoundIds[6], SND_MakeId(0, 6)) << "the interface sounds are back";
+            EXPECT_EQ(g_MainMenuRedraw, 3);
+        }
+    }
+    g_MpGameRunning = 0;
+    CDA_SetTrackFinished(0);
+}
+
+TEST_F(GuiCore, APressOutsideTheCreditsReturnsToTheirWindow) {
+    GUI_Reset();
+    ASSERT_EQ(FE_BuildMainMenu(), 1);
+    ASSERT_EQ(FE_BuildCreditsWindow(), 1);
+    GUI_CloseWindow(g_MainMenuWindow);
+    GUI_OpenWindow(g_CreditsWindow);
+    g_CreditsReturnWindow = g_MainMenuWindow;
+
+    Frame(320, 240, 1);  // on the credits: they stay
+    EXPECT_TRUE(GUI_IsWindowOpen(g_CreditsWindow));
+    Frame(320, 240, 0);
+    Frame(320, 20, 1);  // above them
+    EXPECT_FALSE(GUI_IsWindowOpen(g_CreditsWindow));
+    EXPECT_TRUE(GUI_IsWindowOpen(g_MainMenuWindow));
+    EXPECT_EQ(g_CreditsReturnWindow, -1);
+    EXPECT_EQ(INP_GetMouseButton(), 0) << "the press is used up";
+}
+
+}  // namespace
