@@ -12,6 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "net/net.h"
+#include "net/net_seam.h"
+#include "net/net_state.h"
 #include "plat.h"
 #include "shell/app.h"
 #include "shell/cda.h"
@@ -145,6 +148,54 @@ TEST_F(GuiCore, InitGivesTheStartValuesAndShutdownLeavesNoWindow) {
     EXPECT_EQ(WindowsInUse(), 0);
     EXPECT_EQ(g_MainMenuWindow, -1);
     EXPECT_EQ(g_HoverLabelWindow, -1);
+}
+
+// A lobby launch's transport: its join and player creation give what the case asks; the calls
+// to start and stop the transport are recorded, and a restart is refused so no real back end
+// starts.
+int g_joinResult;
+int g_playerSlot;
+Calls g_netCalls;
+int FakeJoin(int) { return g_joinResult; }
+int FakeCreatePlayer(const char*) { return g_playerSlot; }
+void FakeShutdown() {}
+int RecordNetCall(const char* call, const char* args) {
+    g_netCalls.push_back(std::string(call) + (args ? std::string("(") + args + ")" : ""));
+    return std::strcmp(call, "NET_Init") != 0;
+}
+
+TEST_F(GuiCore, LobbyLaunchJoinsItsSessionOrFallsBackToDirectPlay) {
+    NetBackend online{};
+    online.shutdown = FakeShutdown;
+    online.joinSession = FakeJoin;
+    online.createPlayer = FakeCreatePlayer;
+    NET_SetBackend(3, &online);
+    struct Case { int join, slot; int32_t localSlot, joinState; Calls calls; } cases[] = {
+        {1, 2, 2, 0, {}},
+        {1, -1, -1, 0, {"NET_Shutdown", "NET_Init(cb7a0bc0,2,8)"}},
+        {0, 2, -1, -1, {"NET_Shutdown", "NET_Init(cb7a0bc0,2,8)"}},
+    };
+    for (const Case& c : cases) {
+        NET_SetCallObserver(nullptr);
+        ASSERT_EQ(NET_Init(nullptr, kGhouldenGuid, 3, 8), 1);
+        ASSERT_EQ(NET_GetMode(), 3);
+        g_MpSettings = MpGameSettings{5, 7, 0, 0, 2, 0, 1, 10, 5, 1};
+        g_joinResult = c.join;
+        g_playerSlot = c.slot;
+        g_netCalls.clear();
+        NET_SetCallObserver(RecordNetCall);
+        ASSERT_EQ(GUI_Init(nullptr), 1);
+        EXPECT_EQ(g_LocalSlot, c.localSlot) << c.join << "," << c.slot;
+        EXPECT_EQ(g_LobbyJoinState, c.joinState) << c.join << "," << c.slot;
+        EXPECT_EQ(g_netCalls, c.calls) << c.join << "," << c.slot;
+        EXPECT_EQ(g_MpSettings.gameType, 5) << "a lobby launch keeps its settings";
+        EXPECT_EQ(g_MpSettings.level, 2);
+        GUI_Shutdown();
+    }
+    NET_SetCallObserver(nullptr);
+    if (NET_GetMode() == 3)
+        NET_Shutdown();
+    NET_SetBackend(3, nullptr);
 }
 
 TEST_F(GuiCore, SoundIdsAreSetAndCleared) {
