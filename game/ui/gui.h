@@ -92,6 +92,7 @@ extern int32_t g_SlotTeamFlags[GUI_MAX_SLOTS];                         // one te
 extern char g_SlotNames[GUI_MAX_SLOTS][GUI_NAME_CHARS];
 extern uint32_t g_SlotLoaded[GUI_MAX_SLOTS];                           // the level-start barrier
 extern char g_PlayerName[GUI_NAME_CHARS];                              // "Player" by default
+extern int32_t g_SlotFrags[GUI_MAX_SLOTS];  // frags of each slot's player in a match (scoreboard)
 
 // The network screens that a change of the game settings redraws (3 = redraw).
 extern int32_t g_GameSetupRedraw;

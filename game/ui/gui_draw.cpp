@@ -1,7 +1,7 @@
 // The interface's drawing: GUI_Draw after the 3D passes (windows, the pause text, the pointer,
-// and inside a network level the chat input line and the HUD lines), and HUD_EraseOverlays before
-// them, which clears where last frame's overlays stood. The overlay texts come from the text
-// file's menu keys; which key each overlay shows is fixed in the table below.
+// and inside a network level the chat input line, the match overlays and the HUD lines), and
+// HUD_EraseOverlays before them, which clears where last frame's overlays stood. The pause text
+// comes from the text file's menu keys through the table below.
 #include "shell/dsp_bitmap.h"
 #include "stubs/fe_screens_stub.h"
 #include "stubs/rnd_stub.h"
@@ -93,6 +93,9 @@ int GUI_Draw() {
     }
     if (g_ChatTyping)
         DrawChatInput();
+    HUD_DrawScoreboard();
+    HUD_DrawGameOver();
+    HUD_DrawMatchOver();
     HUD_DrawMessages();
     return 1;
 }

@@ -33,6 +33,7 @@ int32_t g_SlotTeamFlags[GUI_MAX_SLOTS] = {};
 char g_SlotNames[GUI_MAX_SLOTS][GUI_NAME_CHARS] = {};
 uint32_t g_SlotLoaded[GUI_MAX_SLOTS] = {};
 char g_PlayerName[GUI_NAME_CHARS] = "Player";
+int32_t g_SlotFrags[GUI_MAX_SLOTS] = {};
 
 int32_t g_GameSetupRedraw = 0;
 int32_t g_StagingRedraw = 0;

@@ -38,6 +38,14 @@ extern int32_t g_ScoreAreaCounter;
 extern uint32_t g_ChatEnabled;
 // The hover label window (built at start-up, drawn by HUD_DrawHoverLabel).
 extern int32_t g_HoverLabelWindow;
+// The overlays of a network match, drawn by GUI_Draw: the frag list of a type-5 match (top right
+// while it runs, centred with the limit that ended it afterwards) and the result texts of a
+// type-6 match once it has ended.
+void HUD_DrawScoreboard();
+void HUD_DrawGameOver();
+// While the game-message layer has ended the match (g_GameOver) and the level is neither won nor
+// failed: the match-over text, and after 30 level frames the prompt below it.
+void HUD_DrawMatchOver();
 // Leaves the level, restores the menu display mode and the interface bitmaps; in a network game
 // returns to the menus, or ends the program after a launch from the lobby.
 void HUD_EndLevelSequence();

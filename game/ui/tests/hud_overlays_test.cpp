@@ -1,0 +1,177 @@
+// Match overlay tests: the running scoreboard lists present players right-aligned with ties in
+// reverse slot order, the final scoreboard names the limit that ended the match and prompts the
+// host, the type-6 result pairs, the match-over text, and nothing once the level is decided.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "net/net_seam.h"
+#include "shell/app.h"
+#include "shell/mem.h"
+#include "stubs/trace.h"
+#include "ui/fnt.h"
+#include "ui/gui.h"
+#include "ui/hud.h"
+#include "ui/txt.h"
+
+namespace {
+
+using Calls = std::vector<std::string>;
+
+int g_host;
+int IsHost() { return g_host; }
+const NetTestTransport kTransport = {nullptr, nullptr, nullptr, nullptr, nullptr, IsHost, nullptr, nullptr};
+
+struct Overlays : ::testing::Test {
+    void SetUp() override {
+        MEM_ResetTracker();
+        TXT_FreeTexts();
+        const char text[] =
+            "[>menus]\nmm_w0=Won one\nmm_w1=Won two\nmm_w2=Lost one\nmm_w3=Lost two\nmm_w4=Frag limit\n"
+            "mm_w5=Time limit\nmm_w6=Go on\nmt_df=Over six\nmt_d0=Over\n[<menus]\n";
+        TXT_ParseBuffer(text, sizeof text - 1);
+        FNT_FreeFonts();
+        FNT_LoadFonts();  // widths only: no pictures here
+        STUB_ResetAll();
+        STUB_TraceEnable(true);
+        NET_InstallTestTransport(&kTransport);
+        g_host = 0;
+        for (int i = 0; i < GUI_MAX_SLOTS; ++i) {
+            g_SlotNetIds[i] = -1;
+            g_SlotFrags[i] = 0;
+            g_SlotNames[i][0] = 0;
+        }
+        g_MpSettings = MpGameSettings{};
+        g_MatchEnded = g_GameOver = g_GameResult = 0;
+        g_FragLimitReached = g_TimeLimitReached = 0;
+        g_LevelWon = g_LevelFailed = 0;
+    }
+    void TearDown() override {
+        NET_InstallTestTransport(nullptr);
+        STUB_ResetAll();
+        TXT_FreeTexts();
+        for (int32_t& id : g_SlotNetIds)
+            id = -1;
+        g_MpSettings = MpGameSettings{};
+        g_MatchEnded = g_GameOver = g_GameResult = 0;
+        g_FragLimitReached = 0;
+    }
+    static void Player(int slot, const char* name, int frags) {
+        g_SlotNetIds[slot] = 100 + slot;
+        std::strcpy(g_SlotNames[slot], name);
+        g_SlotFrags[slot] = frags;
+    }
+    static Calls Texts() {
+        Calls out;
+        for (const std::string& e : STUB_TraceLog())
+            if (e.rfind("FNT_DrawText", 0) == 0)
+                out.push_back(e);
+        return out;
+    }
+    static std::string At(const std::string& text, int x, int y, int alignment) {
+        return "FNT_DrawText(" + text + "," + std::to_string(x) + "," + std::to_string(y) + "," +
+               std::to_string(alignment) + ",3)";
+    }
+    static std::string Right(const std::string& text, int right, int y) {
+        return At(text, right - FNT_TextWidth(text.c_str(), 3), y, 0);
+    }
+};
+
+TEST_F(Overlays, RunningScoreboardListsPresentPlayersByFragsWithTiesReversed) {
+    g_MpSettings.gameType = 5;
+    Player(0, "Ann", 3);
+    Player(2, "Bob", 3);
+    Player(5, "Cy", 7);
+    HUD_DrawScoreboard();
+    EXPECT_EQ(Texts(), (Calls{Right("Cy = 7", 640, 170), Right("Bob = 3", 640, 186), Right("Ann = 3", 640, 202)}));
+
+    STUB_TraceClear();
+    g_GameOver = 1;  // the match was ended by the game messages: the list goes
+    HUD_DrawScoreboard();
+    EXPECT_TRUE(Texts().empty());
+}
+
+TEST_F(Overlays, FinalScoreboardNamesTheLimitAndPromptsTheHost) {
+    g_MpSettings.gameType = 5;
+    g_MatchEnded = 1;
+    Player(1, "Ann", 2);
+    Player(4, "Bob", 9);
+    struct Case { int frag, time, host, frames; Calls extra; } cases[] = {
+        {1, 0, 1, 31, {At("Frag limit", 320, 180, 1)}},
+        {0, 1, 0, 31, {At("Time limit", 320, 180, 1)}},
+        {0, 0, 1, 30, {}},
+    };
+    for (const Case& c : cases) {
+        g_FragLimitReached = c.frag;
+        g_TimeLimitReached = c.time;
+        g_host = c.host;
+        STUB_SetResult("APP_GetLevelFrameCount", c.frames);
+        STUB_TraceClear();
+        HUD_DrawScoreboard();
+        Calls expected = c.extra;
+        for (const std::string& s : {At("Bob", 100, 220, 0), Right("9", 540, 220), At("Ann", 100, 240, 0),
+                                     Right("2", 540, 240)})
+            expected.push_back(s);
+        if (c.host && c.frames >= 31)
+            expected.push_back(At("Go on", 320, 260, 1));
+        EXPECT_EQ(Texts(), expected) << c.frag << c.time << c.host << c.frames;
+    }
+    g_host = 1;
+    STUB_SetResult("APP_GetLevelFrameCount", 31);
+    g_FragLimitReached = 0;
+    g_TimeLimitReached = 0;
+    STUB_TraceClear();
+    HUD_DrawScoreboard();
+    EXPECT_EQ(Texts().back(), At("Go on", 320, 260, 1));
+}
+
+TEST_F(Overlays, TypeSixResultPairsAndTheMatchOverText) {
+    g_MpSettings.gameType = 6;
+    g_MatchEnded = 1;
+    struct Case { int result; const char* first; const char* second; } cases[] = {
+        {1, "Won one", "Won two"}, {0, "Lost one", "Lost two"},
+    };
+    g_host = 1;
+    STUB_SetResult("APP_GetLevelFrameCount", 40);
+    for (const Case& c : cases) {
+        g_GameResult = c.result;
+        STUB_TraceClear();
+        HUD_DrawGameOver();
+        EXPECT_EQ(Texts(), (Calls{At(c.first, 320, 200, 1), At(c.second, 320, 230, 1), At("Go on", 320, 280, 1)}));
+    }
+    g_MatchEnded = 0;
+    g_GameOver = 1;
+    STUB_SetResult("APP_GetLevelFrameCount", 30);
+    STUB_TraceClear();
+    HUD_DrawGameOver();
+    HUD_DrawMatchOver();
+    EXPECT_EQ(Texts(), Calls{At("Over six", 320, 180, 1)});
+    g_MpSettings.gameType = 5;
+    STUB_SetResult("APP_GetLevelFrameCount", 31);
+    STUB_TraceClear();
+    HUD_DrawMatchOver();
+    EXPECT_EQ(Texts(), (Calls{At("Over", 320, 180, 1), At("Go on", 320, 280, 1)}));
+}
+
+TEST_F(Overlays, NothingOnceTheLevelIsDecided) {
+    Player(0, "Ann", 1);
+    g_host = 1;
+    for (int type : {5, 6}) {
+        g_MpSettings.gameType = type;
+        for (int ended : {0, 1}) {
+            g_MatchEnded = ended;
+            g_GameOver = !ended;
+            g_LevelWon = 1;
+            STUB_TraceClear();
+            HUD_DrawScoreboard();
+            HUD_DrawGameOver();
+            HUD_DrawMatchOver();
+            EXPECT_TRUE(Texts().empty()) << type << ended;
+        }
+    }
+    g_LevelWon = 0;
+}
+
+}  // namespace
