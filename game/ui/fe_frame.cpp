@@ -1,7 +1,7 @@
 // The front end's frame and its entry: FE_EnterMainMenu opens the main menu over whatever front-end
 // screen was left open, sets up the pictures and starts the menu music; FE_Frame keeps the pointer
-// history, plays the attract movie once the menu music has run out, closes a screen when the
-// player presses outside it and hands new presses to the toolkit.
+// history, captures a key for the key screen, plays the attract movie once the menu music has run
+// out, closes a screen when the player presses outside it and hands new presses to the toolkit.
 #include "movie/fmv.h"
 #include "shell/cda.h"
 #include "shell/inp.h"
@@ -17,6 +17,7 @@
 #include "ui/gui.h"
 #include "ui/gui_toolkit.h"
 #include "ui/img.h"
+#include "ui/key_capture.h"
 
 namespace {
 
@@ -216,6 +217,8 @@ int FE_Frame() {
     g_MouseState.y[0] = INP_GetMouseY();
     const int px = g_MouseState.x[0], py = g_MouseState.y[0];
 
+    if (g_KeyConfig.capturePending)
+        FE_CaptureKey();
     if (IsOpen(g_MainMenuWindow) && g_Options.cdMusic && CDA_IsTrackFinished()) {
         if (!g_MpGameRunning)
             PlayAttractMovie();
