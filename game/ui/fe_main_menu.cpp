@@ -233,7 +233,9 @@ void FE_DrawQuitDialog(int window) {
     const int w = GUI_GetWindowWidth(window), h = GUI_GetWindowHeight(window);
     g_ImgMenuIcon.redraw = 1;
     IMG_DrawBitmap(&g_ImgMenuIcon, 0, x - w, y - h, x + w, y + h, IMG_KEYED);
-    if (!GUI_IsWindowOpen(g_MainMenuWindow)) {
+    if (PointerItem() != -1)
+        g_PointerKind = 0;
+    if (!GUI_IsWindowOpen(g_MainMenuWindow) && !GUI_IsWindowOpen(g_CharSelectWindow)) {
         FNT_DrawText(TXT_Menu(TXT_cb_qu), x - w + 22, y, 0, 3);
     } else {
         const int tx = x - w / 2 - 16 + 22;
@@ -301,6 +303,18 @@ void FE_QuitYes() {
     g_QuitModal = 0;
     if (GUI_IsWindowOpen(g_MainMenuWindow))
         APP_Shutdown();
+    if (GUI_IsWindowOpen(g_CharSelectWindow) && g_MpGameRunning)
+        APP_Shutdown();
+    // From the level map: back to the window the map was opened from.
+    if (GUI_IsWindowOpen(g_LevelMapWindow) && g_LevelMapReturnWindow != -1) {
+        CDA_SetTrackFinished(0);
+        Click();
+        INP_SetMouseButton(0);
+        GUI_CloseWindow(g_LevelMapWindow);
+        GUI_OpenWindow(g_LevelMapReturnWindow);
+        FE_SetLevelProgress(16, 0);
+        g_LevelMapReturnWindow = -1;
+    }
 }
 
 void FE_QuitNo() {

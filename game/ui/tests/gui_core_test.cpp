@@ -22,7 +22,9 @@
 #include "shell/mem.h"
 #include "shell/snd.h"
 #include "shell/snd_device.h"
+#include "stubs/fe_screens_stub.h"
 #include "stubs/trace.h"
+#include "ui/fe.h"
 #include "ui/fe_credits.h"
 #include "ui/fe_main_menu.h"
 #include "ui/gui.h"
@@ -368,6 +370,38 @@ TEST_F(GuiCore, APressOutsideTheCreditsReturnsToTheirWindow) {
     EXPECT_TRUE(GUI_IsWindowOpen(g_MainMenuWindow));
     EXPECT_EQ(g_CreditsReturnWindow, -1);
     EXPECT_EQ(INP_GetMouseButton(), 0) << "the press is used up";
+}
+
+TEST_F(GuiCore, QuitOverTheLevelMapReturnsToTheMapsWindowOrStays) {
+    GUI_Reset();
+    ASSERT_EQ(FE_BuildMainMenu(), 1);
+    ASSERT_EQ(FE_BuildQuitDialog(), 1);
+    // A full-screen window in the level map's place.
+    g_LevelMapWindow = GUI_CreateWindow(GUI_SHAPE_RECT);
+    GUI_SetWindowPos(g_LevelMapWindow, 320, 240);
+    GUI_SetWindowSize(g_LevelMapWindow, 320, 240);
+    struct Case { int x; bool yes; } cases[] = {{341, true}, {389, false}};
+    for (const Case& c : cases) {
+        GUI_CloseWindow(g_MainMenuWindow);
+        GUI_OpenWindow(g_LevelMapWindow);
+        g_LevelMapReturnWindow = g_MainMenuWindow;
+        FE_SetLevelProgress(16, 1);
+        FE_MainMenuExit();
+        ASSERT_TRUE(GUI_IsWindowOpen(g_QuitDialog));
+        Frame(c.x, 240, 0);
+        Frame(c.x, 240, 1);
+        EXPECT_FALSE(GUI_IsWindowOpen(g_QuitDialog));
+        EXPECT_EQ(g_QuitModal, 0);
+        EXPECT_EQ(g_QuitAnswer, c.yes ? 1 : 0);
+        EXPECT_EQ(GUI_IsWindowOpen(g_LevelMapWindow), c.yes ? 0 : 1) << c.yes;
+        EXPECT_EQ(GUI_IsWindowOpen(g_MainMenuWindow), c.yes ? 1 : 0) << c.yes;
+        EXPECT_EQ(g_LevelMapReturnWindow, c.yes ? -1 : g_MainMenuWindow);
+        EXPECT_EQ(FE_GetLevelProgress(16), c.yes ? 0 : 1) << "the escape-reached flag";
+        Frame(c.x, 240, 0);
+    }
+    GUI_DestroyWindow(g_LevelMapWindow);
+    g_LevelMapWindow = -1;
+    g_LevelMapReturnWindow = -1;
 }
 
 }  // namespace
