@@ -4,11 +4,11 @@
 #include <cstdio>
 
 #include "d3d.h"
+#include "engine/rnd_texture.h"
 #include "shell/dsp.h"
 #include "stubs/rnd_display_stub.h"
 #include "stubs/rnd_pass_stub.h"
 #include "stubs/rnd_stub.h"
-#include "stubs/rnd_texture_list_stub.h"
 
 IDirectDraw* g_DspDirectDraw = nullptr;
 int32_t g_DspWidth = 0, g_DspHeight = 0, g_DspBitsPerPixel = 0;

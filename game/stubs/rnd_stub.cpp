@@ -5,7 +5,6 @@
 #include "stubs/rnd_stub.h"
 
 #include <cstring>
-#include <deque>
 #include <vector>
 
 #include "gdi.h"
@@ -130,15 +129,4 @@ float RND_GetScreenWidth() {
 
 float RND_GetScreenHeight() {
     return float(STUB_Result("RND_GetScreenHeight", int(g_RndScreenHeight)));
-}
-
-RenderTexture* RND_LoadTexture(const char* fileName) {
-    STUB_Trace("RND_LoadTexture", "%s", fileName ? fileName : "(null)");
-    if (!STUB_Result("RND_LoadTexture", 1))
-        return nullptr;
-    static std::deque<RenderTexture> loaded;
-    RenderTexture& texture = loaded.emplace_back();
-    texture.name = texture.nameBuffer;
-    std::strncpy(texture.nameBuffer, fileName ? fileName : kRndNoTextureName, sizeof texture.nameBuffer - 1);
-    return &texture;
 }

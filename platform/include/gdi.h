@@ -32,7 +32,23 @@ struct BITMAP {
     void* bmBits;  // the rows, top row first
 };
 
+// A bitmap's information header, as GetDIBits reports it (its colour table and bits are not).
+struct BITMAPINFOHEADER {
+    DWORD biSize;  // set by the caller: sizeof(BITMAPINFOHEADER)
+    LONG biWidth;
+    LONG biHeight;  // positive: the rows are kept bottom-up in the file
+    WORD biPlanes;
+    WORD biBitCount;
+    DWORD biCompression;
+    DWORD biSizeImage;
+    LONG biXPelsPerMeter;
+    LONG biYPelsPerMeter;
+    DWORD biClrUsed;
+    DWORD biClrImportant;
+};
+
 enum : UINT { IMAGE_BITMAP = 0 };
+enum : UINT { DIB_RGB_COLORS = 0 };
 enum : UINT { LR_LOADFROMFILE = 0x10, LR_CREATEDIBSECTION = 0x2000 };
 enum : int { BLACKONWHITE = 1, WHITEONBLACK = 2, COLORONCOLOR = 3 };
 enum : DWORD { SRCCOPY = 0x00CC0020 };
@@ -58,6 +74,13 @@ PLATAPI UINT GetDIBColorTable(HDC dc, UINT start, UINT count, RGBQUAD* colours);
 PLATAPI UINT SetDIBColorTable(HDC dc, UINT start, UINT count, const RGBQUAD* colours);
 // Returns the previous mode; every mode copies colour pictures as COLORONCOLOR does.
 PLATAPI int SetStretchBltMode(HDC dc, int mode);
+// Only the header query: with bits null fills the header (whose biSize the caller set) of a
+// bitmap loaded from a file: its size, depth, resolution and colour count; the number of lines
+// (the height) on success, 0 on failure. Rows are not copied (0 lines asked for).
+PLATAPI int GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAPINFOHEADER* header,
+                      UINT usage);
+// StretchBlt without scaling: width x height of the source from (sx, sy) to (x, y).
+PLATAPI BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sx, int sy, DWORD rop);
 // From a memory device context's bitmap into a surface's device context, nearest neighbour:
 // destination pixel (x + i) takes source column sx + i * sw / w (likewise rows). Colours become
 // 5-6-5 by truncation in a 16-bit surface; in an 8-bit surface palette indices are copied, and

@@ -1,7 +1,9 @@
 // Drawing on a Direct3D device: DrawPrimitive hands triangle and line lists to the software
 // rasteriser on the render target and its Z buffer; texture handles name texture surfaces; the
 // formats textures may have; and the recording that tests read back.
+#include <algorithm>
 #include <cstring>
+#include <mutex>
 
 #include "d3d_internal.h"
 #include "d3d_raster.h"
@@ -9,19 +11,45 @@
 
 namespace plat::detail {
 
+struct DrawState;
+
+namespace {
+// Every device's draw state, so that a texture surface being destroyed can be forgotten by the
+// handles that name it. The handle tables are read and written under this lock.
+std::mutex g_DrawStatesLock;
+std::vector<DrawState*>& DrawStates() {
+    static std::vector<DrawState*> states;
+    return states;
+}
+}  // namespace
+
 struct DrawState {
     bool recording = false;
     std::vector<D3DRecord> records;
-    std::vector<DirectDrawSurface*> textures;  // handle - 1; one reference each
+    // handle - 1. No references are held: as on the real device a handle does not keep its
+    // texture alive, so a released texture gives back its video memory; its slot is emptied
+    // when the surface goes and may be reused by the next texture that asks for a handle.
+    std::vector<DirectDrawSurface*> textures;
     // The inverse table of the palette last drawn into at 8 bits.
     std::vector<uint8_t> inverse;
     PALETTEENTRY inversePalette[256] = {};
     std::vector<uint32_t> texels;  // the texture being drawn, as 0x00RRGGBB
+    DrawState() {
+        std::lock_guard<std::mutex> guard(g_DrawStatesLock);
+        DrawStates().push_back(this);
+    }
     ~DrawState() {
-        for (DirectDrawSurface* s : textures)
-            s->Release();
+        std::lock_guard<std::mutex> guard(g_DrawStatesLock);
+        auto& all = DrawStates();
+        all.erase(std::remove(all.begin(), all.end(), this), all.end());
     }
 };
+
+void ForgetTextureSurface(DirectDrawSurface* surface) {
+    std::lock_guard<std::mutex> guard(g_DrawStatesLock);
+    for (DrawState* st : DrawStates())
+        std::replace(st->textures.begin(), st->textures.end(), surface, static_cast<DirectDrawSurface*>(nullptr));
+}
 
 void DrawStateDeleter::operator()(DrawState* state) const {
     delete state;
@@ -90,10 +118,15 @@ bool DecodeTexture(DirectDrawSurface* s, std::vector<uint32_t>& out, RasterTextu
 
 uint32_t TextureHandleOf(Direct3DDevice* device, DirectDrawSurface* surface) {
     DrawState& st = StateOf(device);
+    std::lock_guard<std::mutex> guard(g_DrawStatesLock);
     for (size_t i = 0; i < st.textures.size(); ++i)
         if (st.textures[i] == surface)
             return uint32_t(i + 1);
-    surface->AddRef();
+    for (size_t i = 0; i < st.textures.size(); ++i)
+        if (!st.textures[i]) {
+            st.textures[i] = surface;
+            return uint32_t(i + 1);
+        }
     st.textures.push_back(surface);
     return uint32_t(st.textures.size());
 }
@@ -175,8 +208,14 @@ HRESULT Direct3DDevice::DrawPrimitive(uint32_t primitive, uint32_t vertexType, v
     RasterTexture texture;
     bool textured = false;
     const uint32_t handle = states_[D3DRENDERSTATE_TEXTUREHANDLE];
-    if (primitive == D3DPT_TRIANGLELIST && handle != 0 && handle <= st.textures.size())
-        textured = DecodeTexture(st.textures[handle - 1], st.texels, &texture);
+    DirectDrawSurface* source = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(g_DrawStatesLock);
+        if (primitive == D3DPT_TRIANGLELIST && handle != 0 && handle <= st.textures.size())
+            source = st.textures[handle - 1];
+    }
+    if (source)
+        textured = DecodeTexture(source, st.texels, &texture);
     const RasterState s = RasterState::FromStates(states_, textured);
     if (primitive == D3DPT_TRIANGLELIST) {
         for (uint32_t i = 0; i + 3 <= count; i += 3)

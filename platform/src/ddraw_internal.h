@@ -173,6 +173,8 @@ private:
 
 // The IDirect3DTexture2 interface of a texture surface (d3d_texture.cpp); holds a reference to it.
 IDirect3DTexture2* CreateTextureInterface(DirectDrawSurface* surface);
+// A texture surface being destroyed: every device's handle for it names nothing from now on.
+void ForgetTextureSurface(DirectDrawSurface* surface);
 
 // The IDirect3D2 interface of a DirectDraw object (d3d.cpp); holds a reference to it.
 IDirect3D2* CreateDirect3D(DirectDrawObject* owner);

@@ -56,6 +56,8 @@ DirectDrawSurface::DirectDrawSurface(std::shared_ptr<DisplayMachine> machine, ui
 }
 
 DirectDrawSurface::~DirectDrawSurface() {
+    if (caps_ & DDSCAPS_TEXTURE)
+        ForgetTextureSurface(this);
     if (dc_)
         DeleteSurfaceDC(dc_);
     for (DirectDrawSurface* s : attached_)

@@ -68,6 +68,8 @@ std::unique_ptr<PlatBitmap> DecodeBmp(const uint8_t* data, size_t size) {
     bitmap->height = int(height);
     bitmap->bitsPerPixel = int(bits);
     bitmap->stride = int(stride);
+    bitmap->xPelsPerMeter = I32(info + 24);
+    bitmap->yPelsPerMeter = I32(info + 28);
     if (bits <= 8) {
         const uint8_t* table = info + infoSize;
         bitmap->colours.resize(size_t(colours));

@@ -67,6 +67,10 @@ PLATAPI BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC sourc
     return TRUE;
 }
 
+PLATAPI BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sx, int sy, DWORD rop) {
+    return StretchBlt(dest, x, y, width, height, source, sx, sy, width, height, rop);
+}
+
 PLATAPI BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int length) {
     PlatDC* d = LiveDC(dc);
     if (!d || d->memory || !text || length < 0)

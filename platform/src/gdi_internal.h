@@ -14,6 +14,7 @@
 // packed as in the file (1, 4 or 8 bits of palette index, or blue, green, red bytes).
 struct PlatBitmap {
     int width = 0, height = 0, bitsPerPixel = 0, stride = 0;
+    int32_t xPelsPerMeter = 0, yPelsPerMeter = 0;  // the file header's resolution
     std::vector<RGBQUAD> colours;  // the colour table of a palettised bitmap
     std::vector<uint8_t> bits;
     int selections = 0;  // memory device contexts holding it (0 or 1)

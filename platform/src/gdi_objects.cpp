@@ -182,6 +182,23 @@ PLATAPI int GetObjectA(HGDIOBJ object, int size, void* out) {
     return int(sizeof(BITMAP));
 }
 
+PLATAPI int GetDIBits(HDC, HBITMAP bitmap, UINT, UINT lines, void* bits, BITMAPINFOHEADER* header, UINT) {
+    PlatBitmap* b = LiveBitmap(bitmap);
+    if (!b || b->stock || !header || header->biSize < sizeof(BITMAPINFOHEADER) || bits || lines)
+        return 0;
+    *header = BITMAPINFOHEADER{};
+    header->biSize = sizeof(BITMAPINFOHEADER);
+    header->biWidth = b->width;
+    header->biHeight = b->height;
+    header->biPlanes = 1;
+    header->biBitCount = WORD(b->bitsPerPixel);
+    header->biSizeImage = DWORD(b->stride) * DWORD(b->height);
+    header->biXPelsPerMeter = b->xPelsPerMeter;
+    header->biYPelsPerMeter = b->yPelsPerMeter;
+    header->biClrUsed = DWORD(b->colours.size());
+    return b->height;
+}
+
 PLATAPI UINT GetDIBColorTable(HDC dc, UINT start, UINT count, RGBQUAD* colours) {
     PlatDC* d = LiveDC(dc);
     if (!d || !d->memory || !colours || d->bitmap->stock || start >= d->bitmap->colours.size())

@@ -8,7 +8,10 @@
 #include "engine/lnd_draw.h"
 #include "engine/lnd_light.h"
 #include "engine/lnd_material.h"
+#include "engine/rnd_trace.h"
 #include "map_fixture.h"
+#include "stubs/trace.h"
+#include "testsupport/rnd_texture_device.h"
 
 namespace lndtest {
 
@@ -51,6 +54,13 @@ inline dk::MapLight Sun(dk::MapVec direction, dk::MapVec colour = {1, 1, 1}) {
 
 class LndTest : public maptest::MapFixture {
 protected:
+    // Map textures are real textures: a software device to load them, and their loads in the
+    // trace.
+    void SetUp() override {
+        MapFixture::SetUp();
+        ASSERT_TRUE(TST_OpenTextureDevice(false));
+        RND_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
+    }
     void TearDown() override {
         RND_StubSetTriangleHook({});
         LND_SetDynamicLighting(0);
@@ -59,6 +69,8 @@ protected:
         LND_SetTime(0.0f);
         g_ObjectsDrawn = 0;
         MapFixture::TearDown();
+        RND_SetCallTrace(nullptr);
+        TST_CloseTextureDevice();
     }
     // Writes the map as a .clm text map (lit and set up at load) and loads it.
     void LoadText(const dk::MapData& map) {

@@ -9,6 +9,8 @@
 #include "shell/mem.h"
 #include "shell/muf.h"
 #include "engine/lnd_draw.h"
+#include "engine/rnd_trace.h"
+#include "testsupport/rnd_texture_device.h"
 #include "testsupport/net_test_seam.h"
 #include "stubs/trace.h"
 #include "ui/gui.h"
@@ -48,12 +50,17 @@ void MdlTest::SetUp() {
     STUB_ResetAll();
     NET_SetTestTransport(nullptr);
     plat::srand(1);
+    // Skins are real textures: a software device to load them, and their loads in the trace.
+    ASSERT_TRUE(TST_OpenTextureDevice(false));
+    RND_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
 }
 
 void MdlTest::TearDown() {
     LND_SetModelMeshObserver({});
     NET_SetTestTransport(nullptr);
     MDL_FreeAll();
+    RND_SetCallTrace(nullptr);
+    TST_CloseTextureDevice();
     g_WorldBods = BodList{};
     for (Bod*& b : g_PlayerBods) b = nullptr;
     for (Bod*& b : g_NpcBods) b = nullptr;

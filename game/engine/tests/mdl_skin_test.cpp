@@ -10,6 +10,7 @@
 #include "shell/mem.h"
 #include "stubs/rnd_stub.h"
 #include "stubs/trace.h"
+#include "testsupport/rnd_texture_device.h"
 
 namespace {
 
@@ -52,11 +53,12 @@ TEST_F(MdlSkin, NamesAndResults) {
 
 TEST_F(MdlSkin, AFailedSkinIsFreedAndTakesNoSlot) {
     const uint32_t before = g_MemBytes;
-    STUB_SetResult("RND_LoadTexture", 0);
+    // Without a display no texture can be made.
+    TST_CloseTextureDevice();
     EXPECT_EQ(MDL_LoadSkin(nullptr, "broken.bmp"), -1);
     EXPECT_EQ(g_SkinTextureCount, 0);
     EXPECT_EQ(g_MemBytes, before);
-    STUB_SetResult("RND_LoadTexture", 1);
+    ASSERT_TRUE(TST_OpenTextureDevice(false));
     EXPECT_EQ(MDL_LoadSkin(nullptr, "broken.bmp"), 0);
     EXPECT_EQ(g_SkinTextureCount, 1);
 }

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "d3d.h"
+#include "engine/rnd_texture.h"
 #include "dsp_fixture.h"
 #include "shell/lst.h"
 #include "stubs/rnd_stub.h"
-#include "stubs/rnd_texture_list_stub.h"
 #include "world/game_frame.h"
 
 namespace {
@@ -392,12 +392,10 @@ TEST_F(DisplayStartTest, GameInitGraphicsFailsWithoutADisplay) {
 }
 
 TEST_F(DisplayStartTest, TextureRecordsAreFreedOnlyWhileTheDisplayIsReady) {
-    struct Record {
-        ListNode link;
-        int payload;
-    };
+    // Records as the texture loader makes them, without surfaces.
     auto add = [](ListHeader* list) {
-        auto* r = static_cast<Record*>(RND_Alloc(sizeof(Record)));
+        auto* r = static_cast<RenderTexture*>(RND_Alloc(sizeof(RenderTexture)));
+        *r = RenderTexture{};
         LST_AddTail(list, &r->link);
     };
     OpenDisplay(640, 480, 16);  // the display start-up makes both lists empty

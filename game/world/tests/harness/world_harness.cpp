@@ -17,6 +17,7 @@
 #include "stubs/act_stub.h"
 #include "stubs/ai_stub.h"
 #include "testsupport/net_test_seam.h"
+#include "testsupport/rnd_texture_device.h"
 #include "stubs/trace.h"
 #include "stubs/wo_stub.h"
 #include "stubs/world_label.h"
@@ -146,6 +147,8 @@ void WH_Reset() {
     MEM_ResetTracker();
     setenv("PLATFORM_BACKEND", "headless", 1);
     plat::ResetForTests();
+    // Skins and map textures are real textures: a software device to load them.
+    TST_OpenTextureDevice(false);
     STUB_ResetAll();
     STUB_TraceEnable(true);
     WH_SetSinglePlayer();
@@ -163,6 +166,7 @@ void WH_Release() {
     WH_DetachModels();
     MDL_FreeAll();
     WH_ReleaseLandscape();
+    TST_CloseTextureDevice();
     ResetWorldState();
     MEM_FreeAll();
     WH_LeaveWorkDirectory();
