@@ -107,7 +107,7 @@ inline dk::MapData WallMap(float lightZ) {
 // right lane (5 and 6), each surface joined to the next; the camera stands over surface 1.
 struct Corridor {
     dk::MapData map;
-    float cameraX = -200.0f, cameraY = 300.0f, cameraZ = 0.0f, yaw = 0.0f, pitch = 0.6f;
+    float cameraX = -200.0f, cameraY = 300.0f, cameraZ = 0.0f, yaw = 0.3f, pitch = 0.5f;
 };
 
 inline Corridor CorridorMap() {
