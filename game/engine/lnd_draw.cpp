@@ -9,7 +9,8 @@
 #include "engine/landscape_query.h"
 #include "engine/lnd_light.h"
 #include "engine/lnd_material.h"
-#include "stubs/rnd_stub.h"
+#include "engine/rnd_frame.h"
+#include "engine/rnd_state.h"
 
 int32_t g_CameraSurface = 0;
 int32_t g_DrawnSurfaceCount = 0;

@@ -12,7 +12,8 @@
 #include <functional>
 
 #include "engine/lnd.h"
-#include "stubs/rnd_stub_draw.h"
+#include "engine/rnd_draw.h"
+#include "engine/rnd_projection.h"
 
 struct ModelTriangle;
 

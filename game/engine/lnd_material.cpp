@@ -5,8 +5,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "stubs/rnd_stub.h"
-#include "stubs/rnd_stub_draw.h"
+#include "engine/rnd_frame.h"
+#include "engine/rnd_state.h"
+#include "engine/rnd_texture.h"
+#include "engine/rnd_draw.h"
 
 namespace {
 

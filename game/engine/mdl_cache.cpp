@@ -10,7 +10,9 @@
 
 #include "engine/mdl_internal.h"
 #include "shell/mem.h"
-#include "stubs/rnd_stub.h"
+#include "engine/rnd_frame.h"
+#include "engine/rnd_state.h"
+#include "engine/rnd_texture.h"
 #include "ui/gui.h"
 #include "win32.h"
 

@@ -4,8 +4,7 @@
 #include "engine/rnd_clip.h"
 
 #include "engine/rnd_projection.h"
-#include "stubs/rnd_display_stub.h"
-#include "stubs/rnd_stub.h"
+#include "engine/rnd_state.h"
 
 float g_RndNear = 100.0f, g_RndFar = 3000.0f;
 int32_t g_RndFogEnabled = 0;

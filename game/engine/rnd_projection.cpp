@@ -8,7 +8,7 @@
 #include "engine/rnd_trace.h"
 #include "shell/dsp.h"
 #include "shell/dsp_bitmap.h"
-#include "stubs/rnd_display_stub.h"
+#include "engine/rnd_state.h"
 
 float g_RndProjectionNear = 100.0f, g_RndProjectionFar = 4000.0f;
 float g_RndHorizontalAngle = 0.31415927f, g_RndVerticalAngle = 0.31415927f;

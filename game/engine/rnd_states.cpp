@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "stubs/rnd_display_stub.h"
-#include "stubs/rnd_stub.h"
+#include "engine/rnd_blend.h"
+#include "engine/rnd_state.h"
 
 namespace {
 struct StateValue {
@@ -61,6 +61,9 @@ void RND_SetDefaultRenderStates() {
             device->SetRenderState(s.state, s.value);
     for (const StateValue& s : kCommonStates)
         device->SetRenderState(s.state, s.value);
+    // The per-texture switching starts again from these defaults (a new device after a mode
+    // switch has no texture, blending or key set).
+    RND_ResetTextureState();
 }
 
 int RND_IsDisplayModeSupported(int width, int height, int bpp) {

@@ -1,12 +1,13 @@
 // The renderer's 3D view and clip rectangle (see rnd_view.h).
 #include "engine/rnd_view.h"
 
+#include "engine/rnd_batch.h"
 #include "engine/rnd_clip.h"
 #include "engine/rnd_projection.h"
 #include "shell/dsp.h"
 #include "shell/dsp_bitmap.h"
-#include "stubs/rnd_display_stub.h"
-#include "stubs/rnd_stub.h"
+#include "engine/rnd_state.h"
+#include "engine/rnd_trace.h"
 
 int32_t g_RndViewWidth = 0, g_RndViewHeight = 0;
 
@@ -37,12 +38,13 @@ void RND_SetViewScale(float factor) {
     const int32_t w = int32_t(fw), h = int32_t(fh);
     g_RndViewWidth = w;
     g_RndViewHeight = h;
-    // The new view starts on a clean Z buffer. (The batch's queues are still empty between frames.)
+    // The new view starts on a clean Z buffer and an empty batch.
     if (g_RndViewport) {
         const RECT& clip = g_RndClipRect;
         const D3DRECT zone{clip.left, clip.top, clip.right, clip.bottom};
         g_RndViewport->Clear(1, &zone, D3DCLEAR_ZBUFFER);
     }
+    RND_ResetTextureQueues();
     if (!haveViewport)
         return;
 
@@ -72,6 +74,11 @@ void RND_SetViewScale(float factor) {
 
 void RND_SetViewZoom(float zoom) {
     RND_SetViewScale(1.0f / zoom);
+}
+
+void RND_SetClipRectRaw(int left, int top, int right, int bottom) {
+    RND_Trace("RND_SetClipRectRaw", "%d,%d,%d,%d", left, top, right, bottom);
+    g_RndClipRect = RECT{left, top, right, bottom};
 }
 
 void RND_SetClipRect(int left, int top, int right, int bottom) {

@@ -14,6 +14,8 @@ void RND_SetViewScale(float factor);
 // The same with factor 1 / zoom.
 void RND_SetViewZoom(float zoom);
 
+// In screen pixels.
+void RND_SetClipRectRaw(int left, int top, int right, int bottom);
 // In the 640 x 480 design space, converted to pixels and truncated.
 void RND_SetClipRect(int left, int top, int right, int bottom);
 // x, y, width, height in design space (truncated) or in pixels.

@@ -16,7 +16,8 @@
 #include "shell/snd_device.h"
 #include "stubs/app_state_stub.h"
 #include "stubs/lvl_stub.h"
-#include "stubs/rnd_stub.h"
+#include "engine/rnd_frame.h"
+#include "engine/rnd_state.h"
 #include "ui/gui.h"
 #include "world/game_frame.h"
 

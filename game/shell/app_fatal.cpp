@@ -5,7 +5,9 @@
 
 #include "plat.h"
 #include "shell/app.h"
-#include "stubs/rnd_stub.h"
+#include "engine/rnd_frame.h"
+#include "engine/rnd_state.h"
+#include "engine/rnd_view.h"
 
 uint32_t g_InFatalError = 0;
 

@@ -3,11 +3,11 @@
 // keyed and clipped blits to the back buffer, and single pixels read back.
 #include <cstring>
 
+#include "engine/rnd_frame.h"
+#include "engine/rnd_state.h"
 #include "engine/rnd_texture_palette.h"
 #include "shell/dsp.h"
 #include "shell/dsp_bitmap.h"
-#include "stubs/rnd_display_stub.h"
-#include "stubs/rnd_stub.h"
 
 namespace {
 constexpr uint32_t kBitmapCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;

@@ -3,7 +3,8 @@
 #include <cstdint>
 
 #include "shell/dsp_bitmap.h"
-#include "stubs/rnd_stub.h"
+#include "engine/rnd_frame.h"
+#include "engine/rnd_state.h"
 
 float g_DspDesignWidth = 640.0f, g_DspDesignHeight = 480.0f;
 

@@ -4,11 +4,15 @@
 #include <cstdio>
 
 #include "d3d.h"
+#include "engine/rnd_batch.h"
+#include "engine/rnd_clip.h"
+#include "engine/rnd_frame.h"
+#include "engine/rnd_projection.h"
+#include "engine/rnd_state.h"
+#include "engine/rnd_states.h"
 #include "engine/rnd_texture.h"
+#include "engine/rnd_view.h"
 #include "shell/dsp.h"
-#include "stubs/rnd_display_stub.h"
-#include "stubs/rnd_pass_stub.h"
-#include "stubs/rnd_stub.h"
 
 IDirectDraw* g_DspDirectDraw = nullptr;
 int32_t g_DspWidth = 0, g_DspHeight = 0, g_DspBitsPerPixel = 0;

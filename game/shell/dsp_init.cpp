@@ -7,7 +7,8 @@
 #include "engine/lnd_light.h"
 #include "engine/rnd_projection.h"
 #include "stubs/rnd_display_stub.h"
-#include "stubs/rnd_stub.h"
+#include "engine/rnd_frame.h"
+#include "engine/rnd_state.h"
 #include "world/game_frame.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "shell/dsp_bitmap.h"
-#include "stubs/rnd_display_stub.h"
+#include "engine/rnd_state.h"
 
 namespace {
 struct Locked {

@@ -5,7 +5,7 @@
 
 #include "plat.h"
 #include "shell/dsp.h"
-#include "stubs/rnd_display_stub.h"
+#include "engine/rnd_state.h"
 
 namespace {
 char g_DspPaletteName[DSP_PALETTE_NAME_SIZE] = "def_pal.bin";

@@ -9,7 +9,8 @@
 
 #include "plat.h"
 #include "shell/inp.h"
-#include "stubs/rnd_stub.h"
+#include "engine/rnd_frame.h"
+#include "engine/rnd_state.h"
 #include "ui/fe_main_menu.h"
 #include "ui/fnt.h"
 #include "ui/gui_toolkit.h"

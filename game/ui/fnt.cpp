@@ -8,7 +8,7 @@
 #include "ddraw.h"
 #include "gdi.h"
 #include "shell/dsp.h"
-#include "stubs/rnd_display_stub.h"
+#include "engine/rnd_state.h"
 #include "stubs/trace.h"
 
 FontBlock g_Fonts[FNT_BLOCKS];

@@ -4,7 +4,8 @@
 // comes from the text file's menu keys through the table below.
 #include "shell/dsp_bitmap.h"
 #include "stubs/fe_screens_stub.h"
-#include "stubs/rnd_stub.h"
+#include "engine/rnd_frame.h"
+#include "engine/rnd_state.h"
 #include "stubs/trace.h"
 #include "net/net.h"
 #include "ui/fe_main_menu.h"

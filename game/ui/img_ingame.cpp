@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "shell/dsp_bitmap.h"
-#include "stubs/rnd_stub.h"
+#include "engine/rnd_state.h"
 #include "ui/img.h"
 
 ImageHolder g_ImgIngameWindows[IMG_INGAME_WINDOWS];

@@ -35,7 +35,7 @@ class DrawTest : public LndTest {
 protected:
     void SetUp() override {
         LndTest::SetUp();
-        RND_StubSetTriangleHook([this](const RenderTriangle& t) {
+        RND_SetTriangleHook([this](const RenderTriangle& t) {
             drawn.push_back(t);
             return 1;
         });

@@ -62,7 +62,7 @@ protected:
         RND_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
     }
     void TearDown() override {
-        RND_StubSetTriangleHook({});
+        RND_SetTriangleHook({});
         LND_SetDynamicLighting(0);
         const float floor[4] = {0.1f, 0.1f, 0.1f, 0.0f};
         LND_SetAmbientLight(floor);

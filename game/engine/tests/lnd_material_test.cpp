@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "lnd_fixture.h"
-#include "stubs/rnd_stub.h"
+#include "engine/rnd_frame.h"
+#include "engine/rnd_state.h"
+#include "engine/rnd_texture.h"
 
 namespace {
 using lndtest::GridMap;

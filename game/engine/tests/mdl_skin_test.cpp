@@ -8,7 +8,9 @@
 #include "engine/mdl.h"
 #include "mdl_fixture.h"
 #include "shell/mem.h"
-#include "stubs/rnd_stub.h"
+#include "engine/rnd_frame.h"
+#include "engine/rnd_state.h"
+#include "engine/rnd_texture.h"
 #include "stubs/trace.h"
 #include "testsupport/rnd_texture_device.h"
 

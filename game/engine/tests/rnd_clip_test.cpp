@@ -10,7 +10,7 @@
 #include "engine/rnd_clip.h"
 #include "engine/rnd_projection.h"
 #include "shell/dsp.h"
-#include "stubs/rnd_display_stub.h"
+#include "engine/rnd_state.h"
 
 namespace {
 struct C {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app_fixture.h"
+#include "engine/rnd_state.h"
 #include "shell/app.h"
 #include "stubs/trace.h"
 #include "ui/gui.h"
@@ -68,8 +69,9 @@ TEST_P(FatalScreenTest, TogglesEveryFiftyPassesUntilClosed) {
     const ScreenCase& c = GetParam();
     UseInputScript("120 close\n");  // Alt-F4 after 120 frames of the screen
     CreateMainWindow();
-    STUB_SetResult("RND_GetScreenWidth", c.width);
-    STUB_SetResult("RND_GetScreenHeight", c.height);
+    const float shownWidth = g_RndScreenWidth, shownHeight = g_RndScreenHeight;
+    g_RndScreenWidth = float(c.width);
+    g_RndScreenHeight = float(c.height);
     g_InLevel = 1;
     const int width = std::min(640, c.width), height = std::min(80, c.height);
 
@@ -83,6 +85,8 @@ TEST_P(FatalScreenTest, TogglesEveryFiftyPassesUntilClosed) {
     for (int pass = 0; pass < 120; ++pass)
         expected = Concat(expected, Pass((pass / 50) % 2 == 1, width, height, message));
     EXPECT_EQ(STUB_TraceLog(), Concat(expected, kShutdownCalls));
+    g_RndScreenWidth = shownWidth;
+    g_RndScreenHeight = shownHeight;
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, FatalScreenTest,

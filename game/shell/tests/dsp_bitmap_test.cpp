@@ -10,7 +10,8 @@
 #include "datakit/bmp.h"
 #include "datakit/palette.h"
 #include "dsp_fixture.h"
-#include "stubs/rnd_stub.h"
+#include "engine/rnd_frame.h"
+#include "engine/rnd_state.h"
 
 namespace {
 struct Mode {

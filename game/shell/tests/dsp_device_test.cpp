@@ -10,7 +10,8 @@
 #include "engine/rnd_texture.h"
 #include "dsp_fixture.h"
 #include "shell/lst.h"
-#include "stubs/rnd_stub.h"
+#include "engine/rnd_frame.h"
+#include "engine/rnd_view.h"
 #include "world/game_frame.h"
 
 namespace {

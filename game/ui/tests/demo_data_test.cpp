@@ -6,7 +6,8 @@
 #include "datakit/ui_text.h"
 #include "shell/mem.h"
 #include "shell/tests/dsp_fixture.h"
-#include "stubs/rnd_stub.h"
+#include "engine/rnd_frame.h"
+#include "engine/rnd_state.h"
 #include "ui/fnt.h"
 #include "ui/txt.h"
 

@@ -8,7 +8,8 @@
 
 #include "datakit/bmp.h"
 #include "shell/tests/dsp_fixture.h"
-#include "stubs/rnd_stub.h"
+#include "engine/rnd_frame.h"
+#include "engine/rnd_state.h"
 #include "ui/fnt.h"
 #include "ui/img.h"
 

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/rnd_state.h"
+#include "engine/rnd_trace.h"
 #include "net/net.h"
 #include "net/net_seam.h"
 #include "net/net_state.h"
@@ -53,6 +55,7 @@ struct GuiCore : ::testing::Test {
         STUB_TraceEnable(true);
         CDA_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
         SND_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
+        RND_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
         g_InLevel = 0;
         g_MpGameRunning = 0;
         g_LevelHalted = 0;
@@ -65,6 +68,7 @@ struct GuiCore : ::testing::Test {
         GUI_Shutdown();
         CDA_SetCallTrace(nullptr);
         SND_SetCallTrace(nullptr);
+        RND_SetCallTrace(nullptr);
         STUB_ResetAll();
         INP_SetMouseButton(0);
         g_InLevel = 0;
@@ -263,9 +267,10 @@ TEST_F(GuiCore, OverlayEraserClearsItsBandsInDisplayPixels) {
         {640, 480, "RND_ClearRect(0,0,640,128,"},
         {320, 240, "RND_ClearRect(0,0,320,64,"},
     };
+    const float shownWidth = g_RndScreenWidth, shownHeight = g_RndScreenHeight;
     for (const Case& c : cases) {
-        STUB_SetResult("RND_GetScreenWidth", c.width);
-        STUB_SetResult("RND_GetScreenHeight", c.height);
+        g_RndScreenWidth = float(c.width);
+        g_RndScreenHeight = float(c.height);
         g_InLevel = 0;
         g_HudMessageBand = 1;
         STUB_TraceClear();
@@ -286,6 +291,8 @@ TEST_F(GuiCore, OverlayEraserClearsItsBandsInDisplayPixels) {
         EXPECT_EQ(Matching(c.band).size(), 1u) << c.width;
     }
     g_HudMessageBand = 0;
+    g_RndScreenWidth = shownWidth;
+    g_RndScreenHeight = shownHeight;
 }
 
 TEST_F(GuiCore, EnteringTheMainMenuClosesTheOtherScreensAndStartsTheMusic) {

@@ -16,9 +16,9 @@
 #include "shell/dsp.h"
 #include "shell/mem.h"
 #include "shell/muf.h"
-#include "stubs/rnd_display_stub.h"
-#include "stubs/rnd_pass_stub.h"
-#include "stubs/rnd_stub.h"
+#include "engine/rnd_batch.h"
+#include "engine/rnd_frame.h"
+#include "engine/rnd_state.h"
 #include "win32.h"
 
 namespace maprender {

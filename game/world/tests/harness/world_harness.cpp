@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "engine/mdl.h"
+#include "engine/rnd_trace.h"
 #include "net/msg.h"
 #include "net/net.h"
 #include "plat.h"
@@ -159,6 +160,8 @@ void WH_Reset() {
     GAME_SetCallTrace(nullptr);
     // The sound sink: the sound module reports its device, group and play calls into the trace.
     SND_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
+    // The renderer reports its frame, flush and clear calls into the trace as well.
+    RND_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
 }
 
 void WH_Release() {
@@ -174,6 +177,7 @@ void WH_Release() {
     STUB_ResetAll();
     GAME_SetCallTrace(nullptr);
     SND_SetCallTrace(nullptr);
+    RND_SetCallTrace(nullptr);
 }
 
 void WH_SetTicks(uint32_t ms) {
