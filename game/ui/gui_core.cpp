@@ -151,6 +151,12 @@ int GUI_Init(HWND window) {
     g_CurrentLevel = -1;
     g_ChosenLevel = -1;
 
+    // The tables were just emptied: handles kept from an earlier start name nothing any more.
+    g_HoverLabelWindow = g_MainMenuWindow = g_QuitDialog = g_CreditsWindow = -1;
+    for (int32_t& b : g_MainMenuButtons)
+        b = -1;
+    for (int32_t& it : g_QuitItems)
+        it = -1;
     // A builder that fails leaves its screen missing and start-up goes on.
     for (const Screen& s : kScreens)
         if (!s.build())

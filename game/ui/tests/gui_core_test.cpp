@@ -204,6 +204,17 @@ TEST_F(GuiCore, LobbyLaunchJoinsItsSessionOrFallsBackToDirectPlay) {
     NET_SetBackend(3, nullptr);
 }
 
+TEST_F(GuiCore, AStartAfterAnEarlierOneBuildsTheSameScreens) {
+    ASSERT_EQ(GUI_Init(nullptr), 1);
+    const int windows = WindowsInUse();
+    const int32_t hover = g_HoverLabelWindow;
+    ASSERT_EQ(GUI_Init(nullptr), 1);  // no shutdown in between
+    EXPECT_EQ(WindowsInUse(), windows);
+    EXPECT_EQ(g_HoverLabelWindow, hover);
+    EXPECT_NE(g_HoverLabelWindow, g_MainMenuWindow);
+    EXPECT_TRUE(GUI_IsWindowOpen(g_MainMenuWindow));
+}
+
 TEST_F(GuiCore, SoundIdsAreSetAndCleared) {
     GUI_InitSoundIds();
     EXPECT_EQ((std::vector<uint32_t>(std::begin(g_GuiSoundIds), std::end(g_GuiSoundIds))),
