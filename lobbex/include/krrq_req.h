@@ -23,7 +23,21 @@ enum : uint32_t {
     KRREQ_STATE_PENDING = 2,
     KRREQ_STATE_NORESP_DONE = 5, // answered without a response
 };
+// Client request states after sending, and server request states.
+enum : uint32_t {
+    KRCREQ_STATE_WAITING = 3,  // sent, timer armed
+    KRCREQ_STATE_ANSWERED = 4,
+    KRCREQ_STATE_ENDED = 5,    // timed out or ended
+    KRCREQ_STATE_DONE = 6,     // failed or completed
+    KRSREQ_STATE_RECEIVED = 1,
+    KRSREQ_STATE_HANDLER = 2,  // handed to the request handler, waiting for its completion
+    KRSREQ_STATE_BUILDING = 3, // response being built
+    KRSREQ_STATE_ANSWERED = 4, // response sent, kept for duplicates
+    KRSREQ_STATE_ENDED = 5,    // ended without a response
+};
 constexpr uint32_t KRREQ_FLAG_TIMER = 1u << 1; // a retransmission timer is armed
+constexpr uint32_t KRREQ_FLAG_INTERNAL = 1u << 2; // an internal notice, never answered on the wire
+constexpr uint32_t KRREQ_FLAG_EXPIRED = 1u << 3;  // in the session's expired list
 
 struct KRREQ_HNDL {
     KRREQ_HNDL* next;
@@ -42,6 +56,12 @@ struct KRREQ_HNDL {
     uint32_t state;
     KRCREQ_CBF callback; // client side
     void* callbackContext;
+    // Client side, once sent: tries left, the retransmission interval (ms) and the key its timer
+    // is armed under. Both sides: where the received payload starts in rxData.
+    uint32_t tries;
+    uint32_t interval;
+    uintptr_t timerKey;
+    uint32_t rxOffset;
 };
 
 // A circular, doubly linked list of requests with its count.

@@ -178,6 +178,8 @@ struct KRSESS_HNDL {
     KRSESS_DESTROY_CBF destroyCallback;
     uint32_t timers;        // heartbeat timers armed: bit 0 tx, bit 1 rx
     KRTIME txDue;           // when the next heartbeat is due
+    KRMUX_HNDL* mux;        // the session's own copy of link.mux, under its lock (null once detached)
+    KRREQ_LIST notices;     // internal notices with the request handler, not completed yet
 };
 
 // ---- module ----
@@ -188,6 +190,8 @@ void KrSessModuleCleanup(void);
 uint32_t KrSessNextWord(void);
 // Sessions in the registry (for checks).
 uint32_t KrSessCount(void);
+// How many starts of the request layer are outstanding (KrRqModuleInit / KrRqModuleCleanup).
+uint32_t KrRqModuleCount(void);
 
 // ---- registry and references ----
 // An internal reference on a live session whose state is above `minState`; 1 with KrErrno 1
@@ -249,8 +253,20 @@ void KrSessConnectAckHndlr(KRSESS_HNDL* session, const KRHDR* header, const uint
 void KrSessUpperLayerSReqHndlr(KRSESS_HNDL* session, KRREQ_HNDL* request);
 // Calls a client request's completion once and releases the request.
 void KrSessUpperLayerCReqHndlr(KRSESS_HNDL* session, KRREQ_HNDL* request);
-// A received request or response message (the mux's packet as read).
+// A received request or response message (the mux's packet as read), and its response path.
 void KrSessRequestHndlr(KRSESS_HNDL* session, const KRMUX_RX* packet);
+void KrSessResponseHndlr(KRSESS_HNDL* session, const KRMUX_RX* packet);
+// The vector form of KrCReqEx.
+int KrCReqV(KRSESS_HNDL* session, uint32_t code, const void* data, uint32_t length, KRCREQ_CBF callback, void* context,
+            const KRSESS_OPT* options, uint32_t count);
+// Callbacks of the library into the upper layer running on this thread (KrCReqSync refuses to
+// block inside one).
+int KrSessInCallback(void);
+void KrSessCallbackEnter(void);
+void KrSessCallbackLeave(void);
+// Zombie collection (session lock held); true when the expired requests reached the zombie limit
+// and the session must be closed with reason 3.
+bool KrSReqGC(KRSESS_HNDL* session);
 // Destroy-time cleanup of the request lists: pending requests complete with status 19, zombies
 // and expired requests are freed.
 void KrSessReqCleanup(KRSESS_HNDL* session);
@@ -298,3 +314,5 @@ int KrSessCntlKeySetInternal(KRSESS_HNDL* session, const KRCRYPT_KEY* key);
 int KrSessCntlKeyGetInternal(KRSESS_HNDL* session, KRCRYPT_KEY* key);
 int KrSessDataKeySetInternal(KRSESS_HNDL* session, const KRCRYPT_KEY* key, int negotiate);
 int KrSessDataKeyGetInternal(KRSESS_HNDL* session, KRCRYPT_KEY* key);
+// The references a handle holds now (for checks).
+uint32_t KrReqCryptRefCount(const KRREQ_CRYPT_HNDL* handle);

@@ -8,11 +8,11 @@
 #include <thread>
 #include <vector>
 
-#include "../stubs/krrq_sess_stub.h"
 #include "krerrno.h"
 #include "krheap.h"
 #include "krlog.h"
 #include "krrq_req.h"
+#include "krrq_sess.h"
 #include "krxdrtypes.h"
 #include "test_machine.h"
 #include "xdr_helpers.h"
@@ -374,16 +374,43 @@ TEST_F(ReqBuild, TheModuleIsCountedAndItsCleanupReleasesTheHeaps) {
     ASSERT_EQ(KrReqModuleInit(), 0);
 }
 
+// Session records made here directly, outside the registry: only their lock, request lists,
+// sent-request counter, peer id and keys matter to message building.
 class ReqLists : public ReqBuild {
 protected:
+    void SetUp() override {
+        ReqBuild::SetUp();
+        ASSERT_EQ(KrReqCryptModuleInit(), 0);
+    }
     void TearDown() override {
-        for (KRSESS_HNDL* s : sessions_) KrSessStubDestroy(s);
+        for (KRSESS_HNDL* s : sessions_) {
+            KrSessCryptCleanup(s);
+            KrEventDestroy(&s->event);
+            KrLockDestroy(&s->lock);
+            delete s;
+        }
+        KrReqCryptModuleCleanup();
         ReqBuild::TearDown();
     }
+    // A session whose next request gets `first`, under a data key of `keyType` (0: none).
     KRSESS_HNDL* Session(uint32_t peer, uint32_t first, uint32_t keyType) {
-        sessions_.push_back(KrSessStubCreate(peer, first, keyType));
-        return sessions_.back();
+        auto* s = new KRSESS_HNDL{};
+        KrLockInit(&s->lock, 0);
+        KrEventCreate(&s->event, nullptr);
+        s->link.remoteId = peer;
+        s->txSequence = first;
+        sessions_.push_back(s);
+        if (keyType) {
+            EXPECT_EQ(KrSessCryptInit(s), 0);
+            KRCRYPT_KEY key = {keyType, {}};
+            for (int i = 0; i < 16; ++i) key.key[i] = (uint8_t)(0x11 * i);
+            if (keyType != KRCRYPT_KEY_NONE) {
+                EXPECT_EQ(KrSessDataKeySetInternal(s, &key, 0), 0);
+            }
+        }
+        return s;
     }
+    static uint32_t Refs(KRSESS_HNDL* s) { return KrReqCryptRefCount(s->dataCrypt); }
     std::vector<KRSESS_HNDL*> sessions_;
 };
 
@@ -395,8 +422,8 @@ TEST_F(ReqLists, AClientRequestIsBuiltUnderTheNewestDataKeyAndPending) {
     EXPECT_EQ(first->state, (uint32_t)KRREQ_STATE_PENDING);
     EXPECT_EQ(first->sequence, 0x1FFFFu);
     EXPECT_EQ(first->code, 0x77u);
-    EXPECT_EQ(first->crypt, s->data);
-    EXPECT_EQ(s->data->references, 1u);
+    EXPECT_EQ(first->crypt, s->dataCrypt);
+    EXPECT_EQ(Refs(s), 1u);
     // Form B for id 9: 10 | 1001 | seq FFFF | length 20 | flag 0, then the code; the trailer
     // carries the low 16 bits of the sequence number.
     const Bytes message(first->txMessage, first->txMessage + first->txLength);
@@ -413,11 +440,11 @@ TEST_F(ReqLists, AClientRequestIsBuiltUnderTheNewestDataKeyAndPending) {
     KrReqRelease(s, first);
     EXPECT_EQ(KrReqPendCount(s), 1u);
     EXPECT_EQ(KrReqPendFirst(s), second);
-    EXPECT_EQ(s->data->references, 1u);
+    EXPECT_EQ(Refs(s), 1u);
     KrReqRelease(s, second);
     EXPECT_EQ(KrReqPendCount(s), 0u);
     EXPECT_EQ(KrReqPendFirst(s), nullptr);
-    EXPECT_EQ(s->data->references, 0u);
+    EXPECT_EQ(Refs(s), 0u);
 }
 
 TEST_F(ReqLists, ARequestThatCannotBeMadeLeavesNothing) {
@@ -427,7 +454,7 @@ TEST_F(ReqLists, ARequestThatCannotBeMadeLeavesNothing) {
     EXPECT_EQ(keyless->txSequence, 6u) << "the number was taken";
     KRSESS_HNDL* s = Session(2047, 5, KRCRYPT_KEY_NONE); // no request header carries id 2047
     EXPECT_EQ(KrCReqCreate(s, 1, payload.data(), 4), nullptr);
-    EXPECT_EQ(s->data->references, 0u);
+    EXPECT_EQ(Refs(s), 0u);
     KrHeapFailAfter(0);
     EXPECT_EQ(KrCReqCreate(s, 1, payload.data(), 4), nullptr);
     KrHeapFailAfter(-1);
@@ -505,7 +532,7 @@ TEST_F(ReqLists, RequestsFromSeveralThreadsAtOnce) {
     for (std::thread& t : threads) t.join();
     EXPECT_EQ(s->txSequence, 900u) << "every request took its own number";
     EXPECT_EQ(KrReqPendCount(s), 0u);
-    EXPECT_EQ(s->data->references, 0u);
+    EXPECT_EQ(Refs(s), 0u);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "../stubs/krstub_log.h"
 #include "krcgame.h"
+#include "krrq_sess.h"
 #include "lobbex_exports.h"
 #include "test_machine.h"
 
@@ -25,8 +26,9 @@ protected:
     }
 };
 
-constexpr char kStart[] = "cache+ codecs+ rq+ gulps+ speech+ ";
-constexpr char kStop[] = "speech- gulps- rq- codecs- cache- ";
+// The stand-ins note their calls; the request layer, which is built, is followed by its own count.
+constexpr char kStart[] = "cache+ codecs+ gulps+ speech+ ";
+constexpr char kStop[] = "speech- gulps- codecs- cache- ";
 
 TEST_F(LibraryStart, OnlyTheOuterStartAndStopDoWork) {
     struct Step {
@@ -52,6 +54,7 @@ TEST_F(LibraryStart, OnlyTheOuterStartAndStopDoWork) {
         EXPECT_EQ(s.call(), 0) << "step " << i;
         EXPECT_EQ(KrStartCount(), s.count) << "step " << i;
         EXPECT_EQ(KrStubNotes(), s.notes) << "step " << i;
+        EXPECT_EQ(KrRqModuleCount(), s.count > 0 ? 1u : 0u) << "step " << i << ": the request layer starts once";
         ++i;
     }
 }
@@ -80,7 +83,8 @@ TEST_F(LibraryStart, AJoinedGameIsLeftAtTheLastStopWhateverItsJoinCount) {
     GetGamePtr(7)->state = KRGAME_PREPARED; // not joined: not left
     KrStubClearNotes();
     LobbexDestroy();
-    EXPECT_EQ(KrStubNotes(), "speech- gulps- leave5 rq- codecs- cache- ");
+    EXPECT_EQ(KrStubNotes(), "speech- gulps- leave5 codecs- cache- ");
+    EXPECT_EQ(KrRqModuleCount(), 0u);
     EXPECT_EQ(GetGamePtr(5)->state, KRGAME_FREE);
     EXPECT_EQ(GetGamePtr(5)->joinCount, 0);
     GetGamePtr(7)->state = KRGAME_FREE;
