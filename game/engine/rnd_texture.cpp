@@ -6,7 +6,7 @@
 
 #include "engine/rnd_texture_create.h"
 #include "engine/rnd_trace.h"
-#include "stubs/rnd_display_stub.h"
+#include "engine/rnd_state.h"
 
 ListHeader g_RndLoadedTextures = {{&g_RndLoadedTextures.tailEnd, nullptr}, {nullptr, &g_RndLoadedTextures.headEnd}};
 ListHeader g_RndUnloadedTextures = {{&g_RndUnloadedTextures.tailEnd, nullptr},

@@ -8,8 +8,6 @@
 #include "ddraw.h"
 #include "shell/lst.h"
 
-struct IDirect3DMaterial2;
-
 // The name given to a texture loaded without a file name.
 inline constexpr const char kRndNoTextureName[] = "No texture filename!!";
 constexpr int RND_TEXTURE_NAME_SIZE = 66;  // the file name as given, cut to 65 characters

@@ -8,7 +8,7 @@
 #include "engine/rnd_options.h"
 #include "engine/rnd_texture_palette.h"
 #include "shell/muf.h"
-#include "stubs/rnd_display_stub.h"
+#include "engine/rnd_state.h"
 #include "win32.h"
 
 namespace {
@@ -283,16 +283,30 @@ void RND_ApplyColourKey(RenderTexture* texture) {
 }
 
 int RND_CreateTextureMaterial(RenderTexture* texture) {
-    if (texture) {
-        texture->material = nullptr;
+    if (!texture || !g_RndDirect3D)
+        return 0;
+    IDirect3DMaterial2* material = nullptr;
+    if (g_RndDirect3D->CreateMaterial(&material, nullptr) != D3D_OK || !material)
+        return 0;
+    D3DMATERIAL data{};
+    data.dwSize = sizeof data;
+    data.diffuse = D3DCOLORVALUE{1.0f, 1.0f, 1.0f, 1.0f};
+    data.ambient = D3DCOLORVALUE{1.0f, 1.0f, 1.0f, 0.0f};
+    data.power = 0.0f;
+    data.hTexture = texture->handle;
+    data.dwRampSize = 16;
+    material->SetMaterial(&data);
+    if (material->GetHandle(g_RndDevice, &texture->materialHandle) != D3D_OK)
         texture->materialHandle = 0;
-    }
-    return 0;
+    texture->material = material;
+    return 1;
 }
 
 void RND_ReleaseTextureMaterial(RenderTexture* texture) {
-    if (texture) {
-        texture->material = nullptr;
-        texture->materialHandle = 0;
-    }
+    if (!texture)
+        return;
+    if (texture->material)
+        texture->material->Release();
+    texture->material = nullptr;
+    texture->materialHandle = 0;
 }

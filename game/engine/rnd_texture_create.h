@@ -40,8 +40,8 @@ int RND_CopyBitmapToTexture(RenderTexture* texture, HBITMAP bitmap);
 void RND_UploadTexture(RenderTexture* texture);
 // Black source colour key (DDCKEY_SRCBLT, low and high 0) on the device and system surfaces.
 void RND_ApplyColourKey(RenderTexture* texture);
-// Ramp device: the texture's material. The platform's Direct3D has no materials, so there is none
-// to make: 0, and the material and its handle stay empty.
+// Ramp device: the texture's material (diffuse white, ambient white with alpha 0, the texture
+// handle, ramp size 16) and its handle. 0 when it cannot be made.
 int RND_CreateTextureMaterial(RenderTexture* texture);
 void RND_ReleaseTextureMaterial(RenderTexture* texture);
 // The name written for a failed surface creation ("Unknown error" for results not in the table).

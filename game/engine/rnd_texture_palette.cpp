@@ -5,7 +5,7 @@
 
 #include "plat.h"
 #include "shell/dsp.h"
-#include "stubs/rnd_display_stub.h"
+#include "engine/rnd_state.h"
 
 namespace {
 constexpr size_t kPaletteFileBytes = RND_PALETTE_ENTRIES * 3;

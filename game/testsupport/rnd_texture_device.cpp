@@ -4,7 +4,7 @@
 #include "d3d.h"
 #include "ddraw.h"
 #include "engine/rnd_texture.h"
-#include "stubs/rnd_display_stub.h"
+#include "engine/rnd_state.h"
 
 namespace {
 constexpr uint32_t kTargetSide = 64;

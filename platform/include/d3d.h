@@ -157,6 +157,30 @@ protected:
     ~IDirect3DDevice2() = default;
 };
 
+// A material as the Ramp device lights with it: colours r, g, b, a as floats.
+struct D3DCOLORVALUE {
+    float r, g, b, a;
+};
+struct D3DMATERIAL {
+    uint32_t dwSize;  // sizeof(D3DMATERIAL)
+    D3DCOLORVALUE diffuse, ambient, specular, emissive;
+    float power;
+    uint32_t hTexture;  // the texture handle drawn with the material
+    uint32_t dwRampSize;
+};
+
+// From IDirect3D2::CreateMaterial. The software devices keep materials and hand out their handles;
+// they do not light with them.
+struct IDirect3DMaterial2 : IUnknown {
+    virtual HRESULT SetMaterial(const D3DMATERIAL* data) = 0;
+    virtual HRESULT GetMaterial(D3DMATERIAL* data) = 0;
+    // The handle a device knows the material by (D3DLIGHTSTATE_MATERIAL); never 0.
+    virtual HRESULT GetHandle(IDirect3DDevice2* device, uint32_t* handle) = 0;
+
+protected:
+    ~IDirect3DMaterial2() = default;
+};
+
 typedef HRESULT (*LPD3DENUMDEVICESCALLBACK)(GUID* guid, LPSTR description, LPSTR name, D3DDEVICEDESC* hardware,
                                             D3DDEVICEDESC* emulation, void* context);
 
@@ -166,6 +190,7 @@ struct IDirect3D2 : IUnknown {
     // DDSCAPS_3DDEVICE of this DirectDraw object; the HAL device needs it in video memory.
     virtual HRESULT CreateDevice(REFCLSID kind, IDirectDrawSurface3* target, IDirect3DDevice2** out) = 0;
     virtual HRESULT CreateViewport(IDirect3DViewport2** out, IUnknown* outer) = 0;
+    virtual HRESULT CreateMaterial(IDirect3DMaterial2** out, IUnknown* outer) = 0;
     virtual HRESULT EnumDevices(LPD3DENUMDEVICESCALLBACK callback, void* context) = 0;
 
 protected:

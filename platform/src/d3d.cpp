@@ -60,6 +60,13 @@ public:
         return D3D_OK;
     }
 
+    HRESULT CreateMaterial(IDirect3DMaterial2** out, IUnknown* outer) override {
+        if (!out || outer)
+            return DDERR_INVALIDPARAMS;
+        *out = CreateMaterialObject();
+        return D3D_OK;
+    }
+
     HRESULT EnumDevices(LPD3DENUMDEVICESCALLBACK callback, void* context) override {
         if (!callback)
             return DDERR_INVALIDPARAMS;

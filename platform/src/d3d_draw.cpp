@@ -18,8 +18,9 @@ namespace {
 // handles that name it. The handle tables are read and written under this lock.
 std::mutex g_DrawStatesLock;
 std::vector<DrawState*>& DrawStates() {
-    static std::vector<DrawState*> states;
-    return states;
+    // Never destroyed: a device may still be released while the process exits.
+    static auto* states = new std::vector<DrawState*>;
+    return *states;
 }
 }  // namespace
 

@@ -178,6 +178,8 @@ void ForgetTextureSurface(DirectDrawSurface* surface);
 
 // The IDirect3D2 interface of a DirectDraw object (d3d.cpp); holds a reference to it.
 IDirect3D2* CreateDirect3D(DirectDrawObject* owner);
+// A new material with a process-unique handle (d3d_material.cpp).
+IDirect3DMaterial2* CreateMaterialObject();
 
 // ---- GDI onto a surface (gdi_dc.cpp) ----
 struct SurfaceView {

@@ -17,7 +17,7 @@
 #include "plat.h"
 #include "shell/dsp.h"
 #include "shell/muf.h"
-#include "stubs/rnd_display_stub.h"
+#include "engine/rnd_state.h"
 #include "testsupport/rnd_texture_device.h"
 
 class TextureTest : public ::testing::Test {

@@ -121,6 +121,7 @@ TEST_F(TextureTest, EightBitBitmapOnTheHardwareDeviceTakesItsOwnColourTable) {
     EXPECT_EQ(t->valid, 1);
     EXPECT_EQ(t->loaded, 0) << "uploaded when first drawn";
     EXPECT_EQ(t->deviceSurface, nullptr);
+    EXPECT_EQ(t->material, nullptr) << "materials are for the Ramp device";
     EXPECT_EQ(t->handle, 0u);
     EXPECT_EQ(List(g_RndUnloadedTextures), std::vector<const RenderTexture*>{t});
     EXPECT_EQ((std::vector<int32_t>{t->width, t->height, t->xPelsPerMeter, t->yPelsPerMeter}),
@@ -174,6 +175,19 @@ TEST_F(TextureTest, RampDeviceLoadsAtOnceIntoTheSameSurface) {
     EXPECT_EQ(List(g_RndLoadedTextures), std::vector<const RenderTexture*>{t});
     RND_MakeTextureResident(t);
     EXPECT_EQ(t->deviceSurface, t->systemSurface) << "nothing to upload";
+
+    // Its material: white, the texture's handle, ramp size 16.
+    ASSERT_NE(t->material, nullptr);
+    EXPECT_NE(t->materialHandle, 0u);
+    D3DMATERIAL m{};
+    ASSERT_EQ(t->material->GetMaterial(&m), D3D_OK);
+    EXPECT_EQ(m.hTexture, t->handle);
+    EXPECT_EQ(m.dwRampSize, 16u);
+    EXPECT_EQ((std::vector<float>{m.diffuse.r, m.diffuse.g, m.diffuse.b, m.diffuse.a}),
+              (std::vector<float>{1, 1, 1, 1}));
+    EXPECT_EQ((std::vector<float>{m.ambient.r, m.ambient.g, m.ambient.b, m.ambient.a}),
+              (std::vector<float>{1, 1, 1, 0}));
+    EXPECT_EQ((std::vector<float>{m.specular.r, m.emissive.g, m.power}), (std::vector<float>{0, 0, 0}));
 }
 
 // The Ramp device's 8-bit textures take the palette file, or the 3-3-2 ramp when the file is
@@ -386,6 +400,18 @@ TEST_F(TextureTest, ColourKeyAndFlagWords) {
 }
 
 TEST_F(TextureTest, ReleaseLetsGoOfEverySurfaceAndPalette) {
+    Open(false);
+    {
+        const int before = plat::LiveDisplayObjects();
+        PutPlain("red.bmp", 2, 2, dk::Rgb{255, 0, 0});
+        RenderTexture* t = RND_LoadTexture("red.bmp");
+        ASSERT_NE(t, nullptr);
+        ASSERT_NE(t->material, nullptr);
+        RND_ReleaseTexture(t);
+        EXPECT_EQ(t->material, nullptr);
+        EXPECT_EQ(t->materialHandle, 0u);
+        EXPECT_EQ(plat::LiveDisplayObjects(), before) << "the material and the shared surface are released";
+    }
     Open(true);
     const int before = plat::LiveDisplayObjects();
     Put("three.bmp", kThreeColourBmp);

@@ -17,6 +17,7 @@ constexpr DemoStep kDemoSteps[] = {
     {"registry", DemoRegistry},
     {"title picture", DemoTitle},
     {"default palette", DemoPalette},
+    {"fallback texture", DemoFallbackTexture},
     {"landscape maps", DemoMaps},
     {"models", DemoModels},
     {"sounds", DemoSounds},

@@ -26,6 +26,7 @@ constexpr HomeRule kHomeRules[] = {
     {"", ".muf", Home::Disk},
     {"registry.ini", "", Home::Disk},
     {"def_pal.bin", "", Home::Disk},             // palettes are opened straight from disk
+    {"deftxtr.bmp", "", Home::Disk},             // so is the fallback texture
     {"graphics/maps/", ".bin", Home::Disk},
     {"graphics/movies/", "", Home::Disk},        // movies play from the install source
     {"movies/", "", Home::Disk},

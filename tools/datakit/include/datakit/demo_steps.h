@@ -8,6 +8,7 @@ namespace dk {
 bool DemoRegistry(const std::string& dir);  // DIR/registry.ini with SourcePath and TargetPath
 bool DemoTitle(const std::string& dir);     // the title picture shown at start-up
 bool DemoPalette(const std::string& dir);   // "def_pal.bin", the palette of 8-bit display modes
+bool DemoFallbackTexture(const std::string& dir);  // "deftxtr.bmp", for textures that cannot be loaded
 bool DemoMaps(const std::string& dir);      // every level's landscape map and one of each text dialect
 bool DemoModels(const std::string& dir);    // the character bodies and a rigid object model
 bool DemoSounds(const std::string& dir);    // every sound group's .aud files
