@@ -102,9 +102,13 @@ void RND_SetBackgroundColour(const float* rgb) {
         g_RndBackgroundFill = 0;
         return;
     }
+    // A component outside 0..1 is held at the end of its byte rather than spilling into its
+    // neighbour.
     uint32_t packed = 0;
-    for (int i = 0; i < 3; ++i)
-        packed = (packed << 8) | (uint32_t(int(rgb[i] * 255.0f + 0.5f)) & 0xFF);
+    for (int i = 0; i < 3; ++i) {
+        const int c = int(rgb[i] * 255.0f + 0.5f);
+        packed = (packed << 8) | uint32_t(c < 0 ? 0 : c > 255 ? 255 : c);
+    }
     g_RndBackgroundColour = packed;
     g_RndBackgroundFill = 1;
     RND_Trace("RND_SetBackgroundColour", "0x%06X", packed);

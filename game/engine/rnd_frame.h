@@ -16,8 +16,8 @@ int RND_BeginFrame();
 void RND_EndScene();
 // Presents the frame; without a display a black 640 x 480 frame, so that frames still count.
 void RND_Flip();
-// rgb: three floats 0..1, each (int)(c x 255 + 0.5), packed 0xRRGGBB, and the fill switched on;
-// null switches the fill at frame start off.
+// rgb: three floats 0..1, each (int)(c x 255 + 0.5) held to 0..255, packed 0xRRGGBB, and the
+// fill switched on; null switches the fill at frame start off.
 void RND_SetBackgroundColour(const float* rgb);
 // Fill the whole back buffer, or a rectangle of it in pixels, with the background colour
 // (whatever the fill switch says).

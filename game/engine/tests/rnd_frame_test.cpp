@@ -26,7 +26,8 @@ TEST_F(FrameTest, BackgroundColourIsPackedRoundedToEightBits) {
         uint32_t packed;
     };
     const Case cases[] = {{{1.0f, 0.5f, 0.0f}, 0xFF8000}, {{0, 0, 0}, 0},
-                          {{0.2f, 0.4f, 0.6f}, 0x336699}, {{0.001f, 0.998f, 1.0f}, 0x00FEFF}};
+                          {{0.2f, 0.4f, 0.6f}, 0x336699}, {{1.5f, -0.2f, 0.5f}, 0xFF0080},
+                          {{0.001f, 0.998f, 1.0f}, 0x00FEFF}};
     for (const Case& c : cases) {
         RND_SetBackgroundColour(c.rgb);
         EXPECT_EQ(g_RndBackgroundColour, c.packed) << std::hex << c.packed;
@@ -108,6 +109,40 @@ TEST_F(FrameTest, FrameStartClearsTheZBufferInsideTheClipRectangle) {
     RND_DrawTriangle(&farther);
     RND_EndScene();
     EXPECT_EQ(PixelOf(g_RndBackBuffer, 330, 230), 0x001Fu);
+}
+
+TEST_F(FrameTest, AViewChangeEmptiesTheQueues) {
+    RenderTexture* texture = Texture(7);
+    ASSERT_EQ(RND_BeginFrame(), 1);
+    RenderTriangle t = Facing(500, 20, texture);
+    ASSERT_EQ(RND_DrawTriangle(&t), 1);
+    RND_SetViewScale(0.5f);
+    EXPECT_EQ(g_RndBatchUsed, 0);
+    RND_EndScene();
+    EXPECT_TRUE(Draws().empty()) << "the triangle queued for the old view is not drawn";
+    // Out of the limits: nothing changes, the queue stays.
+    ASSERT_EQ(RND_BeginFrame(), 1);
+    ASSERT_EQ(RND_DrawTriangle(&t), 1);
+    RND_SetViewScale(0.1f);
+    EXPECT_EQ(g_RndBatchUsed, 1);
+    RND_EndScene();
+    EXPECT_EQ(Draws().size(), 1u);
+    g_RndViewWidth = g_RndViewHeight = 0;
+}
+
+TEST_F(FrameTest, DebugTextIsWhiteAtItsFractionOfTheScreen) {
+    RND_DrawDebugText(0.5f, 0.5f, nullptr);
+    RND_DrawDebugText(0.5f, 0.5f, "MMMM");
+    // Some white pixels right of and below (320, 240), none left of or above it.
+    int white = 0, outside = 0;
+    for (int y = 230; y < 260; ++y)
+        for (int x = 310; x < 360; ++x) {
+            const bool lit = PixelOf(g_RndBackBuffer, x, y) == 0xFFFFu;
+            white += lit && x >= 320 && y >= 240;
+            outside += lit && (x < 320 || y < 240);
+        }
+    EXPECT_GT(white, 10);
+    EXPECT_EQ(outside, 0);
 }
 
 TEST_F(FrameTest, ALostDisplayIsRestoredAndLoadedTexturesWaitForTheirNextDraw) {
