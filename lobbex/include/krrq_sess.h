@@ -264,6 +264,11 @@ int KrCReqV(KRSESS_HNDL* session, uint32_t code, const void* data, uint32_t leng
 int KrSessInCallback(void);
 void KrSessCallbackEnter(void);
 void KrSessCallbackLeave(void);
+// Logs a slow io thread around an upper-layer call: `after` 0 before the call ("internal
+// processing"), 1 after it; `kind` "creq" or "sreq".
+// The request's fields are passed by value: a server request may be gone once its handler returns.
+void KrSessSlowCallbackLog(KRSESS_HNDL* session, uintptr_t request, uint32_t code, uint32_t status, uint32_t sequence,
+                           const char* kind, int after);
 // Zombie collection (session lock held); true when the expired requests reached the zombie limit
 // and the session must be closed with reason 3.
 bool KrSReqGC(KRSESS_HNDL* session);

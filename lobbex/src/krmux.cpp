@@ -593,12 +593,19 @@ void KrMuxSessRemove(KRMUX_SESS* session) {
         KR_LOG(KrErr, "KrMuxSessRemove: Invalid Parameters.");
         return;
     }
+    // Read under the module lock, under which a closing mux also unlinks its sessions: a session
+    // removed while its mux closes sees either the mux or its own link already cleared.
+    ModLock();
     KRMUX_HNDL* mux = session->mux;
-    if (!Ref(mux, KRMUX_CLOSING)) {
+    const bool held = mux && InTable(mux) && mux->state >= KRMUX_CLOSING;
+    if (held) {
+        ++mux->refs;
+    } else {
         KR_INVARIANT(!session->next);
         session->mux = nullptr;
-        return;
     }
+    ModUnlock();
+    if (!held) return;
     KrLockEnter(&mux->lock);
     SessList* own = OwnList(mux);
     if (!Unlink(own, session) && session->active) Unlink(mux->activeList, session);
@@ -690,6 +697,7 @@ void KrMuxClose(KRMUX_HNDL* mux) {
     }
     const KRMUX_SESSOPS* ops = g_Ops.load();
     for (;;) {
+        ModLock();
         KrLockEnter(&mux->lock);
         SessList* own = OwnList(mux);
         KRMUX_SESS* s = own ? own->first : nullptr;
@@ -698,6 +706,7 @@ void KrMuxClose(KRMUX_HNDL* mux) {
             s->mux = nullptr;
         }
         KrLockLeave(&mux->lock);
+        ModUnlock();
         if (!s) break;
         if (ops && ops->remoteClose) ops->remoteClose(s, 1);
     }

@@ -11,7 +11,9 @@
 #include <unordered_map>
 
 #include "krerrno.h"
+#include "krio.h"
 #include "krlog.h"
+#include "krnetdb.h"
 #include "krrq_sess.h"
 #include "krrq_seq.h"
 #include "krtmo.h"
@@ -198,13 +200,27 @@ void KrSessUpperLayerCReqHndlr(KRSESS_HNDL* session, KRREQ_HNDL* request) {
     }
     if (request->callback) {
         uint8_t* payload = request->rxData ? request->rxData + request->rxOffset : nullptr;
+        KrSessSlowCallbackLog(session, (uintptr_t)request, request->code, request->status, request->sequence, "creq", 0);
         ++t_InCallback;
         request->callback(session, request->status, request->rxLength ? payload : nullptr, request->rxLength,
                           request->callbackContext);
         --t_InCallback;
+        KrSessSlowCallbackLog(session, (uintptr_t)request, request->code, request->status, request->sequence, "creq", 1);
     }
     request->state = KRREQ_STATE_BUILDING; // out of every list already
     KrReqRelease(session, request);
+}
+
+void KrSessSlowCallbackLog(KRSESS_HNDL* session, uintptr_t request, uint32_t code, uint32_t status, uint32_t sequence,
+                           const char* kind, int after) {
+    uint32_t elapsed = 0;
+    if (KrIOThreadBlocked(&elapsed) == 0) return;
+    char from[KR_TLADDR_TEXT] = "";
+    KrLockEnter(&session->lock);
+    KRTLADDRtostr(&session->remoteAddr, from);
+    KrLockLeave(&session->lock);
+    KR_LOG(KrErr, "KrSessUpperLayerSReqHndlr[0x%x]: %ums. delay on %s processing of %s[0x%x] code %u status %u seq %u from %s",
+           Tag(session), elapsed, after ? "ULP" : "internal", kind, (unsigned)request, code, status, sequence, from);
 }
 
 int KrSessInCallback(void) { return t_InCallback; }

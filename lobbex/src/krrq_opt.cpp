@@ -163,8 +163,7 @@ LOBBEX_API int KrSessOptionsSetEx(KRSESS_HNDL* session, ...) {
                Tag(session));
         return 1;
     }
-    if (n == 0) return 0;
-    return KrSessOptionsSetV(session, pairs, (uint32_t)n);
+    return KrSessOptionsSetV(session, n ? pairs : nullptr, (uint32_t)n);
 }
 
 int KrSessOptionsGetInternal(KRSESS_HNDL* s, uint32_t id, uintptr_t* value) {

@@ -120,9 +120,12 @@ void KrSessUpperLayerSReqHndlr(KRSESS_HNDL* session, KRREQ_HNDL* request) {
         return;
     }
     uint8_t* payload = request->rxData ? request->rxData + request->rxOffset : nullptr;
+    const uint32_t code = request->code, sequence = request->sequence;
+    KrSessSlowCallbackLog(session, (uintptr_t)request, code, 0, sequence, "sreq", 0);
     KrSessCallbackEnter();
-    handler(session, context, request->code, request->rxLength ? payload : nullptr, request->rxLength, request);
+    handler(session, context, code, request->rxLength ? payload : nullptr, request->rxLength, request);
     KrSessCallbackLeave();
+    KrSessSlowCallbackLog(session, (uintptr_t)request, code, 0, sequence, "sreq", 1);
 }
 
 int KrSessInternalNotice(KRSESS_HNDL* session, uint32_t code, const uint8_t* payload, uint32_t length) {

@@ -4,6 +4,9 @@
 // repeated connects; hostile control messages; the option-pair limit and the user references.
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
+#include <atomic>
 #include <thread>
 
 #include "krerrno.h"
@@ -27,6 +30,9 @@ uint32_t Stat(KRSESS_HNDL* s, uint32_t word) {
 }
 
 class Sess : public ks::Sessions {};
+
+std::atomic<int> g_Destroyed{0};
+void CountDestroy(KRSESS_HNDL*) { ++g_Destroyed; }
 
 TEST_P(Sess, OpenRequestAndCloseFromEitherEnd) {
     uint16_t port = 0;
@@ -57,6 +63,8 @@ TEST_P(Sess, OpenRequestAndCloseFromEitherEnd) {
     EXPECT_EQ(KrSessGetTlAddr(client, nullptr, 1), 1);
 
     // The client closes: the peer hears reason 0. A second close only logs.
+    g_Destroyed = 0;
+    KrSessDestroyCBFSet(client, CountDestroy);
     ASSERT_EQ(KrSessUserRefInc(client), 0);
     EXPECT_EQ(KrSessClose(client), 0);
     EXPECT_EQ(KrSessClose(client), 0);
@@ -64,6 +72,7 @@ TEST_P(Sess, OpenRequestAndCloseFromEitherEnd) {
     EXPECT_EQ(KrSessUserRefDec(client), 0);
     EXPECT_TRUE(kio::WaitUntil([&] { return KrSessState(client) == KRSESS_DESTROYED; }))
         << "gone once the io thread has let it go";
+    EXPECT_EQ(g_Destroyed.load(), 1);
     ASSERT_TRUE(rec_.Wait([&] { return rec_.Count(KRSESS_CODE_CLOSED) == 1; })) << Trace();
     EXPECT_EQ(rec_.Reasons(clone), std::vector<uint32_t>{0});
     EXPECT_EQ(KrSessState(clone), (uint32_t)KRSESS_CLOSED);
@@ -275,6 +284,17 @@ TEST_P(Sess, ARepeatedConnectIsAnsweredAgainWithoutASecondOpen) {
         size_t used = 0;
         return n > 0 && ks::Parse(Bytes(buffer, buffer + n), &got, &used) && !got.empty() && (*p = got[0], true);
     };
+    // A connect 4 bytes short is dropped before any word of it is read: no clone, no answer.
+    const Bytes shortHello = ks::Control(KRSESS_CNTL_CONNECT, 1500, Words({102, 0xABC, 0x7FFFFFFF, 0x7FFFFFFF, 0}));
+    ASSERT_EQ(send(fd, shortHello.data(), shortHello.size(), 0), (ssize_t)shortHello.size());
+    ASSERT_TRUE(kio::WaitUntil([&] { return TraceCount("Invalid connect control message parameter size: 20") == 1; }));
+    EXPECT_EQ(rec_.Count(KRSESS_CODE_OPENED), 0u);
+    if (Tcp()) {
+        // The stream's new mux closed on it: a fresh connection.
+        close(fd);
+        fd = socket(AF_INET, SOCK_STREAM, 0);
+        ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+    }
     ASSERT_EQ(send(fd, hello.data(), hello.size(), 0), (ssize_t)hello.size());
     Packet first, second;
     ASSERT_TRUE(readAck(&first));
@@ -329,6 +349,54 @@ TEST_P(Sess, OptionPairLimitAndUserReferences) {
     EXPECT_EQ(KrSessClose(s), 0);
     EXPECT_EQ(KrSessState(s), (uint32_t)KRSESS_DESTROYED);
     EXPECT_EQ(KrSessClose(s), 1) << "a handle that is gone";
+}
+
+TEST_P(Sess, AChannelThatEndsClosesItsSessionsWithReason1) {
+    if (!Tcp()) GTEST_SKIP() << "only a stream ends";
+    ks::RawPeer peer(true);
+    KRSESS_HNDL* s = OpenToRaw(peer, 1, 0, 0, {{KRSESS_OPTID_TXHB, 0}});
+    ASSERT_NE(s, nullptr) << Trace();
+    peer.Drop();
+    ASSERT_TRUE(client_.Wait([&] { return !client_.Reasons(s).empty(); })) << Trace();
+    EXPECT_EQ(client_.Reasons(s), std::vector<uint32_t>{1});
+    EXPECT_EQ(KrSessState(s), (uint32_t)KRSESS_CLOSED);
+}
+
+TEST_P(Sess, OpenFromSocketAddressesAndItsRefusals) {
+    sockaddr_in local = kio::Loopback(0);
+    const int unreliable = Tcp() ? 0 : 1;
+    KrErrorSet(0);
+    EXPECT_EQ(KrSessOpen(1, unreliable, &local, nullptr, nullptr, nullptr), nullptr) << "listening needs a handler";
+    EXPECT_EQ(KrErrorGet(), (uint32_t)KRERR_PARAM);
+    EXPECT_EQ(KrSessOpen(0, unreliable, nullptr, nullptr, nullptr, nullptr), nullptr) << "active needs a remote";
+    EXPECT_EQ(TraceCount("KrSessOpen: Invalid parameters."), 2);
+    KRSESS_HNDL* listener = KrSessOpen(1, unreliable, &local, nullptr, ks::RecordingHandler, &rec_);
+    ASSERT_NE(listener, nullptr) << Trace();
+    opened_.push_back(listener);
+    KRTLADDR bound{};
+    ASSERT_EQ(KrSessGetLocalTlAddr(listener, &bound), 0);
+    EXPECT_EQ(bound.family, Tcp() ? KRTL_TCP : KRTL_UDP);
+    uint16_t port = 0;
+    KrGetTlIPPort(&bound, &port);
+    sockaddr_in remote = kio::Loopback(ntohs(port));
+    KRSESS_HNDL* s = KrSessOpen(0, unreliable, nullptr, &remote, nullptr, nullptr);
+    ASSERT_NE(s, nullptr) << Trace();
+    opened_.push_back(s);
+    EXPECT_TRUE(KrSessIsActive(s));
+    EXPECT_TRUE(KrSessIsPassive(listener));
+}
+
+TEST(SessExports, TheSessionAndRequestCallsAreExported) {
+    void* library = dlopen(LOBBEX_SHARED_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(library, nullptr) << dlerror();
+    for (const char* name : {"KrSessOpen", "KrSessOpenEx", "KrSessClose", "KrSessDestroyCBFSet", "KrSessStatGet",
+                             "KrSessGetTlAddr", "KrSessGetLocalTlAddr", "KrSessGetRemoteTlAddr", "KrSessOptionsSet",
+                             "KrSessOptionsSetEx", "KrSessOptionsGet", "KrSessHBOptSet", "KrCReq", "KrCReqEx",
+                             "KrCReqSync", "KrCReqNoResp", "KrSReqComplete", "KrSReqNoRespComplete"})
+        EXPECT_NE(dlsym(library, name), nullptr) << name;
+    for (const char* name : {"KrSessOpenInternal", "KrSessRefInc", "KrCReqTmo", "KrSReqGC"})
+        EXPECT_EQ(dlsym(library, name), nullptr) << name << " stays inside";
+    dlclose(library);
 }
 
 INSTANTIATE_TEST_SUITE_P(UdpAndTcp, Sess, ::testing::Values(0, 1),
