@@ -420,7 +420,10 @@ bool MAP_TextReadFrameList(MapTextReader* r, uint16_t* frames, int count) {
 }
 
 void MAP_TextFinishFrames(MapTextReader* r, uint16_t* frames, int frameCount, uint16_t* currentTexture) {
+    // The rest of the line goes with its line end: an object's next surface line must start
+    // where its "S%d" is read.
     MAP_TextSkipLine(&r->text);
+    MAP_TextGetc(&r->text);
     for (int i = frameCount < 0 ? 0 : frameCount; i < LND_FRAMES_MAX; ++i) frames[i] = frames[0];
     *currentTexture = frames[0];
 }

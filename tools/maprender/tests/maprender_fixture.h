@@ -103,6 +103,53 @@ inline dk::MapData WallMap(float lightZ) {
     return m;
 }
 
+// Two cubes of side 2 x half standing on the floor at x = -120 (still) and x = 120 (turning, at
+// rate 0, so lit anew each frame from the view's lights), each a landscape object with five faces
+// (no bottom) wound like the landscape as seen from outside, showing the texture upright.
+inline constexpr float kCubeHalf = 60.0f;
+
+inline void AddCubeFace(dk::MapObject* o, const dk::MapVec& bl, const dk::MapVec& br, const dk::MapVec& tr,
+                        const dk::MapVec& tl) {
+    const int first = int(o->vertices.size());
+    o->vertices.insert(o->vertices.end(), {bl, br, tr, tl});
+    dk::MapObjectSurface lower;
+    lower.vrefs = {first, first + 1, first + 2};
+    lower.u = {0.0f, 1.0f, 1.0f};
+    lower.v = {1.0f, 1.0f, 0.0f};
+    lower.lmode = 1;
+    lower.mode = 0;
+    lower.frames = {1};
+    lower.currentTexture = 1;
+    dk::MapObjectSurface upper = lower;
+    upper.vrefs = {first, first + 2, first + 3};
+    upper.u = {0.0f, 1.0f, 0.0f};
+    upper.v = {1.0f, 0.0f, 0.0f};
+    o->surfaces.push_back(lower);
+    o->surfaces.push_back(upper);
+}
+
+inline dk::MapObject Cube(const char* name, int positionRef, int spinMode) {
+    const float h = kCubeHalf, t = 2.0f * kCubeHalf;
+    dk::MapObject o;
+    o.name = name;
+    o.positionRef = positionRef;
+    o.spinMode = spinMode;
+    AddCubeFace(&o, {-h, t, -h}, {h, t, -h}, {h, t, h}, {-h, t, h});      // top, seen from above
+    AddCubeFace(&o, {-h, 0, -h}, {h, 0, -h}, {h, t, -h}, {-h, t, -h});    // front (-z)
+    AddCubeFace(&o, {h, 0, h}, {-h, 0, h}, {-h, t, h}, {h, t, h});        // back (+z)
+    AddCubeFace(&o, {h, 0, -h}, {h, 0, h}, {h, t, h}, {h, t, -h});        // right (+x)
+    AddCubeFace(&o, {-h, 0, h}, {-h, 0, -h}, {-h, t, -h}, {-h, t, h});    // left (-x)
+    return o;
+}
+
+inline dk::MapData CubesMap() {
+    dk::MapData m = FloorMap();
+    const int still = AddVertex(&m, -120.0f, 0.0f, 0.0f), turning = AddVertex(&m, 120.0f, 0.0f, 0.0f);
+    m.objects.push_back(Cube("still", still, 0));
+    m.objects.push_back(Cube("turning", turning, 1));
+    return m;
+}
+
 // The corridor: a left lane (surfaces 1 and 2), a connection behind the camera (3 and 4) and a
 // right lane (5 and 6), each surface joined to the next; the camera stands over surface 1.
 struct Corridor {

@@ -199,6 +199,35 @@ TEST_F(MapRenderImages, CorridorShowsOnlyWhatTheFloodReaches) {
     ExpectGolden("corridor_all", all);
 }
 
+// Landscape objects follow the same corner order and light signs: the top of each cube, lit from
+// above, is bright, its front is at the ambient floor, on the still cube (colours kept from the
+// load) and on the turning one (lit each frame with its inward view normal) alike, and both show
+// the texture upright.
+TEST_F(MapRenderImages, CubeObjectsAreLitOnTop) {
+    ASSERT_TRUE(dk::WriteTextMap("m.clm", mrtest::CubesMap(), dk::TextDialect::Clm));
+    ASSERT_TRUE(maprender::LoadMap("m.clm"));
+    const Picture p = Draw(0.0f, 400.0f, -600.0f, 0.0f, 0.5f);
+    const float h = mrtest::kCubeHalf;
+    struct Probe {
+        const char* face;
+        float dx, y, dz;
+        const char* quarter;
+        float level;
+    };
+    const Probe probes[] = {
+        {"top", -h / 2, 2 * h, h / 2, "red", 0.8f},
+        {"top", h / 2, 2 * h, -h / 2, "yellow", 0.8f},
+        {"front", -h / 2, 1.5f * h, -h, "red", 0.1f},
+        {"front", h / 2, 0.5f * h, -h, "yellow", 0.1f},
+    };
+    for (float x0 : {-120.0f, 120.0f})
+        for (const Probe& probe : probes) {
+            SCOPED_TRACE(testing::Message() << "cube at " << x0 << " " << probe.face << " " << probe.quarter);
+            ExpectQuarter(At(p, x0 + probe.dx, probe.y, probe.dz), probe.quarter, probe.level);
+        }
+    ExpectGolden("cubes", p);
+}
+
 // The program itself: the floor seen from its overview camera.
 TEST_F(MapRenderImages, ToolDrawsTheOverview) {
     ASSERT_TRUE(dk::WriteTextMap("floor.blm", mrtest::FloorMap(), dk::TextDialect::Blm));
