@@ -335,6 +335,22 @@ TEST_P(Rq, ASynchronousCallFromACallbackIsRefused) {
     EXPECT_EQ(g_InnerStatus.load(), 1004u) << "status 4 instead of a thread that waits for itself";
 }
 
+void Slow(KRSESS_HNDL*, uint32_t, uint8_t*, uint32_t, void*) {
+    ks::Bump(30000); // the io thread is held 30 s by the library's clock
+    ++g_Done->total;
+}
+
+TEST_P(Rq, ACompletionThatHoldsTheIoThreadIsLogged) {
+    uint16_t port = 0;
+    ASSERT_NE(Listen(&port), nullptr);
+    KRSESS_HNDL* s = Open(port);
+    ASSERT_NE(s, nullptr);
+    ASSERT_EQ(KrCReq(s, 8, nullptr, 0, Slow, nullptr), 0);
+    ASSERT_TRUE(kio::WaitUntil([&] { return done_.total == 1; }));
+    EXPECT_TRUE(kio::WaitUntil([&] { return TraceCount("ms. delay on ULP processing of creq[0x") == 1; })) << Trace();
+    EXPECT_EQ(TraceCount("ms. delay on internal processing of creq[0x"), 0);
+}
+
 TEST_P(Rq, MoreThan70000RequestsCrossTheSequenceWrap) {
     if (!Tcp()) GTEST_SKIP() << "the numbering does not depend on the transport; a stream loses nothing";
     uint16_t port = 0;

@@ -286,6 +286,8 @@ void ClockRemove() {
     KrTimeSetTickSource(nullptr);
 }
 
+void Bump(uint32_t ms) { g_Now += ms; }
+
 void Advance(uint32_t ms) {
     g_Now += ms;
     KRTIME target;

@@ -98,6 +98,8 @@ private:
 void ClockInstall();
 void ClockRemove();
 void Advance(uint32_t ms);
+// Moves the clock without waiting for the timeout thread (from inside a callback).
+void Bump(uint32_t ms);
 
 // The request layer over UDP (param 0) or TCP (param 1).
 class Sessions : public kio::Transport, public ::testing::WithParamInterface<int> {
