@@ -29,6 +29,8 @@ void RND_SetTextureState(IDirect3DDevice2* device, const RenderTexture* texture)
             device->SetRenderState(D3DRENDERSTATE_COLORKEYENABLE, 0);
         g_RndBlendColourOn = g_RndBlendAddOn = g_RndColourKeyOn = 0;
         device->SetRenderState(D3DRENDERSTATE_TEXTUREHANDLE, 0);
+        if (!g_RndHardwareDevice)
+            device->SetLightState(D3DLIGHTSTATE_MATERIAL, 0);
         g_RndCurrentHandle = 0;
         return;
     }
@@ -39,6 +41,9 @@ void RND_SetTextureState(IDirect3DDevice2* device, const RenderTexture* texture)
         flags &= ~both;
     if (texture->handle != g_RndCurrentHandle) {
         device->SetRenderState(D3DRENDERSTATE_TEXTUREHANDLE, texture->handle);
+        // The Ramp device draws a texture through its material.
+        if (!g_RndHardwareDevice)
+            device->SetLightState(D3DLIGHTSTATE_MATERIAL, texture->materialHandle);
         g_RndCurrentHandle = texture->handle;
     }
     if (flags & RND_TEXTURE_BLEND_COLOUR) {

@@ -99,6 +99,7 @@ enum : uint32_t { D3DPT_LINELIST = 2, D3DPT_TRIANGLELIST = 4 };
 enum : uint32_t { D3DVT_TLVERTEX = 3 };
 enum : uint32_t { D3DDP_WAIT = 0x1, D3DDP_DONOTCLIP = 0x4 };
 enum : uint32_t { D3DLIGHTSTATE_MATERIAL = 1 };
+constexpr uint32_t kD3DLightStateCount = 9;
 
 // A transformed-and-lit vertex: screen position, depth 0..1, 1 / view z, colours 0x00RRGGBB.
 struct D3DTLVERTEX {
@@ -152,6 +153,10 @@ struct IDirect3DDevice2 : IUnknown {
                                   uint32_t flags) = 0;
     // Offers each texture surface format the device can draw from.
     virtual HRESULT EnumTextureFormats(LPD3DENUMTEXTUREFORMATSCALLBACK callback, void* context) = 0;
+    // Light states (D3DLIGHTSTATE_..., 1..kD3DLightStateCount - 1), kept by the device; the
+    // software devices do not light with them.
+    virtual HRESULT GetLightState(uint32_t state, uint32_t* value) = 0;
+    virtual HRESULT SetLightState(uint32_t state, uint32_t value) = 0;
 
 protected:
     ~IDirect3DDevice2() = default;

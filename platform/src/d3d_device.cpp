@@ -142,6 +142,20 @@ HRESULT Direct3DDevice::SetRenderState(uint32_t state, uint32_t value) {
     return D3D_OK;
 }
 
+HRESULT Direct3DDevice::GetLightState(uint32_t state, uint32_t* value) {
+    if (!value || state == 0 || state >= kD3DLightStateCount)
+        return DDERR_INVALIDPARAMS;
+    *value = lightStates_[state];
+    return D3D_OK;
+}
+
+HRESULT Direct3DDevice::SetLightState(uint32_t state, uint32_t value) {
+    if (state == 0 || state >= kD3DLightStateCount)
+        return DDERR_INVALIDPARAMS;
+    lightStates_[state] = value;
+    return D3D_OK;
+}
+
 HRESULT Direct3DDevice::GetRenderTarget(IDirectDrawSurface3** out) {
     if (!out)
         return DDERR_INVALIDPARAMS;

@@ -36,6 +36,8 @@ public:
     HRESULT DrawPrimitive(uint32_t primitive, uint32_t vertexType, void* vertices, uint32_t count,
                           uint32_t flags) override;
     HRESULT EnumTextureFormats(LPD3DENUMTEXTUREFORMATSCALLBACK callback, void* context) override;
+    HRESULT GetLightState(uint32_t state, uint32_t* value) override;
+    HRESULT SetLightState(uint32_t state, uint32_t value) override;
     // Logs a render state set when the device records (d3d_draw.cpp).
     void NoteRenderState(uint32_t state, uint32_t value);
     std::unique_ptr<DrawState, DrawStateDeleter> draw;
@@ -60,6 +62,7 @@ private:
     Direct3DViewport* current_ = nullptr;
     bool inScene_ = false;
     uint32_t states_[kD3DRenderStateCount] = {};
+    uint32_t lightStates_[kD3DLightStateCount] = {};
 };
 
 class Direct3DViewport final : public IDirect3DViewport2 {

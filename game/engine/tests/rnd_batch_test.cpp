@@ -247,12 +247,22 @@ TEST_F(BatchTest, TextureStatesAreSetOnlyWhenTheyChange) {
                                        {D3DRENDERSTATE_COLORKEYENABLE, 0},
                                        {D3DRENDERSTATE_TEXTUREMAG, D3DFILTER_LINEAR},
                                        {D3DRENDERSTATE_TEXTUREMIN, D3DFILTER_LINEAR}}));
-    // The Ramp device keeps its nearest filter: only the key switches.
+    const auto material = [] {
+        uint32_t value = 0xDEAD;
+        EXPECT_EQ(g_RndDevice->GetLightState(D3DLIGHTSTATE_MATERIAL, &value), D3D_OK);
+        return value;
+    };
+    EXPECT_EQ(material(), 0u) << "the HAL device draws without materials";
+    // The Ramp device keeps its nearest filter: only the key switches; and each texture brings
+    // its material.
     g_RndHardwareDevice = 0;
+    keyedA->materialHandle = 33;
     EXPECT_EQ(statesOf(keyedA), (States{{D3DRENDERSTATE_TEXTUREHANDLE, 3},
                                         {D3DRENDERSTATE_ALPHABLENDENABLE, 0},
                                         {D3DRENDERSTATE_COLORKEYENABLE, 1}}));
+    EXPECT_EQ(material(), 33u);
     EXPECT_EQ(statesOf(nullptr), (States{{D3DRENDERSTATE_COLORKEYENABLE, 0}, {D3DRENDERSTATE_TEXTUREHANDLE, 0}}));
+    EXPECT_EQ(material(), 0u);
     g_RndHardwareDevice = 1;
 }
 
