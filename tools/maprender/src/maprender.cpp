@@ -41,7 +41,9 @@ bool ParseFloat(const char* text, float* out) {
     return true;
 }
 
+// A corner that is not a finite number (a damaged map) is left out of the box.
 void Include(Vec3* lo, Vec3* hi, const Vec3& p) {
+    if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return;
     lo->x = std::min(lo->x, p.x);
     lo->y = std::min(lo->y, p.y);
     lo->z = std::min(lo->z, p.z);
@@ -55,7 +57,9 @@ void Include(Vec3* lo, Vec3* hi, const Vec3& p) {
 bool MapBounds(Vec3* lo, Vec3* hi) {
     const Landscape* l = g_Landscape;
     if (!l || !l->vertices || l->vertexCount < 1) return false;
-    *lo = *hi = l->vertices[1].position;
+    constexpr float kHuge = 3.0e38f;
+    *lo = Vec3{kHuge, kHuge, kHuge};
+    *hi = Vec3{-kHuge, -kHuge, -kHuge};
     for (int i = 1; i <= l->vertexCount; ++i) Include(lo, hi, l->vertices[i].position);
     for (int32_t o = 1; l->objects && o <= l->objectCount; ++o) {
         const LandscapeObject& object = l->objects[o];
@@ -65,7 +69,7 @@ bool MapBounds(Vec3* lo, Vec3* hi) {
             Include(lo, hi, Vec3{origin.x + v.x, origin.y + v.y, origin.z + v.z});
         }
     }
-    return true;
+    return lo->x <= hi->x;
 }
 
 HWND g_Window = nullptr;
@@ -118,7 +122,7 @@ Matrix34 CameraPose(const Vec3& position, float yaw, float pitch) {
 
 Overview OverviewCamera() {
     Vec3 lo{0.0f, 0.0f, 0.0f}, hi{0.0f, 0.0f, 0.0f};
-    MapBounds(&lo, &hi);
+    if (!MapBounds(&lo, &hi)) lo = hi = Vec3{0.0f, 0.0f, 0.0f};
     const Vec3 centre{(lo.x + hi.x) * 0.5f, (lo.y + hi.y) * 0.5f, (lo.z + hi.z) * 0.5f};
     const Vec3 half{(hi.x - lo.x) * 0.5f, (hi.y - lo.y) * 0.5f, (hi.z - lo.z) * 0.5f};
     const float radius = float(MTH_VectorLength(&half));

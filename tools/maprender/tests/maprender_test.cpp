@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -223,6 +224,18 @@ TEST_F(MapRenderCameraChoice, OverviewSeesEveryCorner) {
             EXPECT_LT(screen.y, 480.0f) << "vertex " << i;
         }
     }
+}
+
+// A corner that is not a number leaves the overview where the other corners put it.
+TEST_F(MapRenderCameraChoice, OverviewLeavesOutCornersThatAreNotNumbers) {
+    ASSERT_TRUE(dk::WriteTextMap("m.blm", mrtest::FloorMap(), dk::TextDialect::Blm));
+    ASSERT_TRUE(maprender::LoadMap("m.blm"));
+    const maprender::Overview sound = maprender::OverviewCamera();
+    g_Landscape->vertices[1].position.x = std::nanf("");
+    g_Landscape->vertices[2].position.z = std::numeric_limits<float>::infinity();
+    const maprender::Overview damaged = maprender::OverviewCamera();
+    for (int i = 0; i < 12; ++i) EXPECT_FLOAT_EQ(damaged.pose.m[i], sound.pose.m[i]) << i;
+    EXPECT_FLOAT_EQ(damaged.farDistance, sound.farDistance);
 }
 
 // A camera over the map floods from the surface under it.
