@@ -58,7 +58,8 @@ uint32_t RND_SetTextureFlags(RenderTexture* texture, uint32_t flags);
 uint32_t RND_GetTextureHandle(const RenderTexture* texture);
 
 // Makes a texture usable for drawing (HAL: uploads it to video memory) and moves it to the head
-// of the loaded list.
+// of the loaded list. When video memory cannot take it even with every other texture evicted, it
+// stays unloaded where it is and draws with handle 0.
 void RND_MakeTextureResident(RenderTexture* texture);
 // Moves a texture to the head of the loaded list / of the unloaded list.
 void RND_TouchTexture(RenderTexture* texture);
