@@ -22,6 +22,12 @@ constexpr uint32_t kCryptWindow = 0xFFFFFFFF;
 
 bool Usable(const KRREQ_CRYPT_HNDL* h) { return h->state >= KRREQ_CRYPT_RETIRED; }
 
+// A session crypt handle and its low-level handle, in one block of the module's heap.
+struct CryptBlock {
+    KRREQ_CRYPT_HNDL handle; // first: a handle's address is its block's
+    KRCRYPT_HNDL low;
+};
+
 }  // namespace
 
 // ---- the handle heap ----
@@ -68,17 +74,27 @@ KRREQ_CRYPT_HNDL* KrReqCryptHndlAlloc(const KRCRYPT_KEY* key) {
         KR_LOG(KrErr, "KrReqCryptHndlAlloc: Unknown key type %d.", (int)key->type);
         return nullptr;
     }
+    // The low-level handle lives in the same heap block, so that the heap's destruction at the
+    // module's last cleanup takes along whatever sessions were still open.
     KRHEAP* heap = g_CryptHeap.load();
-    KRREQ_CRYPT_HNDL* h = heap ? static_cast<KRREQ_CRYPT_HNDL*>(KrHeapAlloc(heap, sizeof(KRREQ_CRYPT_HNDL))) : nullptr;
-    if (!h) {
+    CryptBlock* block = heap ? static_cast<CryptBlock*>(KrHeapAlloc(heap, sizeof(CryptBlock))) : nullptr;
+    if (!block) {
         KrErrorSet(KRERR_NO_MEMORY);
         return nullptr;
     }
-    h->crypt = crypt_alloc(kCryptWindow);
-    if (!h->crypt || !crypt_set_key(h->crypt, key, 0)) {
+    KRCRYPT_HNDL* made = crypt_alloc(kCryptWindow);
+    if (!made) {
         KrErrorSet(KRERR_PARAM);
-        crypt_free(h->crypt);
-        KrHeapFree(heap, h);
+        KrHeapFree(heap, block);
+        return nullptr;
+    }
+    block->low = *made;
+    crypt_free(made);
+    KRREQ_CRYPT_HNDL* h = &block->handle;
+    h->crypt = &block->low;
+    if (!crypt_set_key(h->crypt, key, 0)) {
+        KrErrorSet(KRERR_PARAM);
+        KrHeapFree(heap, block);
         return nullptr;
     }
     h->state = KRREQ_CRYPT_NEW;
@@ -91,9 +107,8 @@ void KrReqCryptHndlFree(KRREQ_CRYPT_HNDL* handle) {
         KR_LOG(KrCrit, "KrReqCryptHndlFree: Attempt to free null KrReq encryption Handle.");
         return;
     }
-    crypt_free(handle->crypt);
     KRHEAP* heap = g_CryptHeap.load();
-    if (heap) KrHeapFree(heap, handle);
+    if (heap) KrHeapFree(heap, reinterpret_cast<CryptBlock*>(handle));
 }
 
 // ---- a session's data handles ----

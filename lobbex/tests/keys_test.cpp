@@ -1,10 +1,14 @@
 // Session keys: the change-key and ack messages against bytes written out by hand from their
 // layout (header form, payload words, key union, pad, checksum trailer), the receive checks of
-// those messages (short, damaged, undecodable), session crypt handles by key type, and a
-// session's list of data handles: references, retirement and the receive search.
+// those messages (short, damaged, undecodable), session crypt handles by key type, a session's
+// list of data handles (references, retirement, the receive search), and the data-key change
+// between two sessions and against a raw peer over UDP and TCP: repeats, replays, lost acks,
+// changes that get no answer and changes started at once.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -14,6 +18,7 @@
 #include "krrq_key.h"
 #include "krrq_req.h"
 #include "krrq_sess.h"
+#include "sess_fixture.h"
 #include "test_machine.h"
 #include "xdr_helpers.h"
 
@@ -348,5 +353,258 @@ TEST_F(KeyList, OnlyWaitingHandlesFindNothing) {
     Push(KRREQ_CRYPT_WAITING, 0);
     EXPECT_TRUE(Candidates(0, 0).empty());
 }
+
+}  // namespace
+
+// ---- the change between sessions ----
+
+namespace {
+
+using ks::Packet;
+
+constexpr uint32_t kNoAck = 0x10001;
+
+class KeyChange : public ks::Sessions {
+protected:
+    // The change-key exchange's tries and interval of one session (no public option reaches them).
+    static void Exchange(KRSESS_HNDL* s, uint32_t tries, uint32_t intervalMs) {
+        KrLockEnter(&s->lock);
+        s->options[KRSESS_OPT_CHKEY_TRIES] = tries;
+        s->options[KRSESS_OPT_CHKEY_INTERVAL] = intervalMs;
+        KrLockLeave(&s->lock);
+    }
+    static uint32_t Nonce(KRSESS_HNDL* s) {
+        KrLockEnter(&s->lock);
+        const uint32_t n = s->nonce;
+        KrLockLeave(&s->lock);
+        return n;
+    }
+    static KRCRYPT_KEY DataKey(KRSESS_HNDL* s) {
+        KRCRYPT_KEY key{};
+        EXPECT_EQ(KrSessDataKeyGet(s, &key), 0);
+        return key;
+    }
+    // A change-key message (or its ack) as a peer builds it, to the session's local id.
+    static ks::Bytes PeerMessage(KRSESS_HNDL* s, uint32_t nonce, uint32_t first, const KRCRYPT_KEY& key, int ack,
+                                 bool damage = false) {
+        const uint8_t pair[8] = {(uint8_t)(nonce >> 24), (uint8_t)(nonce >> 16), (uint8_t)(nonce >> 8), (uint8_t)nonce,
+                                 (uint8_t)(first >> 24), (uint8_t)(first >> 16), (uint8_t)(first >> 8), (uint8_t)first};
+        uint8_t* m = nullptr;
+        uint32_t length = 0;
+        EXPECT_EQ(KrReqCTChkeyMsgAlloc(0, KrReqCryptPlainText(), s->link.localId, nonce, &key, pair, &m, &length, ack), 0);
+        ks::Bytes out(m, m + length);
+        KrReqMsgFree(m);
+        if (damage) out[8] ^= 0x10;
+        return out;
+    }
+    // The next change-key message or ack the raw peer gets (other control messages passed by).
+    static bool NextKeyMessage(ks::RawPeer& peer, Packet* p, int guardMs) {
+        while (peer.Next(p, guardMs)) {
+            if (p->h.kind == KRHDR_KIND_CONTROL &&
+                (p->h.sequence == KRSESS_CNTL_KEY_SET || p->h.sequence == KRSESS_CNTL_KEY_ACK))
+                return true;
+        }
+        return false;
+    }
+};
+
+// The same type and the same key bytes (16 for IDEA, 8 for PAD, none for type 1).
+bool SameKey(const KRCRYPT_KEY& a, const KRCRYPT_KEY& b) {
+    const size_t bytes = a.type == KRCRYPT_KEY_IDEA ? 16 : a.type == KRCRYPT_KEY_PAD ? 8 : 0;
+    return a.type == b.type && std::memcmp(a.key, b.key, bytes) == 0;
+}
+
+TEST_P(KeyChange, BothSessionsEndOnTheNewKeyAndRequestsGoOn) {
+    uint16_t port = 0;
+    ASSERT_NE(Listen(&port), nullptr);
+    KRSESS_HNDL* client = Open(port, {}, &client_);
+    ASSERT_NE(client, nullptr) << Trace();
+    ASSERT_TRUE(rec_.Wait([&] { return !rec_.seen.empty(); }));
+    KRSESS_HNDL* clone = rec_.seen[0].session;
+    char answer[8] = {};
+    ASSERT_EQ(KrCReqSync(client, 0x10, "one", 4, answer, sizeof answer), 0x11u);
+
+    for (const KRCRYPT_KEY& key : {Key(KRCRYPT_KEY_PAD, 0x21), Key(KRCRYPT_KEY_IDEA, 0x31)}) {
+        SCOPED_TRACE(key.type);
+        const uint32_t before = Nonce(client);
+        ASSERT_EQ(KrSessDataKeySet(client, &key, 1), 0) << Trace();
+        EXPECT_TRUE(SameKey(DataKey(client), key));
+        EXPECT_TRUE(SameKey(DataKey(clone), key));
+        EXPECT_EQ(Nonce(client), before + 1);
+        EXPECT_EQ(Nonce(clone), before + 1);
+        // The key it replaced went once no request held it; at the peer the answered requests
+        // kept for repeats still hold theirs, retired.
+        EXPECT_EQ(KrSessCryptCount(client), 1u);
+        KrLockEnter(&clone->lock);
+        EXPECT_EQ(clone->dataCrypt->state, (uint32_t)KRREQ_CRYPT_ACTIVE);
+        for (KRREQ_CRYPT_HNDL* h = clone->dataCrypt->next; h != clone->dataCrypt; h = h->next) {
+            EXPECT_EQ(h->state, (uint32_t)KRREQ_CRYPT_RETIRED);
+            EXPECT_GT(KrReqCryptRefCount(h), 0u);
+        }
+        KrLockLeave(&clone->lock);
+        EXPECT_EQ(KrCReqSync(client, 0x10, "two", 4, answer, sizeof answer), 0x11u);
+        EXPECT_STREQ(answer, "two");
+    }
+    // Either end may start a change.
+    const KRCRYPT_KEY back = Key(KRCRYPT_KEY_PAD, 0x51);
+    ASSERT_EQ(KrSessDataKeySet(clone, &back, 1), 0);
+    EXPECT_TRUE(SameKey(DataKey(client), back));
+    EXPECT_EQ(Nonce(client), 3u);
+    EXPECT_EQ(KrCReqSync(client, 0x10, "three", 6, answer, sizeof answer), 0x11u);
+
+    // Without negotiation only this end changes; the peer keeps what it had.
+    const KRCRYPT_KEY local = Key(KRCRYPT_KEY_PAD, 0x61);
+    ASSERT_EQ(KrSessDataKeySet(client, &local, 0), 0);
+    EXPECT_TRUE(SameKey(DataKey(client), local));
+    EXPECT_TRUE(SameKey(DataKey(clone), back));
+    EXPECT_EQ(Nonce(client), 3u);
+}
+
+TEST_P(KeyChange, TheKeyCallsCheckTheirArguments) {
+    uint16_t port = 0;
+    KRSESS_HNDL* listener = Listen(&port);
+    ASSERT_NE(listener, nullptr);
+    KRSESS_HNDL* client = Open(port, {}, &client_);
+    ASSERT_NE(client, nullptr);
+    KRCRYPT_KEY key = Key(KRCRYPT_KEY_PAD, 1), got{};
+    const KRCRYPT_KEY bad = {4, {}};
+    struct {
+        const char* name;
+        int result;
+        const char* line;
+    } const cases[] = {
+        {"null key", KrSessDataKeySet(client, nullptr, 1), "KrSessDataKeySet(0x"},
+        {"key type 4", KrSessDataKeySet(client, &bad, 1), "KrSessDataKeySet(0x"},
+        {"listening session", KrSessCntlKeySet(listener, &key), "Can only set key on active sessions."},
+        {"listening session, get", KrSessCntlKeyGet(listener, &got), "Can only get key on active sessions."},
+        {"no session", KrSessDataKeyGet(reinterpret_cast<KRSESS_HNDL*>(&got), &got), "]: Invalid session handle."},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.result, 1) << c.name;
+        EXPECT_GE(TraceCount(c.line), 1) << c.name;
+    }
+    // The control key is set on each end by its user, without a message.
+    ASSERT_EQ(KrSessCntlKeySet(client, &key), 0);
+    ASSERT_EQ(KrSessCntlKeyGet(client, &got), 0);
+    EXPECT_TRUE(SameKey(got, key));
+}
+
+TEST_P(KeyChange, APeersChangeIsAppliedOnceAndRepeatsAreAnsweredAgain) {
+    ks::RawPeer peer(Tcp());
+    // The peer's ids are out of step with ours: every answer must carry the peer's.
+    KRSESS_HNDL* s = OpenToRaw(peer, 77, 0, 0, {{KRSESS_OPTID_TXHB, 0}});
+    ASSERT_NE(s, nullptr) << Trace();
+    const KRCRYPT_KEY key = Key(KRCRYPT_KEY_PAD, 0x70);
+    Packet ack;
+
+    peer.Send(PeerMessage(s, 0, 0x20, key, 0));
+    ASSERT_TRUE(NextKeyMessage(peer, &ack, 10000)) << Trace();
+    EXPECT_EQ(ack.h.sequence, (uint32_t)KRSESS_CNTL_KEY_ACK);
+    EXPECT_EQ(ack.h.id, 77u);
+    // The ack: nonce, first sequence number and a zero key of the same type.
+    EXPECT_EQ(ks::Hex(ack.payload), ks::Hex(ks::Words({0, 0x20, KRCRYPT_KEY_PAD, 0, 0})));
+    EXPECT_TRUE(SameKey(DataKey(s), key));
+    EXPECT_EQ(Nonce(s), 1u);
+    const ks::Bytes first = ack.raw;
+
+    // The same message again (its ack was lost): the same answer, nothing changes.
+    peer.Send(PeerMessage(s, 0, 0x20, key, 0));
+    ASSERT_TRUE(NextKeyMessage(peer, &ack, 10000));
+    EXPECT_EQ(ks::Hex(ack.raw), ks::Hex(first));
+    EXPECT_EQ(Nonce(s), 1u);
+    EXPECT_EQ(KrSessCryptCount(s), 1u);
+
+    // Dropped without an answer: a nonce two ahead, a short payload, a damaged message, an ack
+    // for which no change of ours waits.
+    const KRCRYPT_KEY other = Key(KRCRYPT_KEY_PAD, 0x90);
+    peer.Send(PeerMessage(s, 3, 0x40, other, 0));
+    peer.Send(ks::Control(KRSESS_CNTL_KEY_SET, s->link.localId, ks::Words({1})));
+    peer.Send(PeerMessage(s, 1, 0x40, other, 0, true));
+    peer.Send(PeerMessage(s, 0, 0x40, other, 1));
+    EXPECT_FALSE(NextKeyMessage(peer, &ack, 300));
+    EXPECT_EQ(TraceCount("Nonce mismatch, possible replay attack."), 1) << Trace();
+    EXPECT_EQ(TraceCount("KrSessDataKeySetHndlr: Invalid DataKeySet control message parameter size: 0x4"), 1);
+    EXPECT_EQ(TraceCount("Bogus or corrupted key-set control message"), 1);
+    EXPECT_EQ(TraceCount("Session is not currently processing a local change-key request."), 1);
+    EXPECT_TRUE(SameKey(DataKey(s), key));
+    EXPECT_EQ(Nonce(s), 1u);
+}
+
+TEST_P(KeyChange, AChangeWithoutAnswerIsTriedThenGivenUp) {
+    ks::RawPeer peer(Tcp());
+    KRSESS_HNDL* s = OpenToRaw(peer, 4, 0, 0, {{KRSESS_OPTID_TXHB, 0}});
+    ASSERT_NE(s, nullptr);
+    Exchange(s, 3, 50);
+    const KRCRYPT_KEY before = DataKey(s);
+    const KRCRYPT_KEY key = Key(KRCRYPT_KEY_PAD, 0x11);
+    KrErrorSet(0);
+    EXPECT_EQ(KrSessDataKeySet(s, &key, 1), 1);
+    EXPECT_EQ(KrErrorGet(), kNoAck);
+    Packet p;
+    std::vector<ks::Bytes> sent;
+    while (NextKeyMessage(peer, &p, 300)) sent.push_back(p.raw);
+    EXPECT_EQ(sent.size(), 3u);
+    for (const ks::Bytes& m : sent) EXPECT_EQ(ks::Hex(m), ks::Hex(sent[0])) << "every try is the same message";
+    // The previous key stays the one in force; the given-up one is gone.
+    EXPECT_TRUE(SameKey(DataKey(s), before));
+    EXPECT_EQ(KrSessCryptCount(s), 1u);
+    EXPECT_EQ(Nonce(s), 0u);
+    KrLockEnter(&s->lock);
+    EXPECT_EQ(s->flags & (KRSESS_F_LOCAL_KEY | KRSESS_F_PEER_KEY), 0u) << "no change is left marked";
+    KrLockLeave(&s->lock);
+}
+
+TEST_P(KeyChange, ALostAckIsMadeGoodByTheNextTry) {
+    ks::RawPeer peer(Tcp());
+    KRSESS_HNDL* s = OpenToRaw(peer, 4, 0, 0, {{KRSESS_OPTID_TXHB, 0}});
+    ASSERT_NE(s, nullptr);
+    Exchange(s, 5, 200);
+    const KRCRYPT_KEY key = Key(KRCRYPT_KEY_IDEA, 0x11);
+    int result = -1;
+    std::thread change([&] { result = KrSessDataKeySet(s, &key, 1); });
+    Packet p;
+    ASSERT_TRUE(NextKeyMessage(peer, &p, 10000));  // the first try: its ack is lost
+    ASSERT_TRUE(NextKeyMessage(peer, &p, 10000));  // the second try
+    EXPECT_EQ(p.h.sequence, (uint32_t)KRSESS_CNTL_KEY_SET);
+    const uint32_t first = ks::WordAt(p.payload, 4);
+    peer.Send(PeerMessage(s, 0, first, key, 1));
+    change.join();
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(SameKey(DataKey(s), key));
+    EXPECT_EQ(Nonce(s), 1u);
+}
+
+TEST_P(KeyChange, ChangesStartedAtOnceFail) {
+    ks::RawPeer peer(Tcp());
+    KRSESS_HNDL* s = OpenToRaw(peer, 4, 0, 0, {{KRSESS_OPTID_TXHB, 0}});
+    ASSERT_NE(s, nullptr);
+    Exchange(s, 2, 300);
+    const KRCRYPT_KEY ours = Key(KRCRYPT_KEY_PAD, 0x11), theirs = Key(KRCRYPT_KEY_PAD, 0x22);
+    int result = -1;
+    uint32_t error = 0;
+    std::thread change([&] {
+        result = KrSessDataKeySet(s, &ours, 1);
+        error = KrErrorGet();
+    });
+    Packet p;
+    ASSERT_TRUE(NextKeyMessage(peer, &p, 10000));
+    // A second change on the same session while the first waits: refused at once.
+    KrErrorSet(0);
+    EXPECT_EQ(KrSessDataKeySet(s, &theirs, 1), 1);
+    EXPECT_EQ(KrErrorGet(), (uint32_t)KRERR_PARAM);
+    EXPECT_EQ(TraceCount("Session is currently processing a local change-key request."), 1);
+    // The peer started its own change at the same time, with the same nonce: refused without an
+    // answer, and the peer, doing the same, never acknowledges ours.
+    peer.Send(PeerMessage(s, 0, 0, theirs, 0));
+    change.join();
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(error, kNoAck);
+    EXPECT_EQ(TraceCount("KrSessDataKeySetHndlr"), 1) << Trace();
+    while (peer.Next(&p, 100)) EXPECT_NE(p.h.sequence, (uint32_t)KRSESS_CNTL_KEY_ACK);
+    EXPECT_EQ(Nonce(s), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(UdpAndTcp, KeyChange, ::testing::Values(0, 1),
+                         [](const ::testing::TestParamInfo<int>& info) { return info.param ? "Tcp" : "Udp"; });
 
 }  // namespace

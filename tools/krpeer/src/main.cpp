@@ -1,19 +1,23 @@
-// krpeer: a small test program over the network library's io channels, for tests that need two
-// processes on loopback.
+// krpeer: a small test program over the network library, for tests that need two processes on
+// loopback. Over the io channels:
 //   krpeer echo tcp|udp [PORT]                              listen and echo every byte back
 //   krpeer send tcp|udp HOST:PORT COUNT SEED MAXLEN [CONNECT_MS]
 //                                                           send numbered messages, check echoes
+// Over sessions and requests (peer_args.h, peer_session.cpp):
+//   krpeer serve|call|hold|key --proto udp|tcp ...
 #include <arpa/inet.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "krerrno.h"
 #include "lobbex_exports.h"
 #include "krio.h"
 #include "krtime.h"
+#include "peer_args.h"
 #include "peer_modes.h"
 
 namespace {
@@ -21,7 +25,12 @@ namespace {
 int Usage() {
     std::fprintf(stderr,
                  "usage: krpeer echo tcp|udp [PORT]\n"
-                 "       krpeer send tcp|udp HOST:PORT COUNT SEED MAXLEN [CONNECT_MS]\n");
+                 "       krpeer send tcp|udp HOST:PORT COUNT SEED MAXLEN [CONNECT_MS]\n"
+                 "       krpeer serve --proto udp|tcp --port P [--opt ID=VALUE ...]\n"
+                 "                    [--no-complete | --slow MS | --no-handler]\n"
+                 "       krpeer call --proto udp|tcp --to HOST:PORT --count N --size S [--sync] [--opt ID=VALUE ...]\n"
+                 "       krpeer hold --proto udp|tcp --to HOST:PORT [--opt ID=VALUE ...]\n"
+                 "       krpeer key --proto udp|tcp --to HOST:PORT --type 1|2|3 [--no-negotiate] [--opt ID=VALUE ...]\n");
     return 2;
 }
 
@@ -49,6 +58,15 @@ bool ParseAddress(const std::string& text, sockaddr_in* out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 2 && kp::IsSessVerb(argv[1])) {
+        kp::SessArgs args;
+        std::string error;
+        if (!kp::ParseSessArgs(std::vector<std::string>(argv + 1, argv + argc), &args, &error)) {
+            std::fprintf(stderr, "krpeer: %s\n", error.c_str());
+            return Usage();
+        }
+        return kp::RunSession(args);
+    }
     if (argc < 3) return Usage();
     const std::string mode = argv[1], kind = argv[2];
     if (kind != "tcp" && kind != "udp") return Usage();

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "peer_args.h"
+
 namespace kp {
 
 // Listens on 127.0.0.1 (`port` 0: a port of the library's range) and echoes until its standard
@@ -23,5 +25,8 @@ struct SendPlan {
 // Exit codes: 0 all echoes intact and in order; 1 an echo was wrong; 3 the connection ended and
 // the channel went on queueing only; 4 the channel could not be opened; 5 the guard ran out.
 int RunSend(const SendPlan& plan);
+
+// The session verbs (serve, call, hold, key); the exit code.
+int RunSession(const SessArgs& args);
 
 }  // namespace kp

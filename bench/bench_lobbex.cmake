@@ -1,0 +1,5 @@
+# bench_lobbex: request/response round trips per second through the network library's sessions
+# on loopback, over UDP and TCP, beside a plain UDP ping-pong between two sockets in the same run
+# (the figure to read is the ratio).
+add_executable(bench_lobbex ${CMAKE_CURRENT_LIST_DIR}/bench_lobbex.cpp)
+target_link_libraries(bench_lobbex PRIVATE lobbex_static benchmark::benchmark)

@@ -1,0 +1,177 @@
+// Two krpeer processes on loopback, directly and through the fault proxy krfault: requests echoed
+// exactly once over UDP and TCP, through 20% loss and 20% duplication both ways; the session-closed
+// reasons a peer sees (its user closed, heartbeats stopped, the connection was reset); and a data
+// key change whose first acknowledgement is lost.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "peer_child.h"
+
+namespace {
+
+using kpt::Child;
+using kpt::Tool;
+
+std::string Proto(bool udp) { return udp ? "udp" : "tcp"; }
+std::string To(uint16_t port) { return "127.0.0.1:" + std::to_string(port); }
+
+// Options on both ends for a lossy path: 10 connect tries 200 ms apart, and request tries 20 ms
+// apart (short real tries, so that thousands of requests take seconds). With 20% loss and 20%
+// duplication both ways a try fails about one time in three, so 10 tries would leave one of
+// 2,200 requests timing out in a few runs out of a hundred; 15 tries make that a few in a hundred
+// thousand.
+std::vector<std::string> Tries() {
+    return {"--opt", "0x10004=2000", "--opt", "0x10005=10", "--opt", "0x10006=300", "--opt", "0x10007=15"};
+}
+
+std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+class PeerEndToEnd : public ::testing::TestWithParam<bool> {
+protected:
+    bool Udp() const { return GetParam(); }
+};
+
+TEST_P(PeerEndToEnd, RequestsAreEchoedExactlyOnce) {
+    Child server(Tool("krpeer"), {"serve", "--proto", Proto(Udp()), "--port", "0"});
+    const uint16_t port = server.Port("port ");
+    ASSERT_NE(port, 0) << server.Output();
+    // Asynchronous ones, a window of them in flight, then synchronous ones longer than a datagram.
+    Child async(Tool("krpeer"), {"call", "--proto", Proto(Udp()), "--to", To(port), "--count", "500", "--size", "200"});
+    EXPECT_EQ(async.Wait(), 0) << async.Output();
+    EXPECT_NE(async.Output().find("completed 500 of 500"), std::string::npos) << async.Output();
+    Child sync(Tool("krpeer"),
+               {"call", "--proto", Proto(Udp()), "--to", To(port), "--count", "50", "--size", "1500", "--sync"});
+    EXPECT_EQ(sync.Wait(), 0) << sync.Output();
+    EXPECT_EQ(server.Line("open"), "open");
+    server.Send("quit");
+    EXPECT_EQ(server.Wait(), 0);
+}
+
+TEST_P(PeerEndToEnd, ClosedByThePeersUser) {
+    Child server(Tool("krpeer"), {"serve", "--proto", Proto(Udp()), "--port", "0"});
+    const uint16_t port = server.Port("port ");
+    ASSERT_NE(port, 0);
+    Child client(Tool("krpeer"), {"hold", "--proto", Proto(Udp()), "--to", To(port)});
+    ASSERT_EQ(client.Line("open"), "open") << client.Output();
+    ASSERT_EQ(server.Line("open"), "open");
+    client.Send("close");
+    EXPECT_EQ(client.Line("closed"), "closed by user");
+    EXPECT_EQ(client.Wait(), 0);
+    EXPECT_EQ(server.Line("closed"), "closed reason 0") << server.Output();
+    server.Send("quit");
+    EXPECT_EQ(server.Wait(), 0);
+}
+
+TEST_P(PeerEndToEnd, SilentPeersTimeOutOnBothEnds) {
+    const std::vector<std::string> heartbeats = {"--opt", "0x10000=100", "--opt", "0x10001=2"};
+    Child server(Tool("krpeer"), Join({"serve", "--proto", Proto(Udp()), "--port", "0"}, heartbeats));
+    const uint16_t port = server.Port("port ");
+    ASSERT_NE(port, 0);
+    Child proxy(Tool("krfault"), {Proto(Udp()), To(port)});
+    const uint16_t proxied = proxy.Port("krfault: listening");
+    ASSERT_NE(proxied, 0);
+    Child client(Tool("krpeer"), Join({"hold", "--proto", Proto(Udp()), "--to", To(proxied)}, heartbeats));
+    ASSERT_EQ(client.Line("open"), "open") << client.Output();
+    ASSERT_EQ(server.Line("open"), "open");
+    proxy.Send("stall both");
+    EXPECT_EQ(client.Line("closed"), "closed reason 2") << client.Output();
+    EXPECT_EQ(server.Line("closed"), "closed reason 2") << server.Output();
+    EXPECT_EQ(client.Wait(), 0);
+    server.Send("quit");
+    EXPECT_EQ(server.Wait(), 0);
+    proxy.Send("quit");
+    proxy.Wait();
+}
+
+TEST_P(PeerEndToEnd, AServerThatMisbehaves) {
+    struct Case {
+        const char* how;
+        int exitCode;
+        const char* report;
+    } const cases[] = {
+        {"--slow", 0, "completed 4 of 4"},      // answers that take 50 ms still come
+        {"--no-complete", 1, "mismatch 0 status 13"}, // never answered: the request times out
+        {"--no-handler", 1, "mismatch 0 status 13"},  // ended without a response: the same
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.how);
+        std::vector<std::string> serve = {"serve", "--proto", Proto(Udp()), "--port", "0", c.how};
+        if (std::string(c.how) == "--slow") serve.push_back("50");
+        Child server(Tool("krpeer"), serve);
+        const uint16_t port = server.Port("port ");
+        ASSERT_NE(port, 0);
+        Child call(Tool("krpeer"), {"call", "--proto", Proto(Udp()), "--to", To(port), "--count", "4", "--size", "16",
+                                    "--sync", "--opt", "0x10006=300", "--opt", "0x10007=3"});
+        EXPECT_EQ(call.Wait(), c.exitCode) << call.Output();
+        EXPECT_NE(call.Output().find(c.report), std::string::npos) << call.Output();
+        server.Send("quit");
+        EXPECT_EQ(server.Wait(), 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(UdpAndTcp, PeerEndToEnd, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Udp" : "Tcp"; });
+
+TEST(PeerThroughFaults, ResetConnectionClosesTheSessionsOfItsMux) {
+    Child server(Tool("krpeer"), {"serve", "--proto", "tcp", "--port", "0"});
+    const uint16_t port = server.Port("port ");
+    ASSERT_NE(port, 0);
+    Child proxy(Tool("krfault"), {"tcp", To(port)});
+    const uint16_t proxied = proxy.Port("krfault: listening");
+    Child client(Tool("krpeer"), {"hold", "--proto", "tcp", "--to", To(proxied)});
+    ASSERT_EQ(client.Line("open"), "open") << client.Output();
+    ASSERT_EQ(server.Line("open"), "open");
+    proxy.Send("reset");
+    EXPECT_EQ(client.Line("closed"), "closed reason 1") << client.Output();
+    EXPECT_EQ(server.Line("closed"), "closed reason 1") << server.Output();
+    EXPECT_EQ(client.Wait(), 0);
+    server.Send("quit");
+    EXPECT_EQ(server.Wait(), 0);
+    proxy.Send("quit");
+    proxy.Wait();
+}
+
+TEST(PeerThroughFaults, LossAndDuplicationBothWays) {
+    Child server(Tool("krpeer"), Join({"serve", "--proto", "udp", "--port", "0"}, Tries()));
+    const uint16_t port = server.Port("port ");
+    ASSERT_NE(port, 0);
+    Child proxy(Tool("krfault"), {"udp", To(port), "seed=11", "drop%20", "dup%20"});
+    const uint16_t proxied = proxy.Port("krfault: listening");
+    ASSERT_NE(proxied, 0);
+    Child async(Tool("krpeer"),
+                Join({"call", "--proto", "udp", "--to", To(proxied), "--count", "2000", "--size", "64"}, Tries()));
+    EXPECT_EQ(async.Wait(), 0) << async.Output();
+    EXPECT_NE(async.Output().find("completed 2000 of 2000"), std::string::npos) << async.Output();
+    Child sync(Tool("krpeer"),
+               Join({"call", "--proto", "udp", "--to", To(proxied), "--count", "200", "--size", "64", "--sync"}, Tries()));
+    EXPECT_EQ(sync.Wait(), 0) << sync.Output();
+    EXPECT_NE(sync.Output().find("completed 200 of 200"), std::string::npos) << sync.Output();
+    server.Send("quit");
+    EXPECT_EQ(server.Wait(), 0);
+    proxy.Send("quit");
+    proxy.Wait();
+}
+
+TEST(PeerThroughFaults, KeyChangeWithItsFirstAckLost) {
+    Child server(Tool("krpeer"), {"serve", "--proto", "udp", "--port", "0"});
+    const uint16_t port = server.Port("port ");
+    ASSERT_NE(port, 0);
+    // From the server: the connect-ack, then the first ack of the key change.
+    Child proxy(Tool("krfault"), {"udp", To(port), "drop:s2c#2"});
+    const uint16_t proxied = proxy.Port("krfault: listening");
+    Child client(Tool("krpeer"), {"key", "--proto", "udp", "--to", To(proxied), "--type", "2"});
+    EXPECT_EQ(client.Line("key"), "key ok") << client.Output();
+    EXPECT_EQ(client.Line("key"), "key same") << client.Output();
+    EXPECT_EQ(client.Wait(), 0);
+    server.Send("quit");
+    EXPECT_EQ(server.Wait(), 0);
+    proxy.Send("quit");
+    proxy.Wait();
+}
+
+}  // namespace
