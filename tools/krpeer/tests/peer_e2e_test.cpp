@@ -1,7 +1,8 @@
 // Two krpeer processes on loopback, directly and through the fault proxy krfault: requests echoed
-// exactly once over UDP and TCP, through 20% loss and 20% duplication both ways; the session-closed
-// reasons a peer sees (its user closed, heartbeats stopped, the connection was reset); and a data
-// key change whose first acknowledgement is lost.
+// exactly once over UDP and TCP, through 20% loss and 20% duplication both ways; a server that
+// answers slowly, never or without a response; the session-closed reasons a peer sees (its user
+// closed, heartbeats stopped, the connection was reset); a heartbeat change that the peer applies;
+// and a data key change whose first acknowledgement is lost.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -81,6 +82,31 @@ TEST_P(PeerEndToEnd, SilentPeersTimeOutOnBothEnds) {
     proxy.Send("stall both");
     EXPECT_EQ(client.Line("closed"), "closed reason 2") << client.Output();
     EXPECT_EQ(server.Line("closed"), "closed reason 2") << server.Output();
+    EXPECT_EQ(client.Wait(), 0);
+    server.Send("quit");
+    EXPECT_EQ(server.Wait(), 0);
+    proxy.Send("quit");
+    proxy.Wait();
+}
+
+TEST_P(PeerEndToEnd, AHeartbeatChangeReachesThePeer) {
+    // Both ends start with the default 10 s heartbeats; the client then announces 100 ms. The
+    // server's session, counting 3 silent intervals of the peer's, gives up after 300 ms of
+    // silence instead of 30 s.
+    Child server(Tool("krpeer"), {"serve", "--proto", Proto(Udp()), "--port", "0"});
+    const uint16_t port = server.Port("port ");
+    ASSERT_NE(port, 0);
+    Child proxy(Tool("krfault"), {Proto(Udp()), To(port)});
+    const uint16_t proxied = proxy.Port("krfault: listening");
+    ASSERT_NE(proxied, 0);
+    Child client(Tool("krpeer"), {"hold", "--proto", Proto(Udp()), "--to", To(proxied)});
+    ASSERT_EQ(client.Line("open"), "open") << client.Output();
+    ASSERT_EQ(server.Line("open"), "open");
+    client.Send("hb 100 2");
+    ASSERT_EQ(client.Line("hb"), "hb ok") << client.Output();
+    proxy.Send("stall both");
+    EXPECT_EQ(server.Line("closed", 10), "closed reason 2") << server.Output();
+    client.Send("close");
     EXPECT_EQ(client.Wait(), 0);
     server.Send("quit");
     EXPECT_EQ(server.Wait(), 0);
