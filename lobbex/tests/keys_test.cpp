@@ -460,6 +460,31 @@ TEST_P(KeyChange, BothSessionsEndOnTheNewKeyAndRequestsGoOn) {
     EXPECT_EQ(Nonce(client), 3u);
 }
 
+TEST_P(KeyChange, TheChangeTravelsUnderTheControlKeyBothEndsSet) {
+    uint16_t port = 0;
+    ASSERT_NE(Listen(&port), nullptr);
+    KRSESS_HNDL* client = Open(port, {}, &client_);
+    ASSERT_NE(client, nullptr) << Trace();
+    ASSERT_TRUE(rec_.Wait([&] { return !rec_.seen.empty(); }));
+    KRSESS_HNDL* clone = rec_.seen[0].session;
+    const KRCRYPT_KEY control = Key(KRCRYPT_KEY_IDEA, 0x05);
+    const KRCRYPT_KEY data = Key(KRCRYPT_KEY_PAD, 0x44);
+    // Set on one end only: the peer, still on plain text, takes the padded message for a bogus
+    // one and does not answer.
+    ASSERT_EQ(KrSessCntlKeySet(client, &control), 0);
+    Exchange(client, 2, 100);
+    KrErrorSet(0);
+    EXPECT_EQ(KrSessDataKeySet(client, &data, 1), 1);
+    EXPECT_EQ(KrErrorGet(), kNoAck);
+    EXPECT_EQ(TraceCount("Bogus or corrupted key-set control message"), 2) << Trace();
+    EXPECT_EQ(Nonce(clone), 0u);
+    // Set on both ends: the change goes through.
+    ASSERT_EQ(KrSessCntlKeySet(clone, &control), 0);
+    ASSERT_EQ(KrSessDataKeySet(client, &data, 1), 0) << Trace();
+    EXPECT_TRUE(SameKey(DataKey(clone), data));
+    EXPECT_TRUE(SameKey(DataKey(client), data));
+}
+
 TEST_P(KeyChange, TheKeyCallsCheckTheirArguments) {
     uint16_t port = 0;
     KRSESS_HNDL* listener = Listen(&port);
