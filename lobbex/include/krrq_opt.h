@@ -1,11 +1,13 @@
 // Session options (module "krrq_opt"): the pending option-set exchange KROPT_HNDL, kept in a
 // circle on its session under the session lock, and the option-set / option-ack payload.
 #pragma once
+#include <cstdarg>
 #include <cstdint>
 
 #include "krevent.h"
 
 struct KRSESS_HNDL;
+struct KRSESS_OPT;
 
 enum : uint32_t { KROPT_SENT = 1, KROPT_ACKED = 2 };
 enum : uint32_t { KROPT_TYPE_HEARTBEAT = 1 };
@@ -24,6 +26,10 @@ struct KROPT_HNDL {
     KrEvent event;
     uint32_t state;
 };
+
+// Reads (id, value) pairs from a variable argument list up to the KRSESS_OPTID_END terminator into
+// pairs (room for KRSESS_MAX_OPT_PAIRS); the number read, or -1 when no terminator came in time.
+int KrSessOptPairsRead(va_list args, KRSESS_OPT* pairs);
 
 // The session's pending list; the NL forms need the session lock held.
 void KrOptListAppendNL(KRSESS_HNDL* session, KROPT_HNDL* node);

@@ -11,6 +11,7 @@
 #include "krerrno.h"
 #include "krlog.h"
 #include "krnetdb.h"
+#include "krrq_opt.h"
 #include "krrq_sess.h"
 #include "krtime.h"
 #include "krtrace.h"
@@ -58,17 +59,7 @@ LOBBEX_API KRSESS_HNDL* KrSessOpenEx(int passive, const KRTLADDR* local, const K
     KRSESS_OPT pairs[KRSESS_MAX_OPT_PAIRS];
     va_list args;
     va_start(args, context);
-    int n = -1;
-    for (uint32_t i = 0; i <= KRSESS_MAX_OPT_PAIRS; ++i) {
-        uint32_t id = va_arg(args, uint32_t);
-        if (id == KRSESS_OPTID_END) {
-            n = (int)i;
-            break;
-        }
-        if (i == KRSESS_MAX_OPT_PAIRS) break;
-        pairs[i].id = id;
-        pairs[i].value = va_arg(args, uintptr_t);
-    }
+    int n = KrSessOptPairsRead(args, pairs);
     va_end(args);
     if (n < 0) {
         KrErrorSet(KRERR_PARAM);

@@ -141,10 +141,7 @@ LOBBEX_API int KrSessOptionsSet(KRSESS_HNDL* session, uint32_t id, uintptr_t val
     return KrSessOptionsSetV(session, &pair, 1);
 }
 
-LOBBEX_API int KrSessOptionsSetEx(KRSESS_HNDL* session, ...) {
-    KRSESS_OPT pairs[KRSESS_MAX_OPT_PAIRS];
-    va_list args;
-    va_start(args, session);
+int KrSessOptPairsRead(va_list args, KRSESS_OPT* pairs) {
     int n = -1;
     for (uint32_t i = 0; i <= KRSESS_MAX_OPT_PAIRS; ++i) {
         uint32_t id = va_arg(args, uint32_t);
@@ -156,6 +153,14 @@ LOBBEX_API int KrSessOptionsSetEx(KRSESS_HNDL* session, ...) {
         pairs[i].id = id;
         pairs[i].value = va_arg(args, uintptr_t);
     }
+    return n;
+}
+
+LOBBEX_API int KrSessOptionsSetEx(KRSESS_HNDL* session, ...) {
+    KRSESS_OPT pairs[KRSESS_MAX_OPT_PAIRS];
+    va_list args;
+    va_start(args, session);
+    int n = KrSessOptPairsRead(args, pairs);
     va_end(args);
     if (n < 0) {
         KrErrorSet(KRERR_PARAM);
