@@ -144,6 +144,9 @@ KRREQ_HNDL* KrCReqCreate(KRSESS_HNDL* session, uint32_t code, const uint8_t* pay
 void KrReqRelease(KRSESS_HNDL* session, KRREQ_HNDL* request);
 
 // The plain forms need the session lock held; the others take it.
+// A request circle: append at the tail; remove (nothing for a request in no circle).
+void KrReqListAppend(KRREQ_LIST* list, KRREQ_HNDL* request);
+void KrReqListRemove(KRREQ_LIST* list, KRREQ_HNDL* request);
 void KrReqPendAppend(KRSESS_HNDL* session, KRREQ_HNDL* request);
 void KrReqPendAppendNL(KRSESS_HNDL* session, KRREQ_HNDL* request);
 void KrReqPendRemove(KRSESS_HNDL* session, KRREQ_HNDL* request);

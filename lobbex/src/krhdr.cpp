@@ -2,6 +2,7 @@
 // their sizes, and the Internet checksum over a list of pieces.
 #include "krhdr.h"
 
+#include "krbytes.h"
 #include "krerrno.h"
 #include "krlog.h"
 
@@ -22,16 +23,7 @@ constexpr FormSizes kSizes[] = {
     {12, 10, 2} // G
 };
 
-uint32_t Word(const uint8_t* at) {
-    return (uint32_t)at[0] << 24 | (uint32_t)at[1] << 16 | (uint32_t)at[2] << 8 | at[3];
-}
 uint32_t Half(const uint8_t* at) { return (uint32_t)at[0] << 8 | at[1]; }
-void PutWord(uint8_t* at, uint32_t value) {
-    at[0] = (uint8_t)(value >> 24);
-    at[1] = (uint8_t)(value >> 16);
-    at[2] = (uint8_t)(value >> 8);
-    at[3] = (uint8_t)value;
-}
 void PutHalf(uint8_t* at, uint32_t value) {
     at[0] = (uint8_t)(value >> 8);
     at[1] = (uint8_t)value;
@@ -89,34 +81,34 @@ uint32_t KrHdrPack(const KRHDR* h, uint8_t* buffer, uint32_t blockSize, uint32_t
     }
     switch (form) {
     case KRHDR_A:
-        PutWord(buffer, h->id << 29 | h->sequence << 13 | (h->length - 16) << 9 | h->flag << 8 | h->code);
+        KrPutBe32(buffer, h->id << 29 | h->sequence << 13 | (h->length - 16) << 9 | h->flag << 8 | h->code);
         break;
     case KRHDR_B:
-        PutWord(buffer, 2u << 30 | h->id << 26 | h->sequence << 10 | h->length << 1 | h->flag);
+        KrPutBe32(buffer, 2u << 30 | h->id << 26 | h->sequence << 10 | h->length << 1 | h->flag);
         buffer[4] = (uint8_t)h->code;
         break;
     case KRHDR_C:
-        PutWord(buffer, 6u << 29 | h->id << 18 | pad << 16 | h->sequence);
+        KrPutBe32(buffer, 6u << 29 | h->id << 18 | pad << 16 | h->sequence);
         PutHalf(buffer + 4, h->length << 1 | h->flag);
         PutHalf(buffer + 6, h->code);
         break;
     case KRHDR_D:
-        PutWord(buffer, 0xEu << 28 | h->id << 17 | pad << 15 | h->length);
+        KrPutBe32(buffer, 0xEu << 28 | h->id << 17 | pad << 15 | h->length);
         PutHalf(buffer + 4, h->sequence);
         break;
     case KRHDR_E:
-        PutWord(buffer, 0x1Eu << 27 | h->id << 16 | h->sequence);
-        PutWord(buffer + 4, h->length << 17 | h->flag << 16 | pad << 8);
+        KrPutBe32(buffer, 0x1Eu << 27 | h->id << 16 | h->sequence);
+        KrPutBe32(buffer + 4, h->length << 17 | h->flag << 16 | pad << 8);
         PutHalf(buffer + 8, h->code);
         break;
     case KRHDR_F:
-        PutWord(buffer, 0x3Eu << 26 | pad << 22 | h->id << 11);
-        PutWord(buffer + 4, h->length << 17 | h->sequence);
+        KrPutBe32(buffer, 0x3Eu << 26 | pad << 22 | h->id << 11);
+        KrPutBe32(buffer + 4, h->length << 17 | h->sequence);
         break;
     case KRHDR_G:
-        PutWord(buffer, 0x7Eu << 25 | h->id << 12 | pad << 3 | h->flag << 2);
-        PutWord(buffer + 4, h->length << 8);
-        PutWord(buffer + 8, h->sequence << 16 | h->code);
+        KrPutBe32(buffer, 0x7Eu << 25 | h->id << 12 | pad << 3 | h->flag << 2);
+        KrPutBe32(buffer + 4, h->length << 8);
+        KrPutBe32(buffer + 8, h->sequence << 16 | h->code);
         break;
     case KRHDR_INVALID:
         KrErrorSet(KRERR_PARAM);
@@ -134,7 +126,7 @@ int KrHdrUnpack(const uint8_t* b, KRHDR* h, int withCode) {
         KR_LOG(KrWarning, "KrHdrUnpack: Unsupported Header Type.");
         return 1;
     }
-    const uint32_t w = Word(b);
+    const uint32_t w = KrGetBe32(b);
     h->pad = 0;
     h->flag = 0;
     h->code = 0;
@@ -175,24 +167,24 @@ int KrHdrUnpack(const uint8_t* b, KRHDR* h, int withCode) {
         h->kind = KRHDR_KIND_REQUEST;
         h->id = w >> 16 & 0x7FF;
         h->sequence = w & 0xFFFF;
-        h->length = Word(b + 4) >> 17;
-        h->flag = Word(b + 4) >> 16 & 1;
-        h->pad = Word(b + 4) >> 8 & 0xFF;
+        h->length = KrGetBe32(b + 4) >> 17;
+        h->flag = KrGetBe32(b + 4) >> 16 & 1;
+        h->pad = KrGetBe32(b + 4) >> 8 & 0xFF;
         if (withCode) h->code = Half(b + 8);
         break;
     case KRHDR_F:
         h->kind = KRHDR_KIND_CONTROL;
         h->pad = w >> 22 & 0xF;
         h->id = w >> 11 & 0x7FF;
-        h->length = Word(b + 4) >> 17;
-        h->sequence = withCode ? (Word(b + 4) & 0xFFFF) : 0;
+        h->length = KrGetBe32(b + 4) >> 17;
+        h->sequence = withCode ? (KrGetBe32(b + 4) & 0xFFFF) : 0;
         break;
     case KRHDR_G:
         h->kind = KRHDR_KIND_REQUEST;
         h->id = w >> 12 & 0x7FF;
         h->pad = w >> 3 & 0xFF;
         h->flag = w >> 2 & 1;
-        h->length = Word(b + 4) >> 8;
+        h->length = KrGetBe32(b + 4) >> 8;
         h->sequence = Half(b + 8);
         if (withCode) h->code = Half(b + 10);
         break;
@@ -236,15 +228,15 @@ int KrHdrPadLen(const uint8_t* b) {
     case KRHDR_B:
         return 0;
     case KRHDR_C:
-        return (int)(Word(b) >> 16 & 0x3);
+        return (int)(KrGetBe32(b) >> 16 & 0x3);
     case KRHDR_D:
-        return (int)(Word(b) >> 15 & 0x3);
+        return (int)(KrGetBe32(b) >> 15 & 0x3);
     case KRHDR_E:
-        return (int)(Word(b + 4) >> 8 & 0xFF);
+        return (int)(KrGetBe32(b + 4) >> 8 & 0xFF);
     case KRHDR_F:
-        return (int)(Word(b) >> 22 & 0xF);
+        return (int)(KrGetBe32(b) >> 22 & 0xF);
     case KRHDR_G:
-        return (int)(Word(b) >> 3 & 0xFF);
+        return (int)(KrGetBe32(b) >> 3 & 0xFF);
     case KRHDR_INVALID:
         break;
     }

@@ -1,6 +1,7 @@
 // Control messages as the mux reads them (see krmux_ctl.h).
 #include "krmux_ctl.h"
 
+#include "krbytes.h"
 #include "krerrno.h"
 #include "krlog.h"
 
@@ -8,14 +9,10 @@ namespace {
 
 constexpr char kKrModule[] = "krmux";
 
-uint32_t Word(const uint8_t* p) {
-    return (uint32_t)p[0] << 24 | (uint32_t)p[1] << 16 | (uint32_t)p[2] << 8 | p[3];
-}
-
 void ReadWords(const uint8_t* payload, uint32_t length, KRMUX_CONNECT* out) {
     uint32_t* fields[] = {&out->version, &out->sessionWord, &out->sourceWord,
                           &out->destWord, &out->txInterval, &out->rxCount};
-    for (uint32_t i = 0; i < 6; ++i) *fields[i] = (i + 1) * 4 <= length ? Word(payload + i * 4) : 0;
+    for (uint32_t i = 0; i < 6; ++i) *fields[i] = (i + 1) * 4 <= length ? KrGetBe32(payload + i * 4) : 0;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "krbytes.h"
 #include "krerrno.h"
 #include "krlog.h"
 #include "krrq_opt.h"
@@ -16,16 +17,6 @@ namespace {
 
 constexpr char kKrModule[] = "krrq_opt";
 unsigned Tag(const void* p) { return (unsigned)(uintptr_t)p; }
-
-void Put32(uint8_t* p, uint32_t v) {
-    p[0] = (uint8_t)(v >> 24);
-    p[1] = (uint8_t)(v >> 16);
-    p[2] = (uint8_t)(v >> 8);
-    p[3] = (uint8_t)v;
-}
-uint32_t Get32(const uint8_t* p) {
-    return (uint32_t)p[0] << 24 | (uint32_t)p[1] << 16 | (uint32_t)p[2] << 8 | p[3];
-}
 
 constexpr uint32_t kChangeMarks = KRSESS_F_LOCAL_HB | KRSESS_F_PEER_HB;
 
@@ -98,10 +89,10 @@ int KrSessOptSetReq(KRSESS_HNDL* s, uint32_t type, uint8_t* data, uint32_t lengt
     node->state = KROPT_SENT;
     node->data = data;
     node->length = length;
-    Put32(payload, node->sequence);
-    Put32(payload + 4, type);
-    Put32(payload + 8, KROPT_STATUS_OK);
-    Put32(payload + 12, length);
+    KrPutBe32(payload, node->sequence);
+    KrPutBe32(payload + 4, type);
+    KrPutBe32(payload + 8, KROPT_STATUS_OK);
+    KrPutBe32(payload + 12, length);
     if (length) std::memcpy(payload + KROPT_HEADER_LEN, data, length);
     KR_LOG(KrLevelDebug, "KrSessOptSetReq[0x%x]: Sent option_set type %d seq %d", Tag(s), (int)type,
            (int)node->sequence);
@@ -153,8 +144,8 @@ LOBBEX_API int KrSessHBOptSet(KRSESS_HNDL* session, uint32_t txInterval, uint32_
     int result = 0;
     if (KrSessState(session) == KRSESS_OPEN) {
         uint8_t data[KROPT_HB_DATA_LEN];
-        Put32(data, txInterval);
-        Put32(data + 4, rxCount);
+        KrPutBe32(data, txInterval);
+        KrPutBe32(data + 4, rxCount);
         result = KrSessOptSetReq(session, KROPT_TYPE_HEARTBEAT, data, sizeof data);
         if (result != 0) {
             session->options[KRSESS_OPT_TXHB] = oldTx;
@@ -184,8 +175,8 @@ void KrSessOptSetHndlr(KRSESS_HNDL* s, const KRHDR* header, const uint8_t* paylo
                (int)length, (int)KROPT_HEADER_LEN);
         return;
     }
-    const uint32_t type = Get32(payload + 4);
-    const uint32_t declared = Get32(payload + 12);
+    const uint32_t type = KrGetBe32(payload + 4);
+    const uint32_t declared = KrGetBe32(payload + 12);
     const uint32_t present = length - KROPT_HEADER_LEN;
     uint32_t status = KROPT_STATUS_OK;
     if (declared > present) {
@@ -208,7 +199,7 @@ void KrSessOptSetHndlr(KRSESS_HNDL* s, const KRHDR* header, const uint8_t* paylo
         } else {
             s->flags |= KRSESS_F_PEER_HB;
             const uint32_t oldTx = s->options[KRSESS_OPT_PEER_TXHB], oldRx = s->options[KRSESS_OPT_PEER_RXHB_CNT];
-            const uint32_t tx = Get32(payload + KROPT_HEADER_LEN), rx = Get32(payload + KROPT_HEADER_LEN + 4);
+            const uint32_t tx = KrGetBe32(payload + KROPT_HEADER_LEN), rx = KrGetBe32(payload + KROPT_HEADER_LEN + 4);
             s->options[KRSESS_OPT_PEER_TXHB] = tx;
             s->options[KRSESS_OPT_PEER_RXHB_CNT] = rx;
             KrSessTimersStop(s);
@@ -235,9 +226,9 @@ void KrSessOptSetHndlr(KRSESS_HNDL* s, const KRHDR* header, const uint8_t* paylo
         return;
     }
     std::memcpy(ack, payload, KROPT_HEADER_LEN + echoed);
-    Put32(ack + 8, status);
-    Put32(ack + 12, echoed);
-    KR_TRACE_EVENT("rq__oatx", s, Get32(payload), status, echoed, 0);
+    KrPutBe32(ack + 8, status);
+    KrPutBe32(ack + 12, echoed);
+    KR_TRACE_EVENT("rq__oatx", s, KrGetBe32(payload), status, echoed, 0);
     KrSessCntlTx(s, KRSESS_CNTL_OPT_ACK, ack, KROPT_HEADER_LEN + echoed);
     KrLockLeave(&s->lock);
     if (ack != answer) delete[] ack;
@@ -246,21 +237,21 @@ void KrSessOptSetHndlr(KRSESS_HNDL* s, const KRHDR* header, const uint8_t* paylo
 void KrSessOptAckHndlr(KRSESS_HNDL* s, const KRHDR* header, const uint8_t* payload, uint32_t length) {
     (void)header;
     KR_TRACE_EVENT("rq__oarx", s, length, 0, 0, 0);
-    if (length < KROPT_HEADER_LEN || length - KROPT_HEADER_LEN < Get32(payload + 12)) {
+    if (length < KROPT_HEADER_LEN || length - KROPT_HEADER_LEN < KrGetBe32(payload + 12)) {
         KR_LOG(KrWarning, "KrSessOptAckHndlr[0x%x]: Got %d data bytes in option-ack message, expected at least %d.",
                Tag(s), (int)length,
-               (int)(length < KROPT_HEADER_LEN ? KROPT_HEADER_LEN : KROPT_HEADER_LEN + Get32(payload + 12)));
+               (int)(length < KROPT_HEADER_LEN ? KROPT_HEADER_LEN : KROPT_HEADER_LEN + KrGetBe32(payload + 12)));
         return;
     }
-    const uint32_t declared = Get32(payload + 12);
+    const uint32_t declared = KrGetBe32(payload + 12);
     KrLockEnter(&s->lock);
-    KROPT_HNDL* node = KrOptListFindNL(s, Get32(payload));
+    KROPT_HNDL* node = KrOptListFindNL(s, KrGetBe32(payload));
     if (!node) {
         KrLockLeave(&s->lock);
         KR_LOG(KrWarning, "KrSessOptAckHndlr[0x%x]: Received acknowledge for unknown option-set message.", Tag(s));
         return;
     }
-    node->status = Get32(payload + 8);
+    node->status = KrGetBe32(payload + 8);
     if (declared == node->length) {
         if (declared) std::memcpy(node->data, payload + KROPT_HEADER_LEN, declared);
         node->state = KROPT_ACKED;

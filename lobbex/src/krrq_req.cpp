@@ -85,6 +85,9 @@ private:
 
 }  // namespace
 
+void KrReqListAppend(KRREQ_LIST* list, KRREQ_HNDL* request) { ListAppend(list, request); }
+void KrReqListRemove(KRREQ_LIST* list, KRREQ_HNDL* request) { ListRemove(list, request); }
+
 // ---- heaps ----
 
 int KrReqHndlHeapInit(void) {

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "krbytes.h"
 #include "krerrno.h"
 #include "krlog.h"
 #include "krmux_ctl.h"
@@ -56,16 +57,6 @@ uint32_t StateOf(KRSESS_HNDL* s) {
     uint32_t state = s->state;
     ModUnlock();
     return state;
-}
-
-void Put32(uint8_t* p, uint32_t v) {
-    p[0] = (uint8_t)(v >> 24);
-    p[1] = (uint8_t)(v >> 16);
-    p[2] = (uint8_t)(v >> 8);
-    p[3] = (uint8_t)v;
-}
-uint32_t Get32(const uint8_t* p) {
-    return (uint32_t)p[0] << 24 | (uint32_t)p[1] << 16 | (uint32_t)p[2] << 8 | p[3];
 }
 
 // The address word of a transport address: its KRADDR for family 4, else none.
@@ -155,12 +146,12 @@ int CntlTxId(KRSESS_HNDL* s, uint32_t code, uint32_t id, const uint8_t* payload,
 }
 
 void FillConnect(KRSESS_HNDL* s, uint8_t* p) {
-    Put32(p, KR_SESS_VERSION);
-    Put32(p + 4, s->link.sessionWord);
-    Put32(p + 8, s->link.localWord);
-    Put32(p + 12, s->link.remoteWord);
-    Put32(p + 16, s->options[KRSESS_OPT_TXHB]);
-    Put32(p + 20, s->options[KRSESS_OPT_RXHB_CNT]);
+    KrPutBe32(p, KR_SESS_VERSION);
+    KrPutBe32(p + 4, s->link.sessionWord);
+    KrPutBe32(p + 8, s->link.localWord);
+    KrPutBe32(p + 12, s->link.remoteWord);
+    KrPutBe32(p + 16, s->options[KRSESS_OPT_TXHB]);
+    KrPutBe32(p + 20, s->options[KRSESS_OPT_RXHB_CNT]);
 }
 
 void RecordAddresses(KRSESS_HNDL* s) {
@@ -538,10 +529,10 @@ LOBBEX_API int KrSessClose(KRSESS_HNDL* session) {
         KrSessTimersStop(session);
         if (!session->passive && (was == KRSESS_OPEN || was == KRSESS_ACCEPTED || was == KRSESS_CONNECTING)) {
             uint8_t payload[KRSESS_DISCONNECT_LEN];
-            Put32(payload, KR_SESS_VERSION);
-            Put32(payload + 4, session->link.sessionWord);
-            Put32(payload + 8, session->link.localWord);
-            Put32(payload + 12, session->link.remoteWord);
+            KrPutBe32(payload, KR_SESS_VERSION);
+            KrPutBe32(payload + 4, session->link.sessionWord);
+            KrPutBe32(payload + 8, session->link.localWord);
+            KrPutBe32(payload + 12, session->link.remoteWord);
             KR_TRACE_EVENT("rq__ditx", session, 0, 0, 0, 0);
             if (KrSessCntlTx(session, KRSESS_CNTL_DISCONNECT, payload, sizeof payload) != 0)
                 KR_LOG(KrLevelInfo, "KrSessDisconnectReq[0x%x]:Failed to send disconnect request.", Tag(session));
@@ -597,7 +588,7 @@ void KrSessRemoteClose(KRSESS_HNDL* session, uint32_t reason) {
         KrSessUserRefDec(session);
     } else {
         uint8_t payload[4];
-        Put32(payload, reason);
+        KrPutBe32(payload, reason);
         KrSessInternalNotice(session, KRSESS_CODE_CLOSED, payload, sizeof payload);
     }
     KrSessRefDec(session);
@@ -721,7 +712,7 @@ void KrSessConnectHndlr(KRSESS_HNDL* session, const KRHDR* header, const uint8_t
                length);
         return;
     }
-    if (Get32(payload) != KR_SESS_VERSION) {
+    if (KrGetBe32(payload) != KR_SESS_VERSION) {
         KR_LOG(KrWarning, "KrSessConnectHndlr[0x%x]: Received connect with different version.", Tag(session));
         return;
     }
@@ -730,9 +721,9 @@ void KrSessConnectHndlr(KRSESS_HNDL* session, const KRHDR* header, const uint8_t
     const uint32_t state = StateOf(session);
     const bool first = state == KRSESS_ACCEPTED;
     if (first) {
-        session->link.sessionWord = Get32(payload + 4);
-        session->options[KRSESS_OPT_PEER_TXHB] = Get32(payload + 16);
-        session->options[KRSESS_OPT_PEER_RXHB_CNT] = Get32(payload + 20);
+        session->link.sessionWord = KrGetBe32(payload + 4);
+        session->options[KRSESS_OPT_PEER_TXHB] = KrGetBe32(payload + 16);
+        session->options[KRSESS_OPT_PEER_RXHB_CNT] = KrGetBe32(payload + 20);
         session->mux = session->link.mux;
     }
     // A repeated connect (its ack was lost) is answered again, in the open state too.
@@ -775,8 +766,8 @@ void KrSessConnectAckHndlr(KRSESS_HNDL* session, const KRHDR* header, const uint
     if (KrSessRefInc(session, KRSESS_CLOSED) != 0) return;
     KrLockEnter(&session->lock);
     if (StateOf(session) == KRSESS_CONNECTING) {
-        session->options[KRSESS_OPT_PEER_TXHB] = Get32(payload + 16);
-        session->options[KRSESS_OPT_PEER_RXHB_CNT] = Get32(payload + 20);
+        session->options[KRSESS_OPT_PEER_TXHB] = KrGetBe32(payload + 16);
+        session->options[KRSESS_OPT_PEER_RXHB_CNT] = KrGetBe32(payload + 20);
         SetState(session, KRSESS_OPEN);
         KrEventSignal(&session->event);
     }
@@ -792,14 +783,14 @@ void DisconnectHndlr(KRSESS_HNDL* s, const uint8_t* payload, uint32_t length) {
                length);
         return;
     }
-    if (Get32(payload) != KR_SESS_VERSION) {
+    if (KrGetBe32(payload) != KR_SESS_VERSION) {
         KR_LOG(KrWarning, "KrSessDisConnectHndlr[0x%x-0x%x]: Received disconnect with different version.", Tag(s),
                s->link.localId);
         return;
     }
     KrLockEnter(&s->lock);
-    const bool match = Get32(payload + 4) == s->link.sessionWord && Get32(payload + 8) == s->link.remoteWord &&
-                       Get32(payload + 12) == s->link.localWord;
+    const bool match = KrGetBe32(payload + 4) == s->link.sessionWord && KrGetBe32(payload + 8) == s->link.remoteWord &&
+                       KrGetBe32(payload + 12) == s->link.localWord;
     KrLockLeave(&s->lock);
     if (!match) {
         KR_LOG(KrLevelInfo, "KrSessDisConnectHndlr[0x%x-0x%x]: Received disconnect for recycled session id.", Tag(s),

@@ -17,32 +17,6 @@ namespace {
 constexpr char kKrModule[] = "krrq";
 unsigned Tag(const void* p) { return (unsigned)(uintptr_t)p; }
 
-// The expired and the notice lists: circles like the others, told apart by the request's flags.
-void ListAdd(KRREQ_LIST* list, KRREQ_HNDL* r) {
-    if (!list->head) {
-        r->next = r->prev = r;
-        list->head = r;
-    } else {
-        r->next = list->head;
-        r->prev = list->head->prev;
-        list->head->prev->next = r;
-        list->head->prev = r;
-    }
-    ++list->count;
-}
-
-void ListDel(KRREQ_LIST* list, KRREQ_HNDL* r) {
-    if (r->next == r) {
-        list->head = nullptr;
-    } else {
-        r->prev->next = r->next;
-        r->next->prev = r->prev;
-        if (list->head == r) list->head = r->next;
-    }
-    r->next = r->prev = nullptr;
-    --list->count;
-}
-
 // Whether `r` is in the list, found by its address alone: a handle the upper layer passes in is
 // read only once it is known to be one of the session's.
 bool Contains(const KRREQ_LIST& list, const KRREQ_HNDL* r) {
@@ -53,12 +27,12 @@ bool Contains(const KRREQ_LIST& list, const KRREQ_HNDL* r) {
 }
 
 void ExpiredAdd(KRSESS_HNDL* s, KRREQ_HNDL* r) {
-    ListAdd(&KrSessReqQueues(s)->expired, r);
+    KrReqListAppend(&KrSessReqQueues(s)->expired, r);
     r->flags |= KRREQ_FLAG_EXPIRED;
 }
 
 void ExpiredRemove(KRSESS_HNDL* s, KRREQ_HNDL* r) {
-    ListDel(&KrSessReqQueues(s)->expired, r);
+    KrReqListRemove(&KrSessReqQueues(s)->expired, r);
     r->flags &= ~KRREQ_FLAG_EXPIRED;
 }
 
@@ -145,7 +119,7 @@ int KrSessInternalNotice(KRSESS_HNDL* session, uint32_t code, const uint8_t* pay
     KrLockEnter(&session->lock);
     r->sequence = session->rxNewest - 1;
     KrSessStatAddNL(session, KRSTAT_SREQ, 0);
-    ListAdd(&session->notices, r);
+    KrReqListAppend(&session->notices, r);
     KrLockLeave(&session->lock);
     r->state = KRSREQ_STATE_HANDLER;
     KrSessUpperLayerSReqHndlr(session, r);
@@ -235,7 +209,7 @@ LOBBEX_API int KrSReqNoRespComplete(KRSESS_HNDL* session, KRREQ_HNDL* request) {
     KRREQ_HNDL* freed = nullptr;
     KrLockEnter(&session->lock);
     if (Contains(session->notices, request)) {
-        ListDel(&session->notices, request);
+        KrReqListRemove(&session->notices, request);
         KrSessStatAddNL(session, KRSTAT_SREQ_NORESP, 0);
         freed = request;
     } else if (Contains(KrSessReqQueues(session)->expired, request)) {
@@ -337,7 +311,7 @@ void KrSessReqCleanup(KRSESS_HNDL* s) {
         SReqFree(s, e);
     }
     while (KRREQ_HNDL* n = s->notices.head) {
-        ListDel(&s->notices, n);
+        KrReqListRemove(&s->notices, n);
         SReqFree(s, n);
     }
     KrLockLeave(&s->lock);
