@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include "dinput.h"
+#include "shell/app.h"
 
 int32_t g_InputWidth = 0, g_InputHeight = 0;
 int32_t g_MouseX = 0, g_MouseY = 0;
@@ -151,6 +152,16 @@ void INP_PollKeyboard() {
     }
 }
 
+// Loops that run outside the message loop (the credits, key waits, waiting screens) poll input but
+// dispatch no window messages: a close of the window is taken here and ends the program through
+// the normal shutdown, wherever the poll runs. A quit message taken by the same look (it comes
+// whatever the filter) is the same request.
+void INP_ServeCloseRequest() {
+    MSG message;
+    if (PeekMessageA(&message, nullptr, WM_CLOSE, WM_CLOSE, PM_REMOVE))
+        APP_Shutdown();
+}
+
 void INP_Release(LPDIRECTINPUTDEVICE* device) {
     if (!*device)
         return;
@@ -226,6 +237,7 @@ int INP_Poll() {
         g_ClickAge = -1;
     INP_PollMouse();
     INP_PollKeyboard();
+    INP_ServeCloseRequest();
     return 1;
 }
 

@@ -49,10 +49,10 @@ int INP_IsKeyDown(int scanCode);
 int INP_SetKeyState(int scanCode, int value);  // 1
 int INP_AnyKeyDown();                          // 1 when any key is held
 
-// The text a key types, without and with Shift (UK layout), for the name entry and key-binding
-// screens. Texts are single-byte: the pound sign is 0xA3 and the not sign 0xAC, as the bitmap
-// fonts index them by byte.
-// -1 gives an empty text; a code outside -1..221 gives "ooh, new key".
+// The text a key types, without and with Shift (UK layout), for the name entry and the chat line.
+// Texts are single-byte: the pound sign is 0xA3 and the not sign 0xAC, as the bitmap fonts index
+// them by byte. A key that types no character (modifiers, control, navigation, function and
+// system keys, -1, unknown codes) gives an empty text.
 const char* INP_GetKeyText(int scanCode);
 const char* INP_GetShiftedKeyText(int scanCode);
 

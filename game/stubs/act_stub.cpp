@@ -1,5 +1,6 @@
-// Stand-in for the characters' damage routines and kind tables: health changes as the routines
-// describe it; each damage call is recorded with the bod's name.
+// Stand-in for the characters' damage routines, kind tables and player status exchange: health
+// changes as the routines describe it; each damage call is recorded with the bod's name; the
+// player status records are kept here in place of the character records.
 #include "stubs/act_stub.h"
 
 #include "shell/app.h"
@@ -7,6 +8,7 @@
 #include "stubs/ai_stub.h"
 #include "stubs/trace.h"
 #include "stubs/world_label.h"
+#include "ui/hud_records.h"
 #include "world/character.h"
 
 int32_t g_FriendlyFire = 0;
@@ -73,4 +75,55 @@ int ACT_GetKindFiles(int characterId, ActKindFiles* out) {
         return 0;
     *out = kKinds[characterId];
     return 1;
+}
+
+namespace {
+PlayerStatus g_StubStatus[BOD_PLAYER_SLOTS];
+
+Bod* PlayerBod(int index) {
+    return index >= 0 && index < BOD_PLAYER_SLOTS ? g_PlayerBods[index] : nullptr;
+}
+}  // namespace
+
+int ACT_GetPlayerStatus(int index, PlayerStatus* status) {
+    STUB_Trace("ACT_GetPlayerStatus", "%d", index);
+    Bod* bod = PlayerBod(index);
+    if (!bod || !status)
+        return 0;
+    *status = g_StubStatus[index];
+    status->bod = bod;
+    status->controlFlag = BOD_CharacterOf(bod) ? 1 : 0;
+    return 1;
+}
+
+int ACT_SetPlayerStatus(int index, const PlayerStatus* status) {
+    Bod* bod = PlayerBod(index);
+    if (!bod || !status)
+        return 0;
+    STUB_Trace("ACT_SetPlayerStatus", "%d,turn=%d,move=%d,use=%d,spare=%d,alt=%d,ctrl=%d,runoff=%d,k=%d,entry=%d,flag=%d",
+               index, status->turnCommand, status->moveCommand, status->useCommand, status->spareCommand,
+               status->pushCommand, status->attackCommand, status->runFlag, status->kickCommand,
+               status->selectedEntry, status->controlFlag);
+    g_StubStatus[index] = *status;
+    if (CharacterControl* control = BOD_CharacterOf(bod)) {
+        control->turnCommand = status->turnCommand;
+        control->moveCommand = status->moveCommand;
+        control->useCommand = uint32_t(status->useCommand);
+        control->commandWord = uint32_t(status->spareCommand);
+        control->pushCommand = uint32_t(status->pushCommand);
+        control->attackCommand = uint32_t(status->attackCommand);
+        control->kickCommand = uint32_t(status->kickCommand);
+    }
+    return 1;
+}
+
+void ACT_ApplyPlayerCommands(const HudState* state) {
+    STUB_Trace("ACT_ApplyPlayerCommands", "member=%d,team=%d,radar=%d,point=%.0f/%.0f/%.0f,pan=%d/%d/%d,run=%d",
+               state->controlledMember, state->teamMode, state->radarDrawn, state->orderPoint[0],
+               state->orderPoint[1], state->orderPoint[2], state->panHorizontal, state->panVertical,
+               state->panByPress, state->runFlag);
+}
+
+PlayerStatus* ACT_StubStatus(int index) {
+    return index >= 0 && index < BOD_PLAYER_SLOTS ? &g_StubStatus[index] : nullptr;
 }

@@ -1,4 +1,5 @@
-// Stand-in for the character records, kind tables and damage routines until they are built.
+// Stand-in for the character records, kind tables, damage routines and the player status
+// exchange until they are built.
 #pragma once
 #include <cstdint>
 
@@ -21,3 +22,18 @@ struct ActKindFiles {
     const char* skinB;
 };
 int ACT_GetKindFiles(int characterId, ActKindFiles* out);
+
+// The player status exchange with the interface. The stand-in keeps one status record per player
+// character 0..7 in place of the character records: ACT_GetPlayerStatus gives it back (with the
+// character's bod and its control record flag) and 1, or 0 for an index without a character;
+// ACT_SetPlayerStatus stores the record and hands its request words to the character's control
+// record. Each call is recorded.
+struct PlayerStatus;
+struct HudState;
+int ACT_GetPlayerStatus(int index, PlayerStatus* status);
+int ACT_SetPlayerStatus(int index, const PlayerStatus* status);
+// Applies the HUD state's command words; recorded with the controlled member, the team-mode flag,
+// the ordered point, the pan words and the run flag.
+void ACT_ApplyPlayerCommands(const HudState* state);
+// Test seam: the status record the stand-in holds for player index 0..7.
+PlayerStatus* ACT_StubStatus(int index);

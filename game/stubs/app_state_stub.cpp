@@ -2,6 +2,7 @@
 #include "stubs/app_state_stub.h"
 
 #include "stubs/trace.h"
+#include "ui/gui.h"
 
 void APP_RefreshDirectControl(int memberId) {
     STUB_Trace("APP_RefreshDirectControl", "%d", memberId);
@@ -17,4 +18,12 @@ void APP_EnterLobbyGame() {
 
 int APP_GetLevelFrameCount() {
     return STUB_Result("APP_GetLevelFrameCount", 50);
+}
+
+void APP_EndMatch(int result) {
+    STUB_Trace("APP_EndMatch", "%d", result);
+    if (g_MatchEnded)
+        return;
+    g_MatchEnded = 1;
+    g_GameResult = result;
 }

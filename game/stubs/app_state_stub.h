@@ -11,3 +11,6 @@ void APP_EnterLobbyGame();
 // The level frame counter: 0 at level start, +1 per in-level frame, held at 50 (the stand-in: the
 // result set for "APP_GetLevelFrameCount", else 50).
 int APP_GetLevelFrameCount();
+// Ends the network match once (result 1 or 0): sets g_MatchEnded and the result; a second call
+// while it is set does nothing. Recorded.
+void APP_EndMatch(int result);

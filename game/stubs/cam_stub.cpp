@@ -36,3 +36,7 @@ int CAM_GetCameraSurface() {
 void CAM_StubSetPose(const Pose& pose) {
     g_CameraPose = pose;
 }
+
+void CAM_SetMode(int mode) {
+    STUB_Trace("CAM_SetMode", "%d", mode);
+}

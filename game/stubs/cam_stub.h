@@ -13,3 +13,5 @@ const Matrix34* CAM_GetState();
 int CAM_GetCameraSurface();
 // Test seam: where the camera stands.
 void CAM_StubSetPose(const Pose& pose);
+// Switches the camera mode (1: the free camera once the steered member is lost); recorded.
+void CAM_SetMode(int mode);

@@ -2,6 +2,7 @@
 // as there is nothing to fail), nothing is recorded.
 #include "stubs/fe_screens_stub.h"
 
+int32_t g_PanelWindow = -1;
 int32_t g_MultiMenuWindow = -1;
 int32_t g_OptionsWindow = -1;
 int32_t g_KeyConfigWindow = -1;

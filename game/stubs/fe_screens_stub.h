@@ -43,6 +43,8 @@ void FE_DestroyCharacterSelect();
 void FE_DestroyTeamStatus();
 void FE_DestroyLevelMap();
 
+// The panel window of the in-level interface (the exchange with the world runs while it is open).
+extern int32_t g_PanelWindow;
 extern int32_t g_MultiMenuWindow;
 extern int32_t g_OptionsWindow;
 extern int32_t g_KeyConfigWindow;

@@ -4,6 +4,7 @@
 
 #include "shell/app.h"
 #include "stubs/trace.h"
+#include "ui/gui.h"
 
 LevelEndRequest g_LevelEndRequest = {0, 0, -1};
 
@@ -15,6 +16,17 @@ void LVL_UnloadLevel() {
 void LVL_RunPendingLevelEnd(int won, int value) {
     STUB_Trace("LVL_RunPendingLevelEnd", "%d,%d", won, value);
     g_LevelEndRequest = {0, 0, -1};
+}
+
+void LVL_FinishLevel(int won, int value) {
+    STUB_Trace("LVL_FinishLevel", "%d,%d", won, value);
+    if (won) {
+        g_LevelWon = 1;
+        g_LevelFailed = 0;
+        g_LevelEndTime = 0;
+    } else {
+        g_LevelFailed = 1;
+    }
 }
 
 namespace {

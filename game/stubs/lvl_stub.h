@@ -14,6 +14,9 @@ extern LevelEndRequest g_LevelEndRequest;
 void LVL_UnloadLevel();
 // Runs and clears the pending level end.
 void LVL_RunPendingLevelEnd(int won, int value);
+// Ends the running level as won (1) or failed (0): sets g_LevelWon (clearing g_LevelFailed and
+// g_LevelEndTime) or g_LevelFailed. Recorded.
+void LVL_FinishLevel(int won, int value);
 
 // The per-level tables of the level content (17 entries by level id): the init run once at level
 // load (null: none), and the hooks of player and NPC bods. The stand-in's inits record their

@@ -1,6 +1,9 @@
 // Stand-in for the positional sounds: no emitters and no speech; only the ready flags follow the
-// device.
+// device, and a stopped emitter is recorded.
 #include "stubs/snd_pos_stub.h"
+
+#include "stubs/trace.h"
+#include "stubs/world_label.h"
 
 uint32_t g_SndEmittersReady = 0;
 
@@ -22,4 +25,8 @@ void SND_ReleaseSpeechSlots() {
 
 void SND_ClearEmitters() {
     g_SndEmittersReady = 0;
+}
+
+void SND_StopEmitter(Bod* emitter) {
+    STUB_Trace("SND_StopEmitter", "%s", STUB_BodName(emitter));
 }

@@ -13,3 +13,7 @@ void SND_InitSpeechSlots();
 // Device shutdown, in this order, before the playback slots and groups go.
 void SND_ReleaseSpeechSlots();
 void SND_ClearEmitters();
+
+// Stops the looping sound of a world object's emitter; recorded with the object's name.
+struct Bod;
+void SND_StopEmitter(Bod* emitter);

@@ -2,7 +2,7 @@
 // state its start values, builds every screen in its fixed order (screens not built yet are
 // stand-ins that make nothing), reads the settings, the key map and the text file, joins the
 // session of a lobby launch and enters the main menu; GUI_Tick serves the pending level end and
-// runs the front-end or in-level frame; GUI_Shutdown destroys the screens in build order and frees
+// runs the front-end or in-level frame (starting the match clock in a level); GUI_Shutdown destroys the screens in build order and frees
 // the texts and pictures. Each entry is recorded in the call trace, which is off unless a test
 // switches it on.
 #include <cstdio>
@@ -29,6 +29,7 @@
 #include "ui/img.h"
 #include "ui/keymap.h"
 #include "ui/txt.h"
+#include "world/clk.h"
 
 GameOptions g_Options;
 uint32_t g_GuiSoundIds[GUI_SOUND_IDS] = {SND_NO_SOUND, SND_NO_SOUND, SND_NO_SOUND, SND_NO_SOUND,
@@ -205,6 +206,11 @@ int GUI_Tick() {
         g_FrontEndTick[1] = GetTickCount();
         FE_Frame();
     } else {
+        // The match clock starts with the first in-level step.
+        if (g_MatchClock.start == -1) {
+            g_MatchClock.start = g_MatchClock.lastRead = g_GameClock.nowMs;
+            g_MatchClock.minutes = 0;
+        }
         HUD_Frame();
     }
     return 1;

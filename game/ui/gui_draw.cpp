@@ -1,9 +1,11 @@
 // The interface's drawing: GUI_Draw after the 3D passes (windows, the pause text, the pointer,
-// and inside a network level the chat input line, the match overlays and the HUD lines), and
+// and inside a network level the stop of the world objects' looping sounds while play stands
+// still, the chat input line, the match overlays and the HUD lines), and
 // HUD_EraseOverlays before them, which clears where last frame's overlays stood. The pause text
 // comes from the text file's menu keys through the table below.
 #include "shell/dsp_bitmap.h"
 #include "stubs/fe_screens_stub.h"
+#include "stubs/snd_pos_stub.h"
 #include "engine/rnd_frame.h"
 #include "engine/rnd_state.h"
 #include "stubs/trace.h"
@@ -15,6 +17,7 @@
 #include "ui/hud.h"
 #include "ui/img.h"
 #include "ui/txt.h"
+#include "world/bod.h"
 #include "world/clk.h"
 
 int32_t g_OverlayFullClear;
@@ -75,6 +78,17 @@ void DrawChatInput() {
     FNT_DrawText(g_ChatInput, 5, 400, 0, kFontSmall);
 }
 
+// A network level stands still: halted, failed for more than 200 ms, won, or the match over.
+bool PlayHalted() {
+    return g_LevelHalted || (g_LevelFailed && g_LevelEndTime > 200) || g_LevelWon || g_MatchEnded || g_GameOver;
+}
+
+// The looping sounds of the world objects stop with the play.
+void StopObjectSounds() {
+    for (Bod* b = BOD_FindFirst(&g_WorldBods, BOD_MASK_OBJECTS); b; b = BOD_FindNext(&g_WorldBods, BOD_MASK_OBJECTS, b))
+        SND_StopEmitter(b);
+}
+
 }  // namespace
 
 int GUI_Draw() {
@@ -92,6 +106,8 @@ int GUI_Draw() {
         HUD_DrawMessages();
         return 1;
     }
+    if (PlayHalted())
+        StopObjectSounds();
     if (g_ChatTyping)
         DrawChatInput();
     HUD_DrawScoreboard();

@@ -1,8 +1,10 @@
 // The in-level interface as the shell and the world see it: the HUD message list, the overlays,
-// the level-end sequence, and the records shared with the game world (the HUD state, the four
-// team slots with their player status records).
+// the level-end sequence, the exchange with the game world over the records it shares with the
+// interface (ui/hud_records.h), and the in-level state that exchange reads and writes.
 #pragma once
 #include <cstdint>
+
+#include "ui/hud_records.h"
 
 struct Bod;
 
@@ -50,70 +52,49 @@ void HUD_DrawMatchOver();
 // returns to the menus, or ends the program after a launch from the lobby.
 void HUD_EndLevelSequence();
 
-// A team member's view of its character: 42 words, the world fills it and the interface writes
-// the commands back. Pointers are pointer-sized here; the record never leaves the process.
-struct PlayerStatus {
-    Bod* bod;                 // word 0
-    int32_t turnCommand;      // 1: 1 left, 2 right
-    int32_t moveCommand;      // 2: 3 forward, 4 back
-    int32_t useCommand;       // 3
-    int32_t spareCommand;     // 4
-    int32_t word5;            // 5
-    int32_t pushCommand;      // 6: the left-Alt request
-    int32_t attackCommand;    // 7: the left-Control request
-    int32_t runFlag;          // 8
-    int32_t kickCommand;      // 9
-    int32_t word10;           // 10
-    int32_t entryTypes[9];    // 11..19: object type per carried entry, 162 empty
-    int32_t entryValues[9];   // 20..28: ammunition percent
-    Bod* entryBods[9];        // 29..37
-    int32_t selectedEntry;    // 38
-    int32_t controlFlag;      // 39
-    int32_t word40;           // 40
-    int32_t healthPercent;    // 41
-};
+// The in-level exchange with the game world. Both run only while the panel window is open and
+// then return 1, else 0. HUD_UpdateFromGame fills the radar copy and the team slots from the world
+// at the start of a frame, blocks lost members, resets the request words, follows the controlled
+// member, fails a single-player level when nobody is left and ends a network match on the host;
+// HUD_ApplyToGame hands the request words and the command words to the world at its end.
+int HUD_UpdateFromGame();
+int HUD_ApplyToGame();
 
-// One of the four team member windows of the in-level interface.
-struct TeamSlot {
-    int32_t blocked;             // the member is lost
-    int32_t selected;
-    int32_t carriedTypes[9];     // -1 empty; 149 the health item
-    int32_t carriedValues[9];    // ammunition percent
-    Bod* carriedBods[9];
-    int32_t currentEntry;        // 0..8
-    int32_t controlFlag;
-    int32_t characterId;         // -1 none
-    int32_t faceVariant;         // 0..2
-    int32_t turnRequest;
-    int32_t moveRequest;
-    int32_t useRequest;
-    int32_t runOff;
-    int32_t spareRequest;
-    int32_t health;              // percent
-    int32_t altRequest;
-    int32_t controlRequest;
-    int32_t kickRequest;
-    int32_t zeroHealthCount;
-    int32_t damageHistory[3];
-    PlayerStatus status;
+// The radar window's copy of the HUD state that every update makes: values truncated to integers.
+struct HudRadarView {
+    int32_t heading;
+    int32_t count;
+    int32_t entries[HUD_RADAR_ENTRIES][3];
+    int32_t map[HUD_RADAR_ENTRIES][3];
+    int32_t word;
+    float mapping[6];
 };
-constexpr int HUD_TEAM_SLOTS = 4;
-extern TeamSlot g_TeamSlots[HUD_TEAM_SLOTS];
+extern HudRadarView g_RadarView;
 
-// The record shared by the in-game interface and the world: the radar block that the world fills
-// and the command block that the world applies.
-struct HudState {
-    float viewHeading;            // degrees
-    float radar[256][3];          // x, y, z
-    uint32_t radarCount;
-    float wedge[3][2];            // the view wedge, {x, z} each
-    uint32_t aiMode;
-    uint32_t selectedMember;      // 0..7
-    float orderPoint[3];          // x = -1.0: none
-    uint32_t cameraCommandA;      // 1 or 2 gives a command
-    uint32_t cameraCommandB;      // 3 or 4 gives a command
-    uint32_t cameraMode;
+// The command words of the in-level frame that HUD_ApplyToGame hands to the world.
+struct HudCommands {
+    int32_t orderPoint[3];    // -1 each: none
+    int32_t panHorizontal;    // 0 none, 1 left, 2 right
+    int32_t panVertical;      // 0 none, 3 up, 4 down
+    int32_t panByPress;
+    int32_t runFlag;          // cleared at the start of every frame
 };
-extern HudState g_HudState;
-// View size in x and in z, radar width and height.
-extern float g_RadarScale[4];
+extern HudCommands g_HudCommands;
+
+// The match clock of a network game: start in game-clock milliseconds (-1 until GUI_Tick starts it
+// in a level), the time last read, whole minutes, seconds within the minute and their last value.
+struct MatchClock {
+    int32_t start;
+    int32_t lastRead;
+    int32_t minutes;
+    int32_t seconds;
+    int32_t previousSeconds;
+};
+extern MatchClock g_MatchClock;
+
+// The panel and team windows' redraw counters (3 = redraw), the radar's blips-drawn flag, and the
+// confirm window's modal flag.
+extern int32_t g_PanelRedraw;
+extern int32_t g_TeamRedraw;
+extern int32_t g_RadarBlips;
+extern int32_t g_ModalDialogOpen;

@@ -3,6 +3,7 @@
 // its return window.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "shell/inp.h"
@@ -10,6 +11,7 @@
 #include "ui/fnt.h"
 #include "ui/gui.h"
 #include "ui/gui_toolkit.h"
+#include "win32.h"
 
 namespace {
 
@@ -82,6 +84,20 @@ TEST_F(Credits, AHeldKeyEndsAfterOneFrameAndTheWindowReturns) {
     EXPECT_EQ(GUI_IsWindowOpen(back), 1);
     EXPECT_EQ(g_CreditsReturnWindow, -1);
     FE_DestroyCreditsWindow();
+}
+
+// The credits run their own loop and dispatch no window messages: closing the window must still
+// end the program, through the input poll, instead of waiting for the end of the text.
+TEST_F(Credits, ClosingTheWindowEndsTheProgramFromInsideTheLoop) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            g_CreditsText = "]AB\xA3]CD";  // a 650-frame hold before the end
+            PostMessageA(nullptr, WM_CLOSE, 0, 0);
+            FE_RunCredits();
+            std::exit(3);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
