@@ -146,3 +146,18 @@ void RND_ReleaseTexture(RenderTexture* texture) {
     }
     texture->loaded = 0;
 }
+
+void RND_FreeAllTextures() {
+    for (ListHeader* list : {&g_RndLoadedTextures, &g_RndUnloadedTextures}) {
+        ListNode* node = list->headEnd.successor;
+        while (node && node->successor) {
+            ListNode* next = node->successor;
+            // A texture record starts with its list link.
+            auto* texture = reinterpret_cast<RenderTexture*>(node);
+            RND_ReleaseTexture(texture);
+            LST_Remove(node);
+            RND_Free(texture);
+            node = next;
+        }
+    }
+}

@@ -74,3 +74,5 @@ RenderTexture* RND_LastLoadedTexture();
 
 // Releases palette, material, system and device surfaces (each nulled); loaded word 0.
 void RND_ReleaseTexture(RenderTexture* texture);
+// Releases and frees every texture record of both lists and leaves the lists empty.
+void RND_FreeAllTextures();

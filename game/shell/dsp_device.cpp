@@ -251,16 +251,5 @@ void DSP_Release(HWND) {
 void DSP_ReleaseTextureSurfaces() {
     if (!g_DspDisplayReady)
         return;
-    for (ListHeader* list : {&g_RndLoadedTextures, &g_RndUnloadedTextures}) {
-        ListNode* node = list->headEnd.successor;
-        while (node && node->successor) {
-            ListNode* next = node->successor;
-            // A texture record starts with its list link.
-            auto* texture = reinterpret_cast<RenderTexture*>(node);
-            RND_ReleaseTexture(texture);
-            LST_Remove(node);
-            RND_Free(texture);
-            node = next;
-        }
-    }
+    RND_FreeAllTextures();
 }

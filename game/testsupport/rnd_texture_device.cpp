@@ -94,17 +94,7 @@ bool TST_OpenTextureDevice(bool hardware, uint32_t textureBudget) {
 }
 
 void TST_CloseTextureDevice() {
-    for (ListHeader* list : {&g_RndLoadedTextures, &g_RndUnloadedTextures}) {
-        ListNode* node = list->headEnd.successor;
-        while (node && node->successor) {
-            ListNode* next = node->successor;
-            auto* texture = reinterpret_cast<RenderTexture*>(node);
-            RND_ReleaseTexture(texture);
-            LST_Remove(node);
-            RND_Free(texture);
-            node = next;
-        }
-    }
+    RND_FreeAllTextures();
     RND_InitTextureLists();
     ReleaseOne(g_RndDevice);
     ReleaseOne(g_RndBackBuffer);
