@@ -3,15 +3,19 @@
 // U-shaped corridor whose connecting surface lies behind the camera. The geometry is kept in the
 // plan view x to the right and z up, where the kit winds surfaces counter-clockwise.
 #pragma once
+#include <gtest/gtest.h>
 #include <png.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "datakit/bmp.h"
 #include "datakit/map_data.h"
 #include "datakit/map_demo.h"
+#include "maprender.h"
+#include "tool_test.h"
 
 namespace mrtest {
 
@@ -201,5 +205,24 @@ inline Picture ReadPng(const std::string& path) {
         p.pixels[i] = uint32_t(rgb[i * 3]) << 16 | uint32_t(rgb[i * 3 + 1]) << 8 | rgb[i * 3 + 2];
     return p;
 }
+
+// A fresh working folder holding the quartered texture, with the display open for the test.
+class DisplayTest : public ::testing::Test {
+protected:
+    std::filesystem::path dir, previous;
+
+    void SetUp() override {
+        dir = tooltest::FreshTestDir("maprender-");
+        previous = std::filesystem::current_path();
+        std::filesystem::current_path(dir);
+        ASSERT_TRUE(dk::WriteBmp24(kTextureFile, QuarteredTexture()));
+        ASSERT_TRUE(maprender::OpenDisplay());
+    }
+    void TearDown() override {
+        maprender::CloseDisplay();
+        std::filesystem::current_path(previous);
+        std::filesystem::remove_all(dir);
+    }
+};
 
 }  // namespace mrtest

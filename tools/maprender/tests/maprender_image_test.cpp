@@ -58,23 +58,9 @@ Rgb Split(uint32_t pixel) {
     return Rgb{int(pixel >> 16 & 0xFF), int(pixel >> 8 & 0xFF), int(pixel & 0xFF)};
 }
 
-class MapRenderImages : public ::testing::Test {
+class MapRenderImages : public mrtest::DisplayTest {
 protected:
-    fs::path dir, previous;
     Matrix34 pose{};
-
-    void SetUp() override {
-        dir = tooltest::FreshTestDir("maprender-");
-        previous = fs::current_path();
-        fs::current_path(dir);
-        ASSERT_TRUE(dk::WriteBmp24(mrtest::kTextureFile, mrtest::QuarteredTexture()));
-        ASSERT_TRUE(maprender::OpenDisplay());
-    }
-    void TearDown() override {
-        maprender::CloseDisplay();
-        fs::current_path(previous);
-        fs::remove_all(dir);
-    }
 
     void Load(const dk::MapData& map) {
         ASSERT_TRUE(dk::WriteTextMap("m.blm", map, dk::TextDialect::Blm));

@@ -169,23 +169,7 @@ TEST_F(MapRenderTool, DrawsMapsOfTheInstallArchivesAndDiskFiles) {
 }
 
 // In-process: the display as the game starts it, and the map loaded through the game's loader.
-class MapRenderCameraChoice : public ::testing::Test {
-protected:
-    fs::path dir, previous;
-
-    void SetUp() override {
-        dir = tooltest::FreshTestDir("maprender-");
-        previous = fs::current_path();
-        fs::current_path(dir);
-        ASSERT_TRUE(dk::WriteBmp24(mrtest::kTextureFile, mrtest::QuarteredTexture()));
-        ASSERT_TRUE(maprender::OpenDisplay());
-    }
-    void TearDown() override {
-        maprender::CloseDisplay();
-        fs::current_path(previous);
-        fs::remove_all(dir);
-    }
-};
+class MapRenderCameraChoice : public mrtest::DisplayTest {};
 
 // Without a camera the whole map is in the picture: every corner projects inside the screen and
 // lies between the near and the far plane, seen from above.
