@@ -3,6 +3,7 @@
 // texts of the name entry and key-binding screens.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "dinput.h"
@@ -98,6 +99,25 @@ TEST_F(InputSetupTest, StartingAgainClearsTheState) {
     EXPECT_EQ(g_ClickAge, -1);
     EXPECT_EQ(g_ClickX, -1);
     EXPECT_EQ(g_ClickY, -1);
+}
+
+// The poll takes only a close of the window, which ends the program; every other message stays
+// for the message loop.
+TEST_F(InputSetupTest, APollEndsTheProgramOnAWindowCloseAndLeavesOtherMessages) {
+    ASSERT_EQ(INP_Init(nullptr, window, 640, 480), 1);
+    PostMessageA(window, MM_MCINOTIFY, 1, 0);
+    INP_Poll();
+    MSG message{};
+    ASSERT_TRUE(PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(message.message, UINT(MM_MCINOTIFY));
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            PostMessageA(window, WM_CLOSE, 0, 0);
+            INP_Poll();
+            std::exit(3);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 struct KeyTextCase {
