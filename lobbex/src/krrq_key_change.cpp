@@ -10,6 +10,7 @@
 // for every key type, so nothing is lost by it.
 #include <cinttypes>
 
+#include "krbytes.h"
 #include "krerrno.h"
 #include "krlog.h"
 #include "krrq_key.h"
@@ -22,13 +23,6 @@ namespace {
 constexpr char kKrModule[] = "krrq_crypt";
 
 unsigned Tag(const KRSESS_HNDL* session) { return (unsigned)(uintptr_t)session; }
-
-void PutWord(uint8_t* b, uint32_t v) {
-    b[0] = (uint8_t)(v >> 24);
-    b[1] = (uint8_t)(v >> 16);
-    b[2] = (uint8_t)(v >> 8);
-    b[3] = (uint8_t)v;
-}
 
 const char* ChangeKind(const KRSESS_HNDL* session) {
     return (session->flags & KRSESS_F_PEER_KEY) ? "remote" : "local";
@@ -142,8 +136,8 @@ int KrSessDataKeySetInternal(KRSESS_HNDL* session, const KRCRYPT_KEY* key, int n
     const uint32_t nonce = session->nonce;
     if (negotiate) {
         uint8_t pair[8];
-        PutWord(pair, nonce);
-        PutWord(pair + 4, session->txSequence);
+        KrPutBe32(pair, nonce);
+        KrPutBe32(pair + 4, session->txSequence);
         if (KrReqCTChkeyMsgAlloc((uintptr_t)session, session->cntlCrypt->crypt, session->link.remoteId, nonce, key,
                                  pair, &message, &length, 0) != 0) {
             const uint32_t error = KrErrorGet();
@@ -265,8 +259,8 @@ void KrSessDataKeySetHndlr(KRSESS_HNDL* session, const KRHDR* header, const uint
         return;
     }
     uint8_t pair[8];
-    PutWord(pair, answered->nonce);
-    PutWord(pair + 4, answered->firstSeq);
+    KrPutBe32(pair, answered->nonce);
+    KrPutBe32(pair + 4, answered->firstSeq);
     uint8_t* ack = nullptr;
     uint32_t ackLength = 0;
     const int built = KrReqCTChkeyMsgAlloc((uintptr_t)session, session->cntlCrypt->crypt, session->link.remoteId,

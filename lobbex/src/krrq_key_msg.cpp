@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "krbytes.h"
 #include "krerrno.h"
 #include "krlog.h"
 #include "krrq_key.h"
@@ -26,8 +27,6 @@ int BuildFailed(uint8_t** message, uint32_t* length) {
     if (length) *length = 0;
     return 1;
 }
-
-uint32_t Word(const uint8_t* b) { return (uint32_t)b[0] << 24 | (uint32_t)b[1] << 16 | (uint32_t)b[2] << 8 | b[3]; }
 
 }  // namespace
 
@@ -115,8 +114,8 @@ int KrReqChkeyRead(KRCRYPT_HNDL* control, uint32_t position, const KRHDR* header
     KRHDR checked{};
     if (KrReqCTCntlMsgDecrypt(control, position, packed, body.data(), (uint32_t)body.size(), &checked) != 0)
         return KRREQ_CHKEY_BOGUS;
-    out->nonce = Word(body.data());
-    out->firstSeq = Word(body.data() + 4);
+    out->nonce = KrGetBe32(body.data());
+    out->firstSeq = KrGetBe32(body.data() + 4);
     std::memset(&out->key, 0, sizeof out->key);
     XDR xdrs;
     xdrdmem_create(&xdrs, reinterpret_cast<char*>(body.data() + 8), length - 8, XDR_DECODE);
