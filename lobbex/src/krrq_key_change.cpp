@@ -199,29 +199,39 @@ int KrSessDataKeySetInternal(KRSESS_HNDL* session, const KRCRYPT_KEY* key, int n
     return 0;
 }
 
-void KrSessDataKeySetHndlr(KRSESS_HNDL* session, const KRHDR* header, const uint8_t* payload, uint32_t length) {
+// Checks and decodes a received change-key or ack-key message under the control key. True with the
+// session lock held and `msg` filled; false (lock released, the reason logged) when the message is
+// short, damaged or the session cannot take it.
+static bool ReadKeyMessage(KRSESS_HNDL* session, const char* who, const char* kind, const KRHDR* header,
+                           const uint8_t* payload, uint32_t length, KRREQ_CHKEY* msg) {
     if (length < 8) {
-        KR_LOG(KrWarning, "KrSessDataKeySetHndlr: Invalid DataKeySet control message parameter size: 0x%x", length);
-        return;
+        KR_LOG(KrWarning, "%s: Invalid DataKeySet control message parameter size: 0x%x", who, length);
+        return false;
     }
     KrLockEnter(&session->lock);
     if (!KrSessIsActive(session) || !session->cntlCrypt) {
         KrLockLeave(&session->lock);
-        return;
+        return false;
     }
-    KRREQ_CHKEY msg{};
-    const int read = KrReqChkeyRead(session->cntlCrypt->crypt, session->nonce, header, payload, length, &msg);
+    const int read = KrReqChkeyRead(session->cntlCrypt->crypt, session->nonce, header, payload, length, msg);
     if (read == KRREQ_CHKEY_SHORT || read == KRREQ_CHKEY_BOGUS) {
         KrLockLeave(&session->lock);
-        KR_LOG(KrWarning, "KrSessDataKeySetHndlr[0x%x]: Bogus or corrupted key-set control message", Tag(session));
-        return;
+        KR_LOG(KrWarning, "%s[0x%x]: Bogus or corrupted %s control message", who, Tag(session), kind);
+        return false;
     }
     if (read != KRREQ_CHKEY_OK) {
         KrLockLeave(&session->lock);
         KrErrorSet(KRERR_PARAM);
-        KR_LOG(KrErr, "KrSessDataKeySetHndlr[0x%x]: Failed to decode korrin-crypt key XDR message.", Tag(session));
-        return;
+        KR_LOG(KrErr, "%s[0x%x]: Failed to decode korrin-crypt key XDR message.", who, Tag(session));
+        return false;
     }
+    return true;
+}
+
+void KrSessDataKeySetHndlr(KRSESS_HNDL* session, const KRHDR* header, const uint8_t* payload, uint32_t length) {
+    KRREQ_CHKEY msg{};
+    if (!ReadKeyMessage(session, "KrSessDataKeySetHndlr", "key-set", header, payload, length, &msg))
+        return;
     KRREQ_CRYPT_HNDL* answered = nullptr;
     if (msg.nonce == session->nonce) {
         // A new change.
@@ -278,28 +288,9 @@ void KrSessDataKeySetHndlr(KRSESS_HNDL* session, const KRHDR* header, const uint
 }
 
 void KrSessDataKeyAckHndlr(KRSESS_HNDL* session, const KRHDR* header, const uint8_t* payload, uint32_t length) {
-    if (length < 8) {
-        KR_LOG(KrWarning, "KrSessDataKeyAckHndlr: Invalid DataKeySet control message parameter size: 0x%x", length);
-        return;
-    }
-    KrLockEnter(&session->lock);
-    if (!KrSessIsActive(session) || !session->cntlCrypt) {
-        KrLockLeave(&session->lock);
-        return;
-    }
     KRREQ_CHKEY msg{};
-    const int read = KrReqChkeyRead(session->cntlCrypt->crypt, session->nonce, header, payload, length, &msg);
-    if (read == KRREQ_CHKEY_SHORT || read == KRREQ_CHKEY_BOGUS) {
-        KrLockLeave(&session->lock);
-        KR_LOG(KrWarning, "KrSessDataKeyAckHndlr[0x%x]: Bogus or corrupted key-ack control message", Tag(session));
+    if (!ReadKeyMessage(session, "KrSessDataKeyAckHndlr", "key-ack", header, payload, length, &msg))
         return;
-    }
-    if (read != KRREQ_CHKEY_OK) {
-        KrLockLeave(&session->lock);
-        KrErrorSet(KRERR_PARAM);
-        KR_LOG(KrErr, "KrSessDataKeyAckHndlr[0x%x]: Failed to decode korrin-crypt key XDR message.", Tag(session));
-        return;
-    }
     KRREQ_CRYPT_HNDL* newest = session->dataCrypt;
     if (!newest || msg.nonce != newest->nonce) {
         KrLockLeave(&session->lock);
