@@ -34,27 +34,6 @@ int Usage() {
     return 2;
 }
 
-bool Number(const char* text, uint32_t* out) {
-    char* end = nullptr;
-    unsigned long value = std::strtoul(text, &end, 10);
-    if (!end || *end || value > 0xFFFFFFFFul) return false;
-    *out = (uint32_t)value;
-    return true;
-}
-
-bool ParseAddress(const std::string& text, sockaddr_in* out) {
-    size_t colon = text.rfind(':');
-    uint32_t port = 0;
-    if (colon == std::string::npos || !Number(text.c_str() + colon + 1, &port) || port == 0 || port > 65535)
-        return false;
-    std::string host = text.substr(0, colon);
-    if (host == "localhost") host = "127.0.0.1";
-    std::memset(out, 0, sizeof *out);
-    out->sin_family = AF_INET;
-    out->sin_port = htons((uint16_t)port);
-    return inet_pton(AF_INET, host.c_str(), &out->sin_addr) == 1;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -77,13 +56,14 @@ int main(int argc, char** argv) {
     int code = 2;
     if (mode == "echo" && argc <= 4) {
         uint32_t port = 0;
-        if (argc == 4 && (!Number(argv[3], &port) || port > 65535)) return Usage();
+        if (argc == 4 && (!kp::ParseNumber(argv[3], &port) || port > 65535)) return Usage();
         code = kp::RunEcho(ioType, (uint16_t)port);
     } else if (mode == "send" && (argc == 7 || argc == 8)) {
         kp::SendPlan plan;
         plan.ioType = ioType;
-        if (!ParseAddress(argv[3], &plan.remote) || !Number(argv[4], &plan.count) || !Number(argv[5], &plan.seed) ||
-            !Number(argv[6], &plan.maxLength) || (argc == 8 && !Number(argv[7], &plan.connectTimeoutMs)))
+        if (!kp::ParseHostPort(argv[3], &plan.remote) || !kp::ParseNumber(argv[4], &plan.count) ||
+            !kp::ParseNumber(argv[5], &plan.seed) || !kp::ParseNumber(argv[6], &plan.maxLength) ||
+            (argc == 8 && !kp::ParseNumber(argv[7], &plan.connectTimeoutMs)))
             return Usage();
         code = kp::RunSend(plan);
     } else {
