@@ -6,7 +6,7 @@
 #include "engine/lnd_draw.h"
 #include "engine/lnd_light.h"
 #include "engine/rnd_projection.h"
-#include "stubs/rnd_display_stub.h"
+#include "engine/rnd_layer.h"
 #include "engine/rnd_frame.h"
 #include "engine/rnd_state.h"
 #include "world/game_frame.h"

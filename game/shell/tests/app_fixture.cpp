@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "ddraw.h"
 #include "plat.h"
 #include "registry.h"
 #include "shell/app.h"
@@ -86,6 +87,7 @@ void ShellTest::TearDown() {
     MUF_CloseAll();
     unsetenv("PLATFORM_INPUT");
     plat::ResetForTests();
+    plat::SetDisplayDrivers(plat::DefaultDisplayDrivers());
     std::error_code ec;
     std::filesystem::remove_all(dir_, ec);
 }

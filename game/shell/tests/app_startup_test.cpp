@@ -10,6 +10,7 @@
 
 #include "app_fixture.h"
 #include "datakit/bmp.h"
+#include "ddraw.h"
 #include "plat.h"
 #include "shell/app.h"
 #include "shell/mem.h"
@@ -204,6 +205,7 @@ struct FailedStart {
     int result;
     const char* reason;
     Calls lastStartupCalls;  // what runs from the failing step up to the shutdown sequence
+    void (*arrange)() = nullptr;  // makes a real step fail (a stand-in fails through its result)
 };
 
 void PrintTo(const FailedStart& c, std::ostream* os) {
@@ -215,6 +217,8 @@ class StartupFailureTest : public ShellTest, public ::testing::WithParamInterfac
 TEST_P(StartupFailureTest, ReportsRunsTheShutdownAndExitsWithOne) {
     const FailedStart& c = GetParam();
     STUB_SetResult(c.step, c.result);
+    if (c.arrange)
+        c.arrange();
     ::testing::internal::CaptureStderr();
     const int code = RunWinMain("");
     const std::string err = ::testing::internal::GetCapturedStderr();
@@ -229,7 +233,8 @@ INSTANTIATE_TEST_SUITE_P(
     Steps, StartupFailureTest,
     ::testing::Values(
         FailedStart{"RND_InitDisplay", 0, "the display cannot be started",
-                    {"GAME_InitGraphics", "RND_SetHardwareAllowed(1)", "RND_InitDisplay"}},
+                    {"GAME_InitGraphics", "RND_SetHardwareAllowed(1)", "RND_InitDisplay"},
+                    [] { plat::SetDisplayDrivers({}); }},
         FailedStart{"NET_Init", 0, "the network cannot be started", {"NET_Init(cb7a0bc0,2,8)"}},
         FailedStart{"MSG_ResetNetState", 0, "the game-message state cannot be reset",
                     {"MSG_ResetNetState", "LVL_UnloadLevel"}}));
