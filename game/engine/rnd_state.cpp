@@ -22,13 +22,11 @@ float g_RndScreenWidth = 320.0f, g_RndScreenHeight = 240.0f;
 RECT g_RndClipRect = {0, 0, 640, 480};
 int32_t g_RndLiveBlocks = 0, g_RndAllocatedBytes = 0;
 
-namespace {
-const DisplayMode* CurrentMode() {
+const DisplayMode* RND_CurrentMode() {
     if (g_RndModeRow < 1 || g_RndModeRow > DSP_MODE_COUNT)
         return nullptr;
     return &g_DspModes[g_RndModeRow];
 }
-}  // namespace
 
 IDirectDraw2* RND_GetDirectDraw() {
     return g_RndDirectDraw;
@@ -71,7 +69,7 @@ float RND_GetScreenHeight() {
 }
 
 int RND_GetBitDepth() {
-    const DisplayMode* mode = CurrentMode();
+    const DisplayMode* mode = RND_CurrentMode();
     return mode ? mode->bitsPerPixel : 0;
 }
 
@@ -81,7 +79,7 @@ void RND_SetHardwareAllowed(int flag) {
 }
 
 float RND_ScaleByAspect(float value) {
-    const DisplayMode* mode = CurrentMode();
+    const DisplayMode* mode = RND_CurrentMode();
     if (!mode)
         return value * g_RndScreenHeight / g_RndScreenWidth;
     return value * float(mode->height) / float(mode->width);

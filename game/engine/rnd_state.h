@@ -26,6 +26,10 @@ extern float g_RndScreenWidth, g_RndScreenHeight;  // the mode's size (320 x 240
 extern RECT g_RndClipRect;             // the 2D clip rectangle in pixels (0, 0, 640, 480)
 extern int32_t g_RndLiveBlocks, g_RndAllocatedBytes;  // RND_Alloc / RND_Free counters
 
+struct DisplayMode;
+// The display mode table's row in use; null when no mode is set.
+const DisplayMode* RND_CurrentMode();
+
 IDirectDraw2* RND_GetDirectDraw();
 IDirectDrawSurface3* RND_GetPrimarySurface();
 IDirectDrawSurface3* RND_GetBackBuffer();

@@ -11,16 +11,8 @@
 
 int32_t g_RndViewWidth = 0, g_RndViewHeight = 0;
 
-namespace {
-const DisplayMode* CurrentMode() {
-    if (g_RndModeRow < 1 || g_RndModeRow > DSP_MODE_COUNT)
-        return nullptr;
-    return &g_DspModes[g_RndModeRow];
-}
-}  // namespace
-
 void RND_SetViewScale(float factor) {
-    const DisplayMode* mode = CurrentMode();
+    const DisplayMode* mode = RND_CurrentMode();
     if (!mode)
         return;
     D3DVIEWPORT2 viewport{};
@@ -103,7 +95,7 @@ void RND_GetClipRectRaw(int rect[4]) {
 }
 
 void RND_ResetClipRect() {
-    const DisplayMode* mode = CurrentMode();
+    const DisplayMode* mode = RND_CurrentMode();
     if (!mode)
         return;
     const int32_t viewWidth = g_RndViewWidth ? g_RndViewWidth : mode->width;

@@ -13,18 +13,7 @@ using rndtest::RenderFixture;
 using rndtest::Triangle;
 
 // Every test draws inside a begun scene.
-class BatchTest : public RenderFixture {
-protected:
-    void SetUp() override {
-        RenderFixture::SetUp();
-        ASSERT_EQ(RND_BeginFrame(), 1);
-        plat::D3DTakeRecords(g_RndDevice);
-    }
-    void TearDown() override {
-        RND_EndScene();
-        RenderFixture::TearDown();
-    }
-};
+class BatchTest : public rndtest::SceneFixture {};
 
 // The view depth of a vertex.
 float Depth(const D3DTLVERTEX& v) {

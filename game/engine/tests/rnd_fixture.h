@@ -105,4 +105,18 @@ protected:
     std::deque<RenderTexture> textures_;
 };
 
+// A render fixture whose tests draw inside a begun scene; the records of the frame start are taken.
+class SceneFixture : public RenderFixture {
+protected:
+    void SetUp() override {
+        RenderFixture::SetUp();
+        ASSERT_EQ(RND_BeginFrame(), 1);
+        plat::D3DTakeRecords(g_RndDevice);
+    }
+    void TearDown() override {
+        RND_EndScene();
+        RenderFixture::TearDown();
+    }
+};
+
 }  // namespace rndtest

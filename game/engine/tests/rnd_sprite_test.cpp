@@ -12,18 +12,7 @@
 namespace {
 using rndtest::RenderFixture;
 
-class SpriteTest : public RenderFixture {
-protected:
-    void SetUp() override {
-        RenderFixture::SetUp();
-        ASSERT_EQ(RND_BeginFrame(), 1);
-        plat::D3DTakeRecords(g_RndDevice);
-    }
-    void TearDown() override {
-        RND_EndScene();
-        RenderFixture::TearDown();
-    }
-};
+class SpriteTest : public rndtest::SceneFixture {};
 
 TEST_F(SpriteTest, DrawnOnlyBetweenTheNearAndFarLimits) {
     RenderTexture* texture = Texture(5);
