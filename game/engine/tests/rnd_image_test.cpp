@@ -10,6 +10,7 @@
 
 #include "engine/rnd_line.h"
 #include "engine/rnd_sprite.h"
+#include "png_read.h"
 #include "rnd_fixture.h"
 
 namespace {
@@ -17,29 +18,8 @@ using rndtest::Corner;
 using rndtest::RenderFixture;
 using rndtest::Triangle;
 
-struct Picture {
-    int width = 0, height = 0;
-    std::vector<uint32_t> pixels;  // 0x00RRGGBB
-};
-
-Picture ReadPng(const std::string& path) {
-    Picture p;
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str()))
-        return p;
-    image.format = PNG_FORMAT_RGB;
-    std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) {
-        png_image_free(&image);
-        return p;
-    }
-    p.width = int(image.width);
-    p.height = int(image.height);
-    for (size_t i = 0; i + 2 < rgb.size(); i += 3)
-        p.pixels.push_back(uint32_t(rgb[i]) << 16 | uint32_t(rgb[i + 1]) << 8 | rgb[i + 2]);
-    return p;
-}
+using pngtest::Picture;
+using pngtest::ReadPng;
 
 Picture ShownFrame() {
     const uint32_t* frame = nullptr;
