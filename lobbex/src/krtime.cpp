@@ -56,40 +56,53 @@ uint32_t KrTickCount(void) {
     return source ? source() : RealTicks();
 }
 
-void KrTimeSetTickSource(KRTICK_SOURCE source) {
-    g_KrTickSource.store(source);
-    KrModuleStartTimeReset();
-}
+namespace {
 
-void KrModuleStartTimeReset(void) {
+// Re-bases the clock on the wall time and the current tick; with `swap`, the tick source is
+// replaced in the same step. The source, the base and the tick read from it change under one
+// lock, so that no reader ever pairs one source's ticks with a base taken from the other.
+void Rebase(bool swap, KRTICK_SOURCE source) {
     using namespace std::chrono;
     const int64_t systemMs = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
     const time_t seconds = std::time(nullptr);
-    const uint32_t tick = KrTickCount();
     const uint32_t systemSecond = (uint32_t)((systemMs / 1000) % 60);
     if (systemSecond != (uint32_t)(seconds % 60))
         KR_LOG(KrWarning, "KrModuleStartTimeReset: disparity in seconds from 1970/1/1 0:0:0 UCT %u %u",
                (unsigned)seconds, systemSecond);
     std::lock_guard<std::mutex> hold(g_KrBaseLock);
+    if (swap) g_KrTickSource.store(source);
     g_KrBase.sec = (uint32_t)seconds;
     g_KrBase.msec = (uint32_t)(systemMs % 1000);
-    g_KrBase.tick = tick;
+    g_KrBase.tick = KrTickCount();
     g_KrBase.set = true;
+}
+
+}  // namespace
+
+void KrTimeSetTickSource(KRTICK_SOURCE source) {
+    Rebase(true, source);
+}
+
+void KrModuleStartTimeReset(void) {
+    Rebase(false, nullptr);
 }
 
 LOBBEX_API void KrGetTime(KRTIME* now) {
     if (!now) return;
     ClockBase base;
+    uint32_t tick = 0;
     {
         std::lock_guard<std::mutex> hold(g_KrBaseLock);
         base = g_KrBase;
+        tick = KrTickCount();
     }
     if (!base.set) {
         KrModuleStartTimeReset();
         std::lock_guard<std::mutex> hold(g_KrBaseLock);
         base = g_KrBase;
+        tick = KrTickCount();
     }
-    const uint64_t ms = (uint64_t)base.msec + (uint32_t)(KrTickCount() - base.tick);
+    const uint64_t ms = (uint64_t)base.msec + (uint32_t)(tick - base.tick);
     now->sec = base.sec + (uint32_t)(ms / 1000);
     now->msec = (uint32_t)(ms % 1000);
     now->usec = 0;

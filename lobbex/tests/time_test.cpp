@@ -8,6 +8,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <thread>
 
 #include "krlog.h"
 #include "krtime.h"
@@ -160,6 +161,32 @@ TEST(Clock, AdvancesWithTheTicksAcrossTheirWrap) {
     KRDATE today;
     KrGetLocalDate(&today);
     EXPECT_GE(today.year, 2020) << "the real clock is back";
+}
+
+uint32_t FarTick() {
+    return 5;
+}
+
+// Swapping the tick source while other threads read the clock: a reader must never pair one
+// source's tick with the base taken for the other (which reads as a jump of weeks).
+TEST(Clock, ReadersNeverMixTheTicksOfTwoSources) {
+    std::atomic<bool> stop{false};
+    std::atomic<uint32_t> wild{0};
+    const time_t wall = std::time(nullptr);
+    auto reader = [&] {
+        while (!stop.load()) {
+            KRTIME now;
+            KrGetTime(&now);
+            if (now.sec > (uint32_t)wall + 3600 || now.sec + 3600 < (uint32_t)wall) wild++;
+        }
+    };
+    std::thread a(reader), b(reader);
+    for (int i = 0; i < 20000; ++i) KrTimeSetTickSource(i % 2 ? FarTick : nullptr);
+    stop = true;
+    a.join();
+    b.join();
+    KrTimeSetTickSource(nullptr);
+    EXPECT_EQ(wild.load(), 0u);
 }
 
 }  // namespace
