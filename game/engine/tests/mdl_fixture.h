@@ -12,6 +12,12 @@
 #include "engine/mdl.h"
 #include "shell/mth.h"
 
+// A model file's bytes, and a little-endian word written over four of them.
+using Blob = std::vector<uint8_t>;
+inline void Patch32(Blob* b, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) (*b)[at + i] = uint8_t(v >> (8 * i));
+}
+
 // One mesh as the drawer received it, copied out of the scratch arrays.
 struct MdlMesh {
     int smooth;

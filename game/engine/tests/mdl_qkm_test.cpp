@@ -15,8 +15,6 @@
 
 namespace {
 
-using Blob = std::vector<uint8_t>;
-
 // Two bones: "chest" (number 7, a triangle) and its child "lhand" (number 8, no mesh); two frames
 // of quaternion keys; a root-motion list whose second entry (frame 0) ends it.
 const Blob kHandQkm = {
@@ -61,10 +59,6 @@ const Blob kHandQkm = {
     0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x41, 0x00, 0x00, 0x10, 0x41, 0x00, 0x00, 0x10, 0x41,  // frame 0 ends the list
 // 490
 };
-
-void Patch32(Blob* b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) (*b)[at + i] = uint8_t(v >> (8 * i));
-}
 
 class MdlQkm : public MdlTest {};
 

@@ -15,8 +15,6 @@
 
 namespace {
 
-using Blob = std::vector<uint8_t>;
-
 // 3 vertices, 1 face, a packed frame and a float frame, one reserved record.
 const Blob kHandQmd = {
     0x44, 0x4D, 0x52, 0x51,  // magic
@@ -49,10 +47,6 @@ const Blob kHandQmd = {
     0x00, 0x00, 0x40, 0x40, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x06,  // vertex (3, 0, 0) n6
     0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x70, 0x42, 0x07,  // vertex (0, 0, 60) n7
 };
-
-void Patch32(Blob* b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) (*b)[at + i] = uint8_t(v >> (8 * i));
-}
 
 class MdlQmd : public MdlTest {};
 

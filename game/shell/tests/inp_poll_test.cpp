@@ -11,34 +11,18 @@
 #include "plat.h"
 #include "plat_input.h"
 #include "shell/inp.h"
+#include "inp_fixture.h"
 #include "win32.h"
 
 namespace {
 
-LRESULT Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-    return DefWindowProcA(w, m, wp, lp);
-}
-
-class InputTest : public ::testing::Test {
+class InputTest : public inptest::InputWindowTest {
 protected:
     void SetUp() override {
-        setenv("PLATFORM_BACKEND", "headless", 1);
-        unsetenv("PLATFORM_INPUT");
-        plat::ResetForTests();
-        WNDCLASSEXA cls = {};
-        cls.cbSize = sizeof cls;
-        cls.lpfnWndProc = Proc;
-        cls.lpszClassName = "InputTest";
-        RegisterClassExA(&cls);
-        window = CreateWindowExA(0, "InputTest", "", WS_POPUP, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
+        InputWindowTest::SetUp();
         ASSERT_EQ(INP_Init(nullptr, window, 640, 480), 1);
         ASSERT_EQ(INP_AcquireMouse(), 1);
         ASSERT_EQ(INP_AcquireKeyboard(), 1);
-    }
-    void TearDown() override {
-        INP_Shutdown();
-        EXPECT_EQ(plat::DinputLiveObjects(), 0);
-        plat::ResetForTests();
     }
 
     // One poll's events, as words: L/l left down/up, R/r right down/up, M middle down, xN/yN
@@ -68,8 +52,6 @@ protected:
             plat::PushInput(e);
         }
     }
-
-    HWND window = nullptr;
 };
 
 struct Seen {

@@ -10,34 +10,12 @@
 #include "plat.h"
 #include "plat_input.h"
 #include "shell/inp.h"
+#include "inp_fixture.h"
 #include "win32.h"
 
 namespace {
 
-LRESULT Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-    return DefWindowProcA(w, m, wp, lp);
-}
-
-class InputSetupTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        setenv("PLATFORM_BACKEND", "headless", 1);
-        unsetenv("PLATFORM_INPUT");
-        plat::ResetForTests();
-        WNDCLASSEXA cls = {};
-        cls.cbSize = sizeof cls;
-        cls.lpfnWndProc = Proc;
-        cls.lpszClassName = "InputSetupTest";
-        RegisterClassExA(&cls);
-        window = CreateWindowExA(0, "InputSetupTest", "", WS_POPUP, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
-    }
-    void TearDown() override {
-        INP_Shutdown();
-        EXPECT_EQ(plat::DinputLiveObjects(), 0);
-        plat::ResetForTests();
-    }
-    HWND window = nullptr;
-};
+using InputSetupTest = inptest::InputWindowTest;
 
 TEST_F(InputSetupTest, EachFailingCallEndsTheStartAndTheGameRunsWithoutInput) {
     for (plat::DinputCall call : {plat::DinputCall::Create, plat::DinputCall::CreateDevice,
