@@ -6,23 +6,11 @@
 namespace plat::detail {
 namespace {
 
-class Direct3DObject final : public IDirect3D2 {
+class Direct3DObject final : public RefCountedObject<IDirect3D2> {
 public:
     explicit Direct3DObject(DirectDrawObject* owner) : owner_(owner) {
         static_cast<IDirectDraw*>(owner_)->AddRef();
         CountObject(1);
-    }
-    HRESULT QueryInterface(REFIID, void** out) override {
-        if (out)
-            *out = nullptr;
-        return DDERR_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        const ULONG left = --refs_;
-        if (left == 0)
-            delete this;
-        return left;
     }
 
     HRESULT CreateDevice(REFCLSID kind, IDirectDrawSurface3* target, IDirect3DDevice2** out) override {
@@ -94,11 +82,10 @@ public:
     }
 
 private:
-    ~Direct3DObject() {
+    ~Direct3DObject() override {
         static_cast<IDirectDraw*>(owner_)->Release();
         CountObject(-1);
     }
-    std::atomic<ULONG> refs_{1};
     DirectDrawObject* owner_;  // one reference
 };
 

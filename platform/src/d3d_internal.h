@@ -9,6 +9,31 @@
 
 namespace plat::detail {
 
+// An object that hands out no other interface: one reference count, freed at its last
+// Release. The object's own destructor gives back what it holds.
+template <class Interface>
+class RefCountedObject : public Interface {
+public:
+    HRESULT QueryInterface(REFIID, void** out) override {
+        if (out)
+            *out = nullptr;
+        return DDERR_NOINTERFACE;
+    }
+    ULONG AddRef() override { return ++refs_; }
+    ULONG Release() override {
+        const ULONG left = --refs_;
+        if (left == 0)
+            delete this;
+        return left;
+    }
+
+protected:
+    virtual ~RefCountedObject() = default;
+
+private:
+    std::atomic<ULONG> refs_{1};
+};
+
 class Direct3DViewport;
 // What the rasteriser keeps per device: records, texture handles, the inverse palette
 // (d3d_draw.cpp).

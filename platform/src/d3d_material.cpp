@@ -9,21 +9,9 @@ namespace {
 
 std::atomic<uint32_t> g_NextMaterialHandle{1};
 
-class Direct3DMaterial final : public IDirect3DMaterial2 {
+class Direct3DMaterial final : public RefCountedObject<IDirect3DMaterial2> {
 public:
     Direct3DMaterial() : handle_(g_NextMaterialHandle++) { CountObject(1); }
-    HRESULT QueryInterface(REFIID, void** out) override {
-        if (out)
-            *out = nullptr;
-        return DDERR_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        const ULONG left = --refs_;
-        if (left == 0)
-            delete this;
-        return left;
-    }
     HRESULT SetMaterial(const D3DMATERIAL* data) override {
         if (!data || data->dwSize != sizeof(D3DMATERIAL))
             return DDERR_INVALIDPARAMS;
@@ -44,8 +32,7 @@ public:
     }
 
 private:
-    ~Direct3DMaterial() { CountObject(-1); }
-    std::atomic<ULONG> refs_{1};
+    ~Direct3DMaterial() override { CountObject(-1); }
     const uint32_t handle_;
     D3DMATERIAL data_ = {sizeof(D3DMATERIAL), {}, {}, {}, {}, 0.0f, 0, 0};
 };

@@ -7,23 +7,11 @@
 namespace plat::detail {
 namespace {
 
-class Direct3DTexture final : public IDirect3DTexture2 {
+class Direct3DTexture final : public RefCountedObject<IDirect3DTexture2> {
 public:
     explicit Direct3DTexture(DirectDrawSurface* surface) : surface_(surface) {
         surface_->AddRef();
         CountObject(1);
-    }
-    HRESULT QueryInterface(REFIID, void** out) override {
-        if (out)
-            *out = nullptr;
-        return DDERR_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        const ULONG left = --refs_;
-        if (left == 0)
-            delete this;
-        return left;
     }
     HRESULT GetHandle(IDirect3DDevice2* device, uint32_t* handle) override {
         auto* d = dynamic_cast<Direct3DDevice*>(device);
@@ -52,11 +40,10 @@ public:
     }
 
 private:
-    ~Direct3DTexture() {
+    ~Direct3DTexture() override {
         surface_->Release();
         CountObject(-1);
     }
-    std::atomic<ULONG> refs_{1};
     DirectDrawSurface* surface_;
 };
 
