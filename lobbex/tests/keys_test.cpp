@@ -159,6 +159,15 @@ struct DamageCase {
     int expected;
 };
 
+// Replaces the message by the given bytes with a trailer that makes the checksum hold, so that
+// only what the bytes say is wrong.
+void Replace(Bytes& m, const char* hex) {
+    m = Hex(hex);
+    const uint16_t sum = KrInCksum(m.data(), (uint32_t)m.size());
+    m[m.size() - 2] = (uint8_t)(sum >> 8);
+    m[m.size() - 1] = (uint8_t)sum;
+}
+
 const DamageCase kDamage[] = {
     {"intact", [](Bytes&) {}, KRREQ_CHKEY_OK},
     {"a payload byte changed", [](Bytes& m) { m[9] ^= 0x40; }, KRREQ_CHKEY_BOGUS},
@@ -166,30 +175,14 @@ const DamageCase kDamage[] = {
     {"a header byte changed", [](Bytes& m) { m[5] = 0x08; }, KRREQ_CHKEY_BOGUS},
     // Seven payload bytes: the nonce and part of the sequence number.
     {"seven payload bytes",
-     [](Bytes& m) {
-         m = Hex("E0 0A 00 07 00 07  00 00 00 00 00 00 00  00 00");
-         // A checksum that holds, so that only the length is wrong.
-         const uint16_t sum = KrInCksum(m.data(), (uint32_t)m.size());
-         m[13] = (uint8_t)(sum >> 8);
-         m[14] = (uint8_t)sum;
-     },
+     [](Bytes& m) { Replace(m, "E0 0A 00 07 00 07  00 00 00 00 00 00 00  00 00"); },
      KRREQ_CHKEY_SHORT},
     // A key union cut after its type word, with a checksum that holds.
     {"key union cut short",
-     [](Bytes& m) {
-         m = Hex("E0 0A 00 0C 00 07  00 00 00 00 00 00 00 00  00 00 00 02  00 00");
-         const uint16_t sum = KrInCksum(m.data(), (uint32_t)m.size());
-         m[18] = (uint8_t)(sum >> 8);
-         m[19] = (uint8_t)sum;
-     },
+     [](Bytes& m) { Replace(m, "E0 0A 00 0C 00 07  00 00 00 00 00 00 00 00  00 00 00 02  00 00"); },
      KRREQ_CHKEY_UNDECODABLE},
     {"unknown key type",
-     [](Bytes& m) {
-         m = Hex("E0 0A 00 0C 00 07  00 00 00 00 00 00 00 00  00 00 00 09  00 00");
-         const uint16_t sum = KrInCksum(m.data(), (uint32_t)m.size());
-         m[18] = (uint8_t)(sum >> 8);
-         m[19] = (uint8_t)sum;
-     },
+     [](Bytes& m) { Replace(m, "E0 0A 00 0C 00 07  00 00 00 00 00 00 00 00  00 00 00 09  00 00"); },
      KRREQ_CHKEY_UNDECODABLE},
 };
 
