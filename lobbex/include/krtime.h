@@ -2,6 +2,7 @@
 // KrTimeToLocalDate are exported (lobbex_exports.h).
 #pragma once
 #include <cstdint>
+#include <ctime>
 
 #include "lobbex_exports.h"
 
@@ -32,3 +33,9 @@ uint32_t KrTimeDiffSec(const KRTIME* a, const KRTIME* b);
 // Counted: the first init starts the timeout module, the last cleanup stops it.
 void KrTimeModuleInit(void);
 void KrTimeModuleCleanup(void);
+
+// Local calendar time of a count of seconds, and the zone's offset west of UTC in seconds.
+// Every local-time conversion of the library goes through here: the runtime library's time-zone
+// state is shared by all threads, so they take one lock. False (and *out zeroed) when the time
+// has no calendar date.
+bool KrLocalTime(time_t seconds, struct tm* out, long* zoneOffset);

@@ -38,7 +38,7 @@ struct ClockBase {
 std::mutex g_KrBaseLock;
 ClockBase g_KrBase;
 
-std::mutex g_KrLocaltimeLock; // serialises the runtime library's localtime
+std::mutex g_KrLocaltimeLock; // serialises the runtime library's local-time conversions
 std::mutex g_KrTimeInitLock;
 int g_KrTimeInitCount = 0;
 
@@ -108,28 +108,39 @@ LOBBEX_API void KrGetTime(KRTIME* now) {
     now->usec = 0;
 }
 
+bool KrLocalTime(time_t seconds, struct tm* out, long* zoneOffset) {
+    std::lock_guard<std::mutex> hold(g_KrLocaltimeLock);
+    const struct tm* local = std::localtime(&seconds);
+    if (!local) {
+        std::memset(out, 0, sizeof *out);
+        return false;
+    }
+    *out = *local;
+    if (zoneOffset) *zoneOffset = timezone; // set by localtime's time-zone set-up
+    return true;
+}
+
 LOBBEX_API void KrTimeToLocalDate(const KRTIME* time, KRDATE* date) {
     KR_PRECONDITION(time && date);
     if (!time || !date) return;
-    std::lock_guard<std::mutex> hold(g_KrLocaltimeLock);
-    const time_t seconds = (time_t)time->sec;
-    const struct tm* local = std::localtime(&seconds);
-    if (!local) {
+    struct tm local;
+    long zoneOffset = 0;
+    if (!KrLocalTime((time_t)time->sec, &local, &zoneOffset)) {
         KR_LOG(KrErr, "KrTimeToLocalDate: Failed to convert time %u to calendar date.", time->sec);
         std::memset(date, 0, sizeof *date);
         return;
     }
-    date->year = local->tm_year + 1900;
-    date->month = local->tm_mon;
-    date->minute = local->tm_min;
-    date->hour = local->tm_hour;
-    date->day = local->tm_mday;
-    date->weekDay = local->tm_wday;
-    date->yearDay = local->tm_yday;
-    date->second = local->tm_sec;
+    date->year = local.tm_year + 1900;
+    date->month = local.tm_mon;
+    date->minute = local.tm_min;
+    date->hour = local.tm_hour;
+    date->day = local.tm_mday;
+    date->weekDay = local.tm_wday;
+    date->yearDay = local.tm_yday;
+    date->second = local.tm_sec;
     date->msec = (int32_t)time->msec;
-    date->dst = local->tm_isdst > 0 ? 1 : 0;
-    date->tzOffset = (int32_t)timezone; // set by localtime's time-zone set-up
+    date->dst = local.tm_isdst > 0 ? 1 : 0;
+    date->tzOffset = (int32_t)zoneOffset;
 }
 
 LOBBEX_API void KrGetLocalDate(KRDATE* date) {

@@ -68,7 +68,7 @@ std::string Stamp() {
     const time_t seconds = system_clock::to_time_t(now);
     const int ms = (int)(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
     struct tm local = {};
-    localtime_r(&seconds, &local);
+    KrLocalTime(seconds, &local, nullptr);
     char stamp[96];
     std::snprintf(stamp, sizeof stamp, "%02d/%02d %02d:%02d:%02d.%03d Pr %lx Th %lx) ", local.tm_mon + 1,
                   local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, ms, (unsigned long)GetCurrentProcessId(),

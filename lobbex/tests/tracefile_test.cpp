@@ -9,6 +9,7 @@
 #include <fstream>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "krlog.h"
 #include "krtime.h"
@@ -108,6 +109,30 @@ TEST_F(TraceFile, LinesCarryDateTimeProcessAndThread) {
     EXPECT_EQ(m.process, Hex(getpid()));
     EXPECT_EQ(m.thread, Hex(GetCurrentThreadId()));
     EXPECT_EQ(m.text, "hello there");
+}
+
+// The stamp's local time and the library's calendar dates share the runtime's time-zone state;
+// a thread stamping lines while another converts dates must not race on it (run under the
+// thread checker).
+TEST_F(TraceFile, StampsAndCalendarDatesFromTwoThreadsAtOnce) {
+    std::atomic<bool> go{false};
+    std::thread dates([&] {
+        while (!go) std::this_thread::yield();
+        for (uint32_t i = 0; i < 200; ++i) {
+            KRTIME t = {i * 86400u, 0, 0};
+            KRDATE d{};
+            KrTimeToLocalDate(&t, &d);
+            EXPECT_GE(d.year, 1969);
+        }
+    });
+    go = true;
+    for (int i = 0; i < 200; ++i) KrTraceMsg(("line " + std::to_string(i)).c_str());
+    dates.join();
+    auto lines = kt::Lines(Trace());
+    ASSERT_FALSE(lines.empty());
+    Stamped m;
+    ASSERT_TRUE(ParseStamped(lines.back(), &m)) << lines.back();
+    EXPECT_EQ(m.text, "line 199");
 }
 
 TEST_F(TraceFile, ALineLongerThanHalfAViewIsDropped) {
