@@ -83,7 +83,7 @@ protected:
         EXPECT_TRUE(rec_.Wait([&] { return rec_.Count(KRSESS_CODE_OPENED) >= 1; }));
         return fd;
     }
-    static void SendRaw(int fd, const Bytes& b) { ASSERT_EQ(send(fd, b.data(), b.size(), 0), (ssize_t)b.size()); }
+    static void SendRaw(int fd, const Bytes& b) { ASSERT_EQ(send(fd, b.data(), b.size(), MSG_NOSIGNAL), (ssize_t)b.size()); }
     // The next packet, or false when none comes within `guardMs`.
     bool ReadRaw(int fd, Packet* p, int guardMs = kio::kGuardSeconds * 1000) {
         for (;;) {

@@ -286,7 +286,7 @@ TEST_P(Sess, ARepeatedConnectIsAnsweredAgainWithoutASecondOpen) {
     };
     // A connect 4 bytes short is dropped before any word of it is read: no clone, no answer.
     const Bytes shortHello = ks::Control(KRSESS_CNTL_CONNECT, 1500, Words({102, 0xABC, 0x7FFFFFFF, 0x7FFFFFFF, 0}));
-    ASSERT_EQ(send(fd, shortHello.data(), shortHello.size(), 0), (ssize_t)shortHello.size());
+    ASSERT_EQ(send(fd, shortHello.data(), shortHello.size(), MSG_NOSIGNAL), (ssize_t)shortHello.size());
     ASSERT_TRUE(kio::WaitUntil([&] { return TraceCount("Invalid connect control message parameter size: 20") == 1; }));
     EXPECT_EQ(rec_.Count(KRSESS_CODE_OPENED), 0u);
     if (Tcp()) {
@@ -295,18 +295,18 @@ TEST_P(Sess, ARepeatedConnectIsAnsweredAgainWithoutASecondOpen) {
         fd = socket(AF_INET, SOCK_STREAM, 0);
         ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
     }
-    ASSERT_EQ(send(fd, hello.data(), hello.size(), 0), (ssize_t)hello.size());
+    ASSERT_EQ(send(fd, hello.data(), hello.size(), MSG_NOSIGNAL), (ssize_t)hello.size());
     Packet first, second;
     ASSERT_TRUE(readAck(&first));
     EXPECT_EQ(first.h.sequence, (uint32_t)KRSESS_CNTL_CONNECT_ACK);
-    ASSERT_EQ(send(fd, hello.data(), hello.size(), 0), (ssize_t)hello.size());
+    ASSERT_EQ(send(fd, hello.data(), hello.size(), MSG_NOSIGNAL), (ssize_t)hello.size());
     ASSERT_TRUE(readAck(&second));
     EXPECT_EQ(second.raw, first.raw) << "the same answer again";
     ASSERT_TRUE(rec_.Wait([&] { return rec_.Count(KRSESS_CODE_OPENED) == 1; }));
     // A request to the clone's id comes back addressed to ours.
     const uint32_t cloneId = first.h.id;
     const Bytes request = ks::Request(cloneId, 0, 0x30, Bytes{9, 8, 7}, 0);
-    ASSERT_EQ(send(fd, request.data(), request.size(), 0), (ssize_t)request.size());
+    ASSERT_EQ(send(fd, request.data(), request.size(), MSG_NOSIGNAL), (ssize_t)request.size());
     Packet response;
     ASSERT_TRUE(readAck(&response));
     EXPECT_EQ(response.h.kind, (uint32_t)KRHDR_KIND_REQUEST);
