@@ -4,6 +4,7 @@
 // while it is false, and test again after waking (a thread that starts to wait while a signal is
 // still being delivered passes straight through).
 #pragma once
+#include <chrono>
 #include <cstdint>
 
 #include "krtypes.h"
@@ -30,4 +31,16 @@ void KrEventDestroy(KrEvent* event);
 // The caller holds `callerLock` on entry and again on return; it is left while waiting.
 // `timeout` (seconds and milliseconds) null waits without limit. 1 when signalled, 0 on time-out.
 int KrEventWait(KrEvent* event, KRLOCK* callerLock, const KRTIME* timeout);
+// Waits on `event` (caller holding `callerLock`) until `done()` holds or `ms` milliseconds have
+// passed, whatever wakes it meanwhile.
+template <class Done>
+void KrEventWaitFor(KrEvent* event, KRLOCK* callerLock, uint32_t ms, Done done) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+        if (left.count() <= 0) break;
+        const KRTIME wait{(uint32_t)(left.count() / 1000), (uint32_t)(left.count() % 1000), 0};
+        KrEventWait(event, callerLock, &wait);
+    }
+}
 void KrEventSignal(KrEvent* event);

@@ -35,7 +35,6 @@ int KrSessOptPairsRead(va_list args, KRSESS_OPT* pairs);
 void KrOptListAppendNL(KRSESS_HNDL* session, KROPT_HNDL* node);
 void KrOptListRemoveNL(KRSESS_HNDL* session, KROPT_HNDL* node);
 KROPT_HNDL* KrOptListFindNL(KRSESS_HNDL* session, uint32_t sequence);
-uint32_t KrOptListCount(KRSESS_HNDL* session);
 
 // Sends an option-set of `type` with `data` and waits for its ack (session lock held, left while
 // waiting); the acknowledged data is copied back into `data`. 0, or 1 with KrErrno 0x10001 (no

@@ -261,7 +261,6 @@ int KrCReqV(KRSESS_HNDL* session, uint32_t code, const void* data, uint32_t leng
             const KRSESS_OPT* options, uint32_t count);
 // Callbacks of the library into the upper layer running on this thread (KrCReqSync refuses to
 // block inside one).
-int KrSessInCallback(void);
 void KrSessCallbackEnter(void);
 void KrSessCallbackLeave(void);
 // Logs a slow io thread around an upper-layer call: `after` 0 before the call ("internal

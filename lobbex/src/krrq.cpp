@@ -14,6 +14,7 @@
 #include "krio.h"
 #include "krlog.h"
 #include "krnetdb.h"
+#include "krrq_opt.h"
 #include "krrq_sess.h"
 #include "krrq_seq.h"
 #include "krtmo.h"
@@ -120,8 +121,7 @@ int CReqInternal(KRSESS_HNDL* s, uint32_t code, const void* data, uint32_t lengt
     }
     if (tries == 0) tries = 1;
     // The interval divides by the session's tries, not the request's.
-    uint32_t interval = timeout / sessionTries;
-    if (interval > timeout) interval = timeout;
+    const uint32_t interval = timeout / sessionTries;
     KRREQ_HNDL* r = KrCReqCreate(s, code, static_cast<const uint8_t*>(data), length);
     if (!r) {
         KR_LOG(KrErr, "KrCReqInternal[0x%x]: KrCReqCreate failed; error: %u", Tag(s), KrErrorGet());
@@ -155,18 +155,6 @@ int CReqInternal(KRSESS_HNDL* s, uint32_t code, const void* data, uint32_t lengt
     }
     KrSessRefDec(s);
     return result;
-}
-
-// Reads up to 128 (id, value) pairs; the count, or -1 when no terminator came in time.
-int ReadPairs(va_list args, KRSESS_OPT* pairs) {
-    for (uint32_t i = 0; i <= KRSESS_MAX_OPT_PAIRS; ++i) {
-        uint32_t id = va_arg(args, uint32_t);
-        if (id == KRSESS_OPTID_END) return (int)i;
-        if (i == KRSESS_MAX_OPT_PAIRS) break;
-        pairs[i].id = id;
-        pairs[i].value = va_arg(args, uintptr_t);
-    }
-    return -1;
 }
 
 struct SyncWait {
@@ -223,7 +211,6 @@ void KrSessSlowCallbackLog(KRSESS_HNDL* session, uintptr_t request, uint32_t cod
            Tag(session), elapsed, after ? "ULP" : "internal", kind, (unsigned)request, code, status, sequence, from);
 }
 
-int KrSessInCallback(void) { return t_InCallback; }
 void KrSessCallbackEnter(void) { ++t_InCallback; }
 void KrSessCallbackLeave(void) { --t_InCallback; }
 
@@ -330,7 +317,7 @@ LOBBEX_API int KrCReqEx(KRSESS_HNDL* session, uint32_t code, const void* data, u
     KRSESS_OPT pairs[KRSESS_MAX_OPT_PAIRS];
     va_list args;
     va_start(args, context);
-    int n = ReadPairs(args, pairs);
+    int n = KrSessOptPairsRead(args, pairs);
     va_end(args);
     if (n < 0) {
         KrErrorSet(KRERR_PARAM);

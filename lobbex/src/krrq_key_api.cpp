@@ -37,20 +37,23 @@ int Enter(const char* name, const char* verb, KRSESS_HNDL* session, const void* 
     return 0;
 }
 
-}  // namespace
-
-LOBBEX_API int KrSessCntlKeySet(KRSESS_HNDL* session, const KRCRYPT_KEY* key) {
-    if (Enter("KrSessCntlKeySet", "set", session, key) != 0) return 1;
-    const int failed = KrSessCntlKeySetInternal(session, key);
+// One exported key call: checked entry, the internal call, the reference given back.
+template <class Op>
+int Run(const char* name, const char* verb, KRSESS_HNDL* session, const void* key, Op op) {
+    if (Enter(name, verb, session, key) != 0) return 1;
+    const int failed = op();
     KrSessRefDec(session);
     return failed ? 1 : 0;
 }
 
+}  // namespace
+
+LOBBEX_API int KrSessCntlKeySet(KRSESS_HNDL* session, const KRCRYPT_KEY* key) {
+    return Run("KrSessCntlKeySet", "set", session, key, [&] { return KrSessCntlKeySetInternal(session, key); });
+}
+
 LOBBEX_API int KrSessCntlKeyGet(KRSESS_HNDL* session, KRCRYPT_KEY* key) {
-    if (Enter("KrSessCntlKeyGet", "get", session, key) != 0) return 1;
-    const int failed = KrSessCntlKeyGetInternal(session, key);
-    KrSessRefDec(session);
-    return failed ? 1 : 0;
+    return Run("KrSessCntlKeyGet", "get", session, key, [&] { return KrSessCntlKeyGetInternal(session, key); });
 }
 
 LOBBEX_API int KrSessDataKeySet(KRSESS_HNDL* session, const KRCRYPT_KEY* key, int negotiate) {
@@ -59,15 +62,9 @@ LOBBEX_API int KrSessDataKeySet(KRSESS_HNDL* session, const KRCRYPT_KEY* key, in
         KR_LOG(KrErr, "KrSessDataKeySet(0x%x, 0x%x): Invalid parameters.", Tag(session), Tag(key));
         return 1;
     }
-    if (Enter("KrSessDataKeySet", "set", session, key) != 0) return 1;
-    const int failed = KrSessDataKeySetInternal(session, key, negotiate);
-    KrSessRefDec(session);
-    return failed ? 1 : 0;
+    return Run("KrSessDataKeySet", "set", session, key, [&] { return KrSessDataKeySetInternal(session, key, negotiate); });
 }
 
 LOBBEX_API int KrSessDataKeyGet(KRSESS_HNDL* session, KRCRYPT_KEY* key) {
-    if (Enter("KrSessDataKeyGet", "get", session, key) != 0) return 1;
-    const int failed = KrSessDataKeyGetInternal(session, key);
-    KrSessRefDec(session);
-    return failed ? 1 : 0;
+    return Run("KrSessDataKeyGet", "get", session, key, [&] { return KrSessDataKeyGetInternal(session, key); });
 }

@@ -27,8 +27,7 @@ constexpr uint32_t kWordOf[8] = {KRSESS_OPT_TXHB,     KRSESS_OPT_RXHB_CNT,   KRS
 
 void Recompute(uint32_t* w, uint32_t timeoutWord, uint32_t triesWord, uint32_t intervalWord) {
     const uint32_t tries = w[triesWord] ? w[triesWord] : 1;
-    uint32_t interval = w[timeoutWord] / tries;
-    w[intervalWord] = interval > w[timeoutWord] ? w[timeoutWord] : interval;
+    w[intervalWord] = w[timeoutWord] / tries;
 }
 
 bool SessionId(uint32_t id) { return id >= KRSESS_OPTID_TXHB && id <= KRSESS_OPTID_DATA_KEY; }

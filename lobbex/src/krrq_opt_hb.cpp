@@ -3,7 +3,6 @@
 // side that applies the pair as the peer's values and answers, and the session's list of pending
 // option-set exchanges. Every length a received payload declares is checked against the bytes
 // that are really there before anything is read.
-#include <chrono>
 #include <cstring>
 
 #include "krbytes.h"
@@ -57,13 +56,6 @@ KROPT_HNDL* KrOptListFindNL(KRSESS_HNDL* s, uint32_t sequence) {
     return nullptr;
 }
 
-uint32_t KrOptListCount(KRSESS_HNDL* s) {
-    KrLockEnter(&s->lock);
-    uint32_t n = s->optCount;
-    KrLockLeave(&s->lock);
-    return n;
-}
-
 void KrSessOptCleanup(KRSESS_HNDL* s) {
     // The waiters own their nodes: they are only woken, and see the session closed.
     KrLockEnter(&s->lock);
@@ -102,13 +94,8 @@ int KrSessOptSetReq(KRSESS_HNDL* s, uint32_t type, uint8_t* data, uint32_t lengt
     const uint32_t interval = s->options[KRSESS_OPT_OPTSET_INTERVAL];
     for (uint32_t i = 0; i < tries && node->state != KROPT_ACKED && KrSessState(s) == KRSESS_OPEN; ++i) {
         if (KrSessCntlTx(s, KRSESS_CNTL_OPT_SET, payload, KROPT_HEADER_LEN + length) != 0) break;
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(interval);
-        while (node->state != KROPT_ACKED && KrSessState(s) == KRSESS_OPEN) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
-            if (left.count() <= 0) break;
-            KRTIME wait{(uint32_t)(left.count() / 1000), (uint32_t)(left.count() % 1000), 0};
-            KrEventWait(&node->event, &s->lock, &wait);
-        }
+        KrEventWaitFor(&node->event, &s->lock, interval,
+                       [&] { return node->state == KROPT_ACKED || KrSessState(s) != KRSESS_OPEN; });
     }
     KrOptListRemoveNL(s, node);
     int result = 0;

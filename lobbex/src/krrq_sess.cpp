@@ -7,7 +7,6 @@
 #include <arpa/inet.h>
 
 #include <atomic>
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -179,13 +178,7 @@ int Connect(KRSESS_HNDL* s) {
     for (uint32_t i = 0; i < tries && StateOf(s) == KRSESS_CONNECTING; ++i) {
         KR_TRACE_EVENT(i == 0 ? "rq__cntx" : "rq__CNTX", s, i, 0, 0, 0);
         CntlTxId(s, KRSESS_CNTL_CONNECT, s->link.localId, payload, KR_CONNECT_LEN);
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(interval);
-        while (StateOf(s) == KRSESS_CONNECTING) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
-            if (left.count() <= 0) break;
-            KRTIME wait{(uint32_t)(left.count() / 1000), (uint32_t)(left.count() % 1000), 0};
-            KrEventWait(&s->event, &s->lock, &wait);
-        }
+        KrEventWaitFor(&s->event, &s->lock, interval, [&] { return StateOf(s) != KRSESS_CONNECTING; });
     }
     uint32_t state = StateOf(s);
     if (state == KRSESS_CONNECTING) SetState(s, KRSESS_ACTIVE);
