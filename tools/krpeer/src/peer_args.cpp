@@ -13,10 +13,20 @@ bool ParseNumber(const std::string& text, uint32_t* out) {
     if (text.empty() || text[0] == '-' || text[0] == '+') return false;
     char* end = nullptr;
     errno = 0;
-    const unsigned long long value = std::strtoull(text.c_str(), &end, 0);
+    // Decimal, or hexadecimal after "0x"; a leading zero does not make it octal.
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const unsigned long long value = std::strtoull(text.c_str(), &end, hex ? 16 : 10);
     if (errno || !end || *end || value > 0xFFFFFFFFull) return false;
     *out = (uint32_t)value;
     return true;
+}
+
+sockaddr_in LoopbackAddress(uint16_t port) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return a;
 }
 
 bool ParseHostPort(const std::string& text, sockaddr_in* out) {

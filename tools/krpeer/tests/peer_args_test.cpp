@@ -47,6 +47,27 @@ TEST(PeerArgs, VerbsAndTheirWords) {
     EXPECT_EQ(ntohl(a.to.sin_addr.s_addr), 0x7F000001u);
 }
 
+TEST(PeerArgs, NumbersAreDecimalOrHexadecimal) {
+    const struct {
+        const char* text;
+        bool ok;
+        uint32_t value;
+    } cases[] = {
+        {"10", true, 10},         {"010", true, 10}, // a leading zero is no octal
+        {"0x10", true, 16},       {"0X1f", true, 31},
+        {"4294967295", true, 0xFFFFFFFFu},
+        {"4294967296", false, 0}, {"0x", false, 0},  {"08x", false, 0},
+        {"-1", false, 0},         {"+1", false, 0},  {"", false, 0},
+    };
+    for (const auto& c : cases) {
+        uint32_t value = 0;
+        EXPECT_EQ(kp::ParseNumber(c.text, &value), c.ok) << c.text;
+        if (c.ok) {
+            EXPECT_EQ(value, c.value) << c.text;
+        }
+    }
+}
+
 TEST(PeerArgs, RefusedLines) {
     const char* const lines[] = {
         "",
