@@ -32,6 +32,8 @@ struct SessArgs {
 
 bool ParseNumber(const std::string& text, uint32_t* out);
 bool ParseHostPort(const std::string& text, sockaddr_in* out);
+// The loopback address with `port` (host order), where krpeer listens.
+sockaddr_in LoopbackAddress(uint16_t port);
 // False with `error` set for a command line that is not one of the verbs above.
 bool ParseSessArgs(const std::vector<std::string>& words, SessArgs* out, std::string* error);
 bool IsSessVerb(const std::string& word);

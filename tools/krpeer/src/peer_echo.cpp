@@ -16,6 +16,7 @@
 #include "lobbex_exports.h"
 #include "krio.h"
 #include "krioinet.h"
+#include "peer_args.h"
 #include "peer_modes.h"
 
 namespace kp {
@@ -107,10 +108,7 @@ void Drain(void) {
 
 int RunEcho(uint32_t ioType, uint16_t port) {
     g_echo.ioType = ioType;
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_port = htons(port);
-    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in local = LoopbackAddress(port);
     sockaddr_in anyRemote{};
     anyRemote.sin_family = AF_INET;
     KRIO_HNDL* passive = KrIOOpen(KRIO_PASSIVE, ioType, &local, &anyRemote, Accept, nullptr, KRIO_READABLE, nullptr, 0);

@@ -26,6 +26,7 @@
 #include <thread>
 #include <vector>
 
+#include "krbytes.h"
 #include "krerrno.h"
 #include "krcgame_modules.h"
 #include "krrq_sess.h"
@@ -53,7 +54,8 @@ void Print(const char* format, ...) {
     std::fflush(stdout);
 }
 
-uint32_t Word(const uint8_t* b) { return (uint32_t)b[0] << 24 | (uint32_t)b[1] << 16 | (uint32_t)b[2] << 8 | b[3]; }
+// The reason word of a session-closed notice, or all ones when it is missing.
+uint32_t CloseReason(const uint8_t* data, uint32_t length) { return length >= 4 ? KrGetBe32(data) : 0xFFFFFFFFu; }
 
 KRTLADDR TlAddr(bool udp, const sockaddr_in& a) {
     KRTLADDR t{};
@@ -119,10 +121,7 @@ void AnswerDataKey(KRSESS_HNDL* session, KRREQ_HNDL* request) {
     KRCRYPT_KEY key{};
     uint8_t answer[20] = {};
     if (KrSessDataKeyGet(session, &key) == 0) {
-        answer[0] = (uint8_t)(key.type >> 24);
-        answer[1] = (uint8_t)(key.type >> 16);
-        answer[2] = (uint8_t)(key.type >> 8);
-        answer[3] = (uint8_t)key.type;
+        KrPutBe32(answer, key.type);
         std::memcpy(answer + 4, key.key, 16);
     }
     KrSReqComplete(session, request, 0, answer, sizeof answer);
@@ -135,7 +134,7 @@ void ServeHandler(KRSESS_HNDL* session, void*, uint32_t code, uint8_t* data, uin
         return;
     }
     if (code == KRSESS_CODE_CLOSED) {
-        Print("closed reason %u", length >= 4 ? Word(data) : 0xFFFFFFFFu);
+        Print("closed reason %u", CloseReason(data, length));
         KrSReqNoRespComplete(session, request);
         return;
     }
@@ -178,11 +177,7 @@ void AnswerDue() {
 
 int Serve(const SessArgs& a) {
     g_serve.args = &a;
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_port = htons(a.port);
-    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const KRTLADDR localTl = TlAddr(a.udp, local);
+    const KRTLADDR localTl = TlAddr(a.udp, LoopbackAddress(a.port));
     KRSESS_HNDL* listener = Open(a, 1, &localTl, nullptr, ServeHandler, nullptr);
     if (!listener) {
         std::fprintf(stderr, "krpeer: cannot listen (KrErrno 0x%x)\n", KrErrorGet());
@@ -215,12 +210,10 @@ struct CallState {
     std::condition_variable changed;
     std::vector<uint32_t> completions; // per request
     std::set<uint32_t> unanswered;     // indices sent and not completed
-    uint32_t done = 0;
     uint32_t wrong = 0;
     uint32_t outstanding = 0;
     uint32_t size = 0;
     bool closed = false;
-    uint32_t closeReason = 0;
 };
 CallState g_call;
 
@@ -242,7 +235,6 @@ void CallDone(KRSESS_HNDL*, uint32_t status, uint8_t* data, uint32_t length, voi
         Print("mismatch %u status %u length %u", index, status, length);
         ++g_call.wrong;
     }
-    ++g_call.done;
     --g_call.outstanding;
     g_call.unanswered.erase(index);
     g_call.changed.notify_all();
@@ -250,11 +242,10 @@ void CallDone(KRSESS_HNDL*, uint32_t status, uint8_t* data, uint32_t length, voi
 
 void ClientHandler(KRSESS_HNDL* session, void*, uint32_t code, uint8_t* data, uint32_t length, KRREQ_HNDL* request) {
     if (code == KRSESS_CODE_CLOSED) {
-        const uint32_t reason = length >= 4 ? Word(data) : 0xFFFFFFFFu;
+        const uint32_t reason = CloseReason(data, length);
         Print("closed reason %u", reason);
         std::lock_guard<std::mutex> hold(g_call.lock);
         g_call.closed = true;
-        g_call.closeReason = reason;
         g_call.changed.notify_all();
     }
     KrSReqNoRespComplete(session, request);
@@ -296,8 +287,7 @@ int Call(const SessArgs& a) {
                 KrCReqSync(session, kCodeEcho, payload.data(), a.size, answer.data(), (uint32_t)answer.size());
             std::lock_guard<std::mutex> hold(g_call.lock);
             ++g_call.completions[i];
-            ++g_call.done;
-            if (status != 0 || answer != payload) {
+                    if (status != 0 || answer != payload) {
                 Print("mismatch %u status %u", i, status);
                 ++g_call.wrong;
             }
@@ -381,7 +371,7 @@ int Key(const SessArgs& a) {
         KRCRYPT_KEY mine{};
         uint8_t answer[20] = {};
         const uint32_t status = KrCReqSync(session, kCodeDataKey, nullptr, 0, answer, sizeof answer);
-        if (KrSessDataKeyGet(session, &mine) == 0 && status == 0 && Word(answer) == mine.type &&
+        if (KrSessDataKeyGet(session, &mine) == 0 && status == 0 && KrGetBe32(answer) == mine.type &&
             std::memcmp(answer + 4, mine.key, 16) == 0) {
             Print("key same");
             code = 0;
