@@ -13,12 +13,6 @@ namespace {
 BatchPrimitive g_Pool[RND_BATCH_SIZE];
 D3DTLVERTEX g_VertexBuffer[RND_BATCH_SIZE * 3];
 
-// The texture after t on its list, or null at the list's end.
-RenderTexture* NextTexture(const RenderTexture* t) {
-    ListNode* next = t->link.successor;
-    return next && next->successor ? reinterpret_cast<RenderTexture*>(next) : nullptr;
-}
-
 // Copies the queue's vertices into the buffer in queue order; the number of vertices.
 uint32_t GatherQueue(RenderTexture* t) {
     uint32_t count = 0;
@@ -50,7 +44,7 @@ int RND_FlushPass(int pass) {
     int heldBack = 0;
     while (texture) {
         // Taken before the texture moves to the head of the loaded list.
-        RenderTexture* next = NextTexture(texture);
+        RenderTexture* next = RND_NextTexture(texture);
         if (pass == 0 && (texture->flags & (RND_TEXTURE_BLEND_COLOUR | RND_TEXTURE_BLEND_ADD))) {
             heldBack = 1;
         } else if (const uint32_t count = GatherQueue(texture)) {
@@ -91,9 +85,9 @@ void RND_FlushBatch() {
 }
 
 void RND_ResetTextureQueues() {
-    for (RenderTexture* t = RND_FirstLoadedTexture(); t; t = NextTexture(t))
+    for (RenderTexture* t = RND_FirstLoadedTexture(); t; t = RND_NextTexture(t))
         LST_Init(&t->queue);
-    for (RenderTexture* t = RND_FirstUnloadedTexture(); t; t = NextTexture(t))
+    for (RenderTexture* t = RND_FirstUnloadedTexture(); t; t = RND_NextTexture(t))
         LST_Init(&t->queue);
     g_RndBatchUsed = 0;
 }

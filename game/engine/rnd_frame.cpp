@@ -37,19 +37,12 @@ void FillBackBuffer(const RECT& rect, uint32_t colour) {
 void UnloadLostTextures() {
     for (;;) {
         RenderTexture* texture = RND_FirstLoadedTexture();
-        while (texture && !texture->loaded) {
-            ListNode* next = texture->link.successor;
-            texture = next->successor ? reinterpret_cast<RenderTexture*>(next) : nullptr;
-        }
+        while (texture && !texture->loaded)
+            texture = RND_NextTexture(texture);
         if (!texture)
             return;
         g_RndDevice->SetRenderState(D3DRENDERSTATE_FLUSHBATCH, 1);
-        if (texture->deviceSurface) {
-            texture->deviceSurface->Release();
-            texture->deviceSurface = nullptr;
-        }
-        RND_MoveToUnloaded(texture);
-        texture->loaded = 0;
+        RND_UnloadTexture(texture);
     }
 }
 }  // namespace

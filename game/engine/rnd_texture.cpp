@@ -27,10 +27,8 @@ RenderTexture* ListNewTexture(RenderTexture* texture, const char* fileName, bool
     std::strncpy(texture->nameBuffer, name, RND_TEXTURE_NAME_SIZE - 1);
     texture->nameBuffer[RND_TEXTURE_NAME_SIZE - 1] = '\0';
     LST_Init(&texture->queue);
-    if (keyed) {
-        RND_ApplyColourKey(texture);
-        texture->flags |= RND_TEXTURE_KEYED;
-    }
+    if (keyed)
+        RND_SetTextureColourKey(texture);
     LST_AddTail(texture->loaded ? &g_RndLoadedTextures : &g_RndUnloadedTextures, &texture->link);
     return texture;
 }
@@ -122,6 +120,11 @@ RenderTexture* RND_FirstLoadedTexture() {
 
 RenderTexture* RND_FirstUnloadedTexture() {
     return TextureOf(g_RndUnloadedTextures.headEnd.successor);
+}
+
+RenderTexture* RND_NextTexture(const RenderTexture* texture) {
+    ListNode* next = texture->link.successor;
+    return next && next->successor ? reinterpret_cast<RenderTexture*>(next) : nullptr;
 }
 
 RenderTexture* RND_LastLoadedTexture() {

@@ -70,6 +70,8 @@ void RND_UnloadTexture(RenderTexture* texture);
 // List ends for walking; null when the list is empty.
 RenderTexture* RND_FirstLoadedTexture();
 RenderTexture* RND_FirstUnloadedTexture();
+// The texture after `texture` on its list, or null at the list's end.
+RenderTexture* RND_NextTexture(const RenderTexture* texture);
 RenderTexture* RND_LastLoadedTexture();
 
 // Releases palette, material, system and device surfaces (each nulled); loaded word 0.
