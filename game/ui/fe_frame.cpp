@@ -10,7 +10,6 @@
 #include "engine/rnd_view.h"
 #include "stubs/fe_screens_stub.h"
 #include "engine/rnd_frame.h"
-#include "engine/rnd_view.h"
 #include "ui/fe.h"
 #include "ui/fe_credits.h"
 #include "ui/fe_main_menu.h"
@@ -198,7 +197,7 @@ int FE_EnterMainMenu() {
     IMG_LoadMenuBitmaps();
     if (g_Options.cdMusic) {
         CDA_Stop();
-        if (g_Options.cdMusic && g_ChosenLevel != 15 && g_ChosenLevel != 16)
+        if (g_ChosenLevel != 15 && g_ChosenLevel != 16)
             StartMenuMusic();
     }
     IMG_DeleteExtractedPicture();

@@ -15,6 +15,8 @@ constexpr int GUI_NAME_CHARS = 17;        // a player name: 16 characters and th
 // files, resets the team slots and, after a lobby launch, enters the lobby game. The result is
 // not used.
 int GUI_Init(HWND window);
+// A lobby or online-service launch: the session and the settings come from outside.
+bool GUI_LaunchedByLobby();
 // The interface step of one frame: the pending level end, then the front-end or in-level frame.
 int GUI_Tick();
 // Draws every open window, the pointer and the HUD texts, once per frame after the 3D scene.

@@ -50,12 +50,6 @@ int32_t g_HoverLabelWindow = -1;
 
 namespace {
 
-// A lobby or online-service launch: the session and the settings come from outside.
-bool LaunchedByLobby() {
-    const int mode = NET_GetMode();
-    return mode == 3 || mode == 1;
-}
-
 int BuildHoverLabel() {
     if (g_HoverLabelWindow != -1)
         GUI_DestroyWindow(g_HoverLabelWindow);
@@ -119,7 +113,7 @@ void ResetTeamSlots() {
 
 // A lobby launch joins the lobby's session; a failed join or player falls back to DirectPlay.
 void JoinLobbySession() {
-    if (!LaunchedByLobby() || g_LobbyJoinState != -1)
+    if (!GUI_LaunchedByLobby() || g_LobbyJoinState != -1)
         return;
     NET_SelectConnection(0);
     if (NET_JoinSession(0)) {
@@ -143,7 +137,7 @@ int GUI_Init(HWND window) {
     g_LobbyJoinState = -1;
     g_LocalSlot = -1;
     // The settings of a lobby launch came with the launch line and are kept.
-    if (!LaunchedByLobby() && !g_LaunchedFromLobby) {
+    if (!GUI_LaunchedByLobby() && !g_LaunchedFromLobby) {
         const int32_t settingsSet = g_MpSettings.settingsSet;
         g_MpSettings = MpGameSettings{0, 7, 0, 1, 4, 0, settingsSet, 10, 0, 1};
     }
@@ -236,4 +230,9 @@ void GUI_ClearSoundIds() {
     STUB_Trace("GUI_ClearSoundIds");
     for (uint32_t& id : g_GuiSoundIds)
         id = SND_NO_SOUND;
+}
+
+bool GUI_LaunchedByLobby() {
+    const int mode = NET_GetMode();
+    return mode == 3 || mode == 1;
 }

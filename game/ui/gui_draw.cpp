@@ -40,11 +40,6 @@ constexpr int kBlinkMs = 500;
 // 7 HANDYELL, 8 HANDBLUE (holders of g_ImgPointers); kind 4 draws none.
 constexpr int kPictureOfKind[9] = {1, 2, 3, 4, -1, 5, 7, 6, 8};
 
-bool LaunchedByLobby() {
-    const int mode = NET_GetMode();
-    return mode == 3 || mode == 1;
-}
-
 void DrawPointer() {
     if (g_PointerKind >= 0 && g_PointerKind <= 8 && kPictureOfKind[g_PointerKind] >= 0) {
         ImageHolder& h = g_ImgPointers[kPictureOfKind[g_PointerKind]];
@@ -97,7 +92,7 @@ int GUI_Draw() {
     if (g_LevelHalted && !g_MpGameRunning)
         FNT_DrawText(TXT_Menu(kOverlayTexts[OVERLAY_PAUSE]), 320, 50, 1, kFontSmall);
     // A lobby game's character selection draws itself alone until its start.
-    if (LaunchedByLobby() && GUI_IsWindowOpen(g_CharSelectWindow) && !g_CharSelectStarted)
+    if (GUI_LaunchedByLobby() && GUI_IsWindowOpen(g_CharSelectWindow) && !g_CharSelectStarted)
         return 0;
     DrawPointer();
     if (g_InLevel != 1)

@@ -24,12 +24,16 @@ namespace {
 // The words that the key screen's buttons bind, without the escape word 31, and the two words
 // without a button that it copies and checks all the same.
 constexpr int kCheckedWords[] = {1, 6, 7, 8, 9, 24, 25, 26, 27, 28, 32, 33, 34, 35, 36, 37, 38, 39, 40};
+
+void StoreDefaultKeys() {
+    for (int i = 1; i < KEY_MAP_WORDS; ++i)
+        g_KeyMap.words[i] = g_KeyMapDefaults[i];
+}
 }  // namespace
 
 int CFG_SetDefaultKeys() {
     STUB_Trace("CFG_SetDefaultKeys");
-    for (int i = 1; i < KEY_MAP_WORDS; ++i)
-        g_KeyMap.words[i] = g_KeyMapDefaults[i];
+    StoreDefaultKeys();
     return 1;
 }
 
@@ -67,8 +71,7 @@ int KEY_LoadKeyMapAtStartup() {
     // At start-up nobody is there to complete the map on the key screen: a map that leaves a
     // checked function without a key is replaced by the defaults.
     if (!KEY_IsKeyMapComplete(g_KeyMap)) {
-        for (int i = 1; i < KEY_MAP_WORDS; ++i)
-            g_KeyMap.words[i] = g_KeyMapDefaults[i];
+        StoreDefaultKeys();
         taken = 0;
     }
     return taken;
