@@ -1,15 +1,11 @@
 // Palettes of 8-bit textures and bitmaps (see rnd_texture_palette.h).
 #include "engine/rnd_texture_palette.h"
 
-#include <cstdio>
-
 #include "plat.h"
 #include "shell/dsp.h"
 #include "engine/rnd_state.h"
 
 namespace {
-constexpr size_t kPaletteFileBytes = RND_PALETTE_ENTRIES * 3;
-
 IDirectDrawPalette* MakePalette(IDirectDraw2* directDraw, uint32_t caps, const PALETTEENTRY* entries) {
     IDirectDrawPalette* palette = nullptr;
     if (directDraw->CreatePalette(caps, entries, &palette, nullptr) != DD_OK)
@@ -59,19 +55,7 @@ IDirectDrawPalette* RND_ClonePalette(IDirectDraw2* directDraw) {
 IDirectDrawPalette* RND_CreateDefaultPalette(IDirectDraw2* directDraw) {
     if (!directDraw)
         return nullptr;
-    // Only a whole file is used: a short one would leave entries undefined.
-    uint8_t bytes[kPaletteFileBytes];
-    bool whole = false;
-    const char* name = DSP_GetPaletteFileName();
-    if (name && name[0]) {
-        if (std::FILE* file = std::fopen(plat::ResolvePath(name).c_str(), "rb")) {
-            whole = std::fread(bytes, 1, sizeof bytes, file) == sizeof bytes;
-            std::fclose(file);
-        }
-    }
     PALETTEENTRY entries[RND_PALETTE_ENTRIES];
-    for (int i = 0; i < RND_PALETTE_ENTRIES; ++i)
-        entries[i] = whole ? PALETTEENTRY{bytes[i * 3], bytes[i * 3 + 1], bytes[i * 3 + 2], D3DPAL_READONLY}
-                           : RND_RampEntry(i, D3DPAL_READONLY);
+    DSP_DefaultPaletteEntries(entries);
     return MakePalette(directDraw, DDPCAPS_8BIT | DDPCAPS_ALLOW256, entries);
 }

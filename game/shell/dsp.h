@@ -54,6 +54,9 @@ void DSP_Release(HWND window);
 // Creates the 8-bit display palette, or refreshes it, from the palette file (256 red, green,
 // blue triples read from disk); without a whole file the 3-3-2 palette.
 void DSP_LoadDefaultPalette();
+// The default palette's entries (read-only): the palette file when it holds all 768 bytes,
+// else the 3-3-2 ramp.
+void DSP_DefaultPaletteEntries(PALETTEENTRY entries[DSP_PALETTE_ENTRIES]);
 // A name longer than the buffer holds empties it, so that nothing is opened under a cut name.
 void DSP_SetPaletteFileName(const char* name);
 const char* DSP_GetPaletteFileName();

@@ -25,7 +25,7 @@ const char* DSP_GetPaletteFileName() {
     return g_DspPaletteName;
 }
 
-void DSP_LoadDefaultPalette() {
+void DSP_DefaultPaletteEntries(PALETTEENTRY entries[DSP_PALETTE_ENTRIES]) {
     // Only a whole file is used: a short one would leave entries undefined.
     uint8_t bytes[kPaletteFileBytes];
     bool whole = false;
@@ -35,7 +35,6 @@ void DSP_LoadDefaultPalette() {
             std::fclose(file);
         }
     }
-    PALETTEENTRY entries[DSP_PALETTE_ENTRIES];
     for (int i = 0; i < DSP_PALETTE_ENTRIES; ++i) {
         if (whole)
             entries[i] = PALETTEENTRY{bytes[i * 3], bytes[i * 3 + 1], bytes[i * 3 + 2], D3DPAL_READONLY};
@@ -43,6 +42,11 @@ void DSP_LoadDefaultPalette() {
             entries[i] = PALETTEENTRY{uint8_t((i >> 5) << 5), uint8_t(((i >> 2) & 7) << 5), uint8_t((i & 3) << 6),
                                       D3DPAL_READONLY};
     }
+}
+
+void DSP_LoadDefaultPalette() {
+    PALETTEENTRY entries[DSP_PALETTE_ENTRIES];
+    DSP_DefaultPaletteEntries(entries);
     if (!g_RndPalette) {
         if (!g_RndDirectDraw || g_RndDirectDraw->CreatePalette(DDPCAPS_8BIT, entries, &g_RndPalette, nullptr) != DD_OK)
             g_RndPalette = nullptr;
