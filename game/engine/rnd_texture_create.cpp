@@ -38,22 +38,6 @@ constexpr ErrorName kErrorNames[] = {
     {MakeDirectDrawResult(591), "NOMIPMAPHW"},
 };
 
-void ReleaseSurfaces(RenderTexture* texture) {
-    if (texture->palette) {
-        texture->palette->Release();
-        texture->palette = nullptr;
-    }
-    RND_ReleaseTextureMaterial(texture);
-    if (texture->deviceSurface) {
-        texture->deviceSurface->Release();
-        texture->deviceSurface = nullptr;
-    }
-    if (texture->systemSurface) {
-        texture->systemSurface->Release();
-        texture->systemSurface = nullptr;
-    }
-}
-
 // The handle by which the device draws a surface; 0 when it has none.
 uint32_t HandleOf(IDirectDrawSurface3* surface, IDirect3DDevice2* device) {
     uint32_t handle = 0;
@@ -144,7 +128,7 @@ RenderTexture* RND_CreateTextureFromFile(IDirect3DDevice2* device, const char* f
         OutputDebugStringA(RND_DirectDrawErrorName(created));
         DeleteObject(bitmap);
         texture->systemSurface = nullptr;
-        ReleaseSurfaces(texture);
+        RND_ReleaseTexture(texture);
         RND_Free(texture);
         return nullptr;
     }
@@ -171,7 +155,7 @@ RenderTexture* RND_CreateTextureFromFile(IDirect3DDevice2* device, const char* f
 
     if (!RND_CopyBitmapToTexture(texture, bitmap)) {
         DeleteObject(bitmap);
-        ReleaseSurfaces(texture);
+        RND_ReleaseTexture(texture);
         RND_Free(texture);
         return nullptr;
     }
