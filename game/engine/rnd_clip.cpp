@@ -199,6 +199,17 @@ void RND_ClipPolygonNear(ClipPolygon* p, float depth) {
     Clip(p, Axis::kDepth, depth, false);
 }
 
+void RND_FadeBeyondFogStart(ClipPolygon* p) {
+    const float start = g_RndFogStart, span = g_RndFar - g_RndFogStart;
+    for (int i = 0; i < p->count; ++i) {
+        if (p->position[i].z <= start)
+            continue;
+        const float f = 1.0f - (p->position[i].z - start) / span;
+        for (int k = 0; k < 3; ++k)
+            p->colour[i][k] *= f;
+    }
+}
+
 void RND_ClipPolygonTop(ClipPolygon* p, float top) {
     Clip(p, Axis::kScreenY, top, false);
 }

@@ -43,6 +43,9 @@ uint8_t RND_OutCode(const Vec3* point);
 // Depth clips in view space (linear crossings): far keeps z <= depth, near keeps z >= depth.
 void RND_ClipPolygonFar(ClipPolygon* p, float depth);
 void RND_ClipPolygonNear(ClipPolygon* p, float depth);
+// Fades the colour of each corner beyond the fog start with its depth: 1 at the fog start, 0 at
+// the far plane; corners before the fog start keep theirs.
+void RND_FadeBeyondFogStart(ClipPolygon* p);
 // Screen-edge clips of a projected polygon (perspective-correct crossings).
 void RND_ClipPolygonTop(ClipPolygon* p, float top);
 void RND_ClipPolygonBottom(ClipPolygon* p, float bottom);

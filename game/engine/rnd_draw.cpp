@@ -25,17 +25,6 @@ void NormaliseUV(RenderTriangle* t) {
         t->uv[k][1] -= dv;
     }
 }
-
-// Fades each corner's colour with its depth beyond the fog start: 1 at the fog start, 0 at the
-// far plane.
-void FadeBeyondFogStart(ClipPolygon* p) {
-    const float start = g_RndFogStart, span = g_RndFar - g_RndFogStart;
-    for (int i = 0; i < p->count; ++i) {
-        const float f = 1.0f - (p->position[i].z - start) / span;
-        for (int k = 0; k < 3; ++k)
-            p->colour[i][k] *= f;
-    }
-}
 }  // namespace
 
 void RND_SetTriangleHook(std::function<int(const RenderTriangle& triangle)> hook) {
@@ -82,7 +71,7 @@ int RND_DrawTriangle(RenderTriangle* triangle) {
     // Split at the fog start: the far piece fades, the near piece keeps its colours.
     ClipPolygon farPiece = p;
     RND_ClipPolygonNear(&farPiece, g_RndFogStart);
-    FadeBeyondFogStart(&farPiece);
+    RND_FadeBeyondFogStart(&farPiece);
     const int farDrawn = RND_FinishPolygon(&farPiece);
     RND_ClipPolygonFar(&p, g_RndFogStart);
     const int nearDrawn = RND_FinishPolygon(&p);

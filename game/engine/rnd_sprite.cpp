@@ -79,17 +79,6 @@ void ProjectAndClip(const ClipPolygon& view) {
             RND_ClipTriangleTop(t);
     }
 }
-
-void Fade(ClipPolygon* p) {
-    const float start = g_RndFogStart, span = g_RndFar - g_RndFogStart;
-    for (int i = 0; i < p->count; ++i) {
-        if (p->position[i].z <= start)
-            continue;
-        const float f = 1.0f - (p->position[i].z - start) / span;
-        for (int k = 0; k < 3; ++k)
-            p->colour[i][k] *= f;
-    }
-}
 }  // namespace
 
 void RND_ClipTriangleTop(const ClipPolygon& t) {
@@ -103,14 +92,14 @@ void RND_DrawSpriteFogged(const ClipPolygon& triangle) {
     if (fogged == 0 || fogged == 3) {
         ClipPolygon p = triangle;
         if (fogged)
-            Fade(&p);
+            RND_FadeBeyondFogStart(&p);
         ProjectAndClip(p);
         return;
     }
     ClipPolygon nearPart = triangle, farPart = triangle;
     RND_ClipPolygonFar(&nearPart, g_RndFogStart);
     RND_ClipPolygonNear(&farPart, g_RndFogStart);
-    Fade(&farPart);
+    RND_FadeBeyondFogStart(&farPart);
     ProjectAndClip(nearPart);
     ProjectAndClip(farPart);
 }
