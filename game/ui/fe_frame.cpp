@@ -112,15 +112,10 @@ void CloseScreenOutside(int window) {
         FE_PlayClick();
         INP_SetMouseButton(0);
         GUI_CloseWindow(g_LoadSaveWindow);
-        if (g_LoadSaveReturnWindow == g_LevelMapWindow) {
-            FE_ResetMapButtons();
-            if (FE_GetLevelProgress(16) == 1)
-                FE_StartSelectedLevel();
-            else
-                GUI_OpenWindow(g_LevelMapWindow);
-        } else {
+        if (g_LoadSaveReturnWindow == g_LevelMapWindow)
+            FE_OpenLevelMapOrEscape();
+        else
             GUI_OpenWindow(g_LoadSaveReturnWindow);
-        }
         g_LoadSaveReturnWindow = -1;
     }
     if (IsOpen(g_GameSetupWindow) && window != g_GameSetupWindow) {
@@ -138,13 +133,8 @@ void CloseScreenOutside(int window) {
         CloseAndReturn(g_TeamStatusWindow, &g_TeamStatusReturnWindow);
         FE_PlayClick();
     }
-    if (IsOpen(g_LevelMapWindow) && window != g_LevelMapWindow && g_LevelMapReturnWindow != -1) {
-        CDA_SetTrackFinished(0);
-        FE_PlayClick();
-        INP_SetMouseButton(0);
-        CloseAndReturn(g_LevelMapWindow, &g_LevelMapReturnWindow);
-        FE_SetLevelProgress(16, 0);
-    }
+    if (IsOpen(g_LevelMapWindow) && window != g_LevelMapWindow && g_LevelMapReturnWindow != -1)
+        FE_CloseLevelMap();
 }
 
 }  // namespace

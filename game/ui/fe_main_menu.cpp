@@ -52,10 +52,6 @@ constexpr int32_t kDefaultTeams[FE_CAMPAIGN_LEVELS][FE_TEAM_MEMBERS] = {
     {14, 15, 16, -1}, {14, 15, 16, -1}, {14, 15, 16, -1}, {49, 9, 15, 27},
 };
 
-void Click() {
-    FE_PlayClick();
-}
-
 void QuitDecoration() {}
 
 // Destroys a stored window or item handle and stores -1.
@@ -245,7 +241,7 @@ void FE_DrawQuitDialog(int window) {
 }
 
 void FE_MainMenuSinglePlayer() {
-    Click();
+    FE_PlayClick();
     g_LevelMapReturnWindow = g_MainMenuWindow;
     INP_SetMouseButton(0);
     g_MainMenuRedraw = 3;
@@ -253,18 +249,31 @@ void FE_MainMenuSinglePlayer() {
     // The map opens (or the escape level starts once reached) before the progress is reset.
     g_LevelMapReturnWindow = g_MainMenuWindow;
     INP_SetMouseButton(0);
-    if (g_LevelMapWindow != -1) {
-        FE_ResetMapButtons();
-        if (FE_GetLevelProgress(16) == 1)
-            FE_StartSelectedLevel();
-        else
-            GUI_OpenWindow(g_LevelMapWindow);
-    }
+    if (g_LevelMapWindow != -1)
+        FE_OpenLevelMapOrEscape();
     FE_ResetCampaign();
 }
 
+void FE_OpenLevelMapOrEscape() {
+    FE_ResetMapButtons();
+    if (FE_GetLevelProgress(16) == 1)
+        FE_StartSelectedLevel();
+    else
+        GUI_OpenWindow(g_LevelMapWindow);
+}
+
+void FE_CloseLevelMap() {
+    CDA_SetTrackFinished(0);
+    FE_PlayClick();
+    INP_SetMouseButton(0);
+    GUI_CloseWindow(g_LevelMapWindow);
+    GUI_OpenWindow(g_LevelMapReturnWindow);
+    g_LevelMapReturnWindow = -1;
+    FE_SetLevelProgress(16, 0);
+}
+
 void FE_MainMenuMultiplayer() {
-    Click();
+    FE_PlayClick();
     g_MultiMenuReturnWindow = g_MainMenuWindow;
     INP_SetMouseButton(0);
     g_MainMenuRedraw = 3;
@@ -273,7 +282,7 @@ void FE_MainMenuMultiplayer() {
 }
 
 void FE_MainMenuOptions() {
-    Click();
+    FE_PlayClick();
     g_OptionsReturnWindow = g_MainMenuWindow;
     INP_SetMouseButton(0);
     g_MainMenuRedraw = 3;
@@ -282,7 +291,7 @@ void FE_MainMenuOptions() {
 }
 
 void FE_MainMenuExit() {
-    Click();
+    FE_PlayClick();
     const int hw = GUI_GetWindowWidth(g_QuitDialog), hh = GUI_GetWindowHeight(g_QuitDialog);
     int x = APP_GetScreenWidth() / 2, y = APP_GetScreenHeight() / 2;
     if (x > 640 - hw) x = 640 - hw;
@@ -297,7 +306,7 @@ void FE_MainMenuExit() {
 }
 
 void FE_QuitYes() {
-    Click();
+    FE_PlayClick();
     g_QuitAnswer = 1;
     GUI_CloseWindow(g_QuitDialog);
     g_QuitModal = 0;
@@ -306,19 +315,12 @@ void FE_QuitYes() {
     if (GUI_IsWindowOpen(g_CharSelectWindow) && g_MpGameRunning)
         APP_Shutdown();
     // From the level map: back to the window the map was opened from.
-    if (GUI_IsWindowOpen(g_LevelMapWindow) && g_LevelMapReturnWindow != -1) {
-        CDA_SetTrackFinished(0);
-        Click();
-        INP_SetMouseButton(0);
-        GUI_CloseWindow(g_LevelMapWindow);
-        GUI_OpenWindow(g_LevelMapReturnWindow);
-        FE_SetLevelProgress(16, 0);
-        g_LevelMapReturnWindow = -1;
-    }
+    if (GUI_IsWindowOpen(g_LevelMapWindow) && g_LevelMapReturnWindow != -1)
+        FE_CloseLevelMap();
 }
 
 void FE_QuitNo() {
-    Click();
+    FE_PlayClick();
     g_QuitAnswer = 0;
     GUI_CloseWindow(g_QuitDialog);
     g_QuitModal = 0;

@@ -28,6 +28,10 @@ extern int32_t g_LevelMapReturnWindow;
 extern int32_t g_MultiMenuReturnWindow;
 extern int32_t g_OptionsReturnWindow;
 
+// Opens the level-select map with its buttons reset, or starts the escape level once reached.
+void FE_OpenLevelMapOrEscape();
+// Leaves the level-select map for the window it was opened from and clears the escape flag.
+void FE_CloseLevelMap();
 int FE_BuildMainMenu();
 void FE_DestroyMainMenu();
 int FE_BuildQuitDialog();
