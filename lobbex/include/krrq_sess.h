@@ -251,6 +251,9 @@ void KrSessConnectAckHndlr(KRSESS_HNDL* session, const KRHDR* header, const uint
 // Delivers a server request to the handler with the session lock released (an internal
 // reference held across the call); a session without a handler ends it at once.
 void KrSessUpperLayerSReqHndlr(KRSESS_HNDL* session, KRREQ_HNDL* request);
+// Session lock held: a client request leaves the pending list, its timer and its timer key for
+// good, before it is completed.
+void KrCReqTakeNL(KRSESS_HNDL* session, KRREQ_HNDL* request);
 // Calls a client request's completion once and releases the request.
 void KrSessUpperLayerCReqHndlr(KRSESS_HNDL* session, KRREQ_HNDL* request);
 // A received request or response message (the mux's packet as read), and its response path.

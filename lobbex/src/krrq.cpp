@@ -52,8 +52,9 @@ KRSESS_HNDL* TimerKeySession(uintptr_t key) {
     return it == g_Timers.end() ? nullptr : it->second;
 }
 
-// Session lock held: the request leaves the pending list and its timer for good.
-void Take(KRSESS_HNDL* s, KRREQ_HNDL* r) {
+}  // namespace
+
+void KrCReqTakeNL(KRSESS_HNDL* s, KRREQ_HNDL* r) {
     KrReqPendRemoveNL(s, r);
     if (r->flags & KRREQ_FLAG_TIMER) {
         KrUntimeout(KrCReqTmo, r->timerKey);
@@ -64,6 +65,8 @@ void Take(KRSESS_HNDL* s, KRREQ_HNDL* r) {
         r->timerKey = 0;
     }
 }
+
+namespace {
 
 enum SendResult { kSent = 0, kBadSession = 1, kNotSent = 4 };
 
@@ -142,7 +145,7 @@ int CReqInternal(KRSESS_HNDL* s, uint32_t code, const void* data, uint32_t lengt
     KR_TRACE_EVENT("rq__rqtx", s, r->sequence, code, length, 0);
     if (KrSessTx(s, r->txMessage, r->txLength) != 0) {
         r->state = KRCREQ_STATE_DONE;
-        Take(s, r);
+        KrCReqTakeNL(s, r);
         result = kNotSent;
     } else {
         KrSessStatAddNL(s, KRSTAT_CREQ, r->txLength);
@@ -182,10 +185,6 @@ void SyncDone(KRSESS_HNDL*, uint32_t status, uint8_t* data, uint32_t length, voi
 // ---- completion ----
 
 void KrSessUpperLayerCReqHndlr(KRSESS_HNDL* session, KRREQ_HNDL* request) {
-    if (request->timerKey) {
-        TimerKeyDrop(request->timerKey);
-        request->timerKey = 0;
-    }
     if (request->callback) {
         uint8_t* payload = request->rxData ? request->rxData + request->rxOffset : nullptr;
         KrSessSlowCallbackLog(session, (uintptr_t)request, request->code, request->status, request->sequence, "creq", 0);
@@ -245,7 +244,7 @@ void KrCReqTmo(uintptr_t key) {
         r->state = KRCREQ_STATE_ENDED;
         KrSessStatAddNL(s, KRSTAT_CREQ_TMO, 0);
     }
-    if (complete) Take(s, r);
+    if (complete) KrCReqTakeNL(s, r);
     KrLockLeave(&s->lock);
     if (complete) KrSessUpperLayerCReqHndlr(s, r);
     KrSessRefDec(s);
@@ -292,7 +291,7 @@ void KrSessResponseHndlr(KRSESS_HNDL* s, const KRMUX_RX* packet) {
         return;
     }
     r->state = KRCREQ_STATE_ANSWERED;
-    Take(s, r);
+    KrCReqTakeNL(s, r);
     r->rxData = buffer;
     r->rxOffset = lead + (uint32_t)ctLen;
     r->rxLength = header.length;

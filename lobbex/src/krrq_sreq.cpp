@@ -290,9 +290,7 @@ void KrSessReqCleanup(KRSESS_HNDL* s) {
         KrLockEnter(&s->lock);
         KRREQ_HNDL* r = KrReqPendFirstNL(s);
         if (r) {
-            KrReqPendRemoveNL(s, r);
-            if (r->flags & KRREQ_FLAG_TIMER) KrUntimeout(KrCReqTmo, r->timerKey);
-            r->flags &= ~KRREQ_FLAG_TIMER;
+            KrCReqTakeNL(s, r);
             r->status = 19;
             r->state = KRCREQ_STATE_DONE;
         }
