@@ -28,8 +28,6 @@ namespace {
 // around the map's bounding sphere.
 constexpr float kOverviewPitch = 0.9f;
 constexpr float kOverviewMargin = 1.1f;
-// The field of view the display start-up sets (centre to edge, radians).
-constexpr float kFieldOfView = 0.6283f;
 constexpr char kWindowClass[] = "MapRender";
 
 bool ParseFloat(const char* text, float* out) {
@@ -127,7 +125,9 @@ Overview OverviewCamera() {
     const Vec3 half{(hi.x - lo.x) * 0.5f, (hi.y - lo.y) * 0.5f, (hi.z - lo.z) * 0.5f};
     const float radius = float(MTH_VectorLength(&half));
     // The narrower of the two view angles decides how far back the bounding sphere fits.
-    const float narrow = std::min(kFieldOfView, RND_ScaleByAspect(kFieldOfView));
+    // The horizontal angle is the one the display start-up set (centre to edge, radians).
+    const float fov = g_LndViewHorizontalAngle;
+    const float narrow = std::min(fov, RND_ScaleByAspect(fov));
     float distance = radius * kOverviewMargin / std::sin(narrow);
     distance = std::max(distance, radius + g_LndViewNear + 1.0f);
     // Looking along +z, pitched down: the camera stands back along -z and up along +y.
@@ -158,8 +158,8 @@ int32_t CameraSurface(const Vec3& position) {
 
 void UseOverviewFar(const Overview& overview) {
     if (overview.farDistance > g_LndViewFar)
-        LND_SetViewProjection(g_LndViewNear, overview.farDistance, overview.farDistance, kFieldOfView,
-                              RND_ScaleByAspect(kFieldOfView));
+        LND_SetViewProjection(g_LndViewNear, overview.farDistance, overview.farDistance,
+                              g_LndViewHorizontalAngle, RND_ScaleByAspect(g_LndViewHorizontalAngle));
 }
 
 // One frame as the game frame draws the landscape: the surfaces from the camera's surface, then
