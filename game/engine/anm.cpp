@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "engine/mdl_internal.h"
-#include "shell/app.h"
-#include "world/clk.h"
+#include "common/match.h"
+#include "common/game_clock.h"
 
 namespace {
 
@@ -105,9 +105,10 @@ bool FrameStep(ModelInstance* instance, int64_t n, Vec3* motion) {
 }
 
 bool CarriesShock(const ModelInstance* instance) {
+    if (!g_ModelWorldHooks.shockEffect) return false;
     const int32_t bones = instance->model.skinned->boneCount;
     for (int32_t b = 0; b < bones; ++b)
-        if (instance->boneEffects[b] == MDL_ShockEffect) return true;
+        if (instance->boneEffects[b] == g_ModelWorldHooks.shockEffect) return true;
     return false;
 }
 
@@ -179,7 +180,7 @@ float ANM_Advance(ModelInstance* instance, Vec3* rootMotionOut) {
         if (instance->effectTimer <= 0) {
             instance->effectTimer = 0;
             for (int32_t b = 0; b < instance->model.skinned->boneCount; ++b) {
-                instance->boneEffects[b] = MDL_BleedEffect;
+                instance->boneEffects[b] = g_ModelWorldHooks.bleedEffect;
                 instance->boneEffectUntil[b] = intptr_t(now) + 1000;
             }
         }

@@ -1,12 +1,11 @@
 // Animation of model instances: starting animations by index or by name, the per-frame step with
-// blending, frame callbacks and root motion, the ground offset, and the per-bone shock and bleed
-// effects. The clock is the game clock (milliseconds); nothing moves while play is halted.
+// blending, frame callbacks and root motion, and the ground offset. The clock is the game clock
+// (milliseconds); nothing moves while play is halted. The shock and bleed effects of characters
+// are in world/mdl_world.h.
 #pragma once
 #include <cstdint>
 
 #include "engine/mdl.h"
-
-struct CharacterControl;
 
 // The animation index that a skinned model plays instead of 16 once its right shin is gone, and
 // the blend in and out of it.
@@ -26,13 +25,3 @@ void ANM_Update(ModelInstance* instance);
 int ANM_SetFrameCallback(ModelInstance* instance, int32_t frame, ModelFrameCallback callback, uintptr_t data);
 float ANM_GetGroundOffset(const ModelInstance* instance);
 
-// Bone effects of a character's skinned instance (rigid and missing instances are left alone).
-// Negative seconds: a shock without end.
-void ANM_ApplyShockEffect(CharacterControl* control, float seconds);
-// The same, and the host of a network game tells the other machines (game message 24).
-void ANM_StartShockEffect(CharacterControl* control, float seconds);
-void ANM_StartBleedEffect(CharacterControl* control, float seconds);
-
-// Game message 24: u8 24, u8 1 player / 0 NPC, u8 index in that list, u8 unused, f32 seconds.
-constexpr uint8_t ANM_MSG_SHOCK = 24;
-constexpr int ANM_MSG_SHOCK_BYTES = 8;

@@ -4,7 +4,7 @@
 #pragma once
 #include <cstdint>
 
-#include "shell/mth.h"
+#include "common/mth.h"
 
 // The result of a trace; the caller provides it.
 struct TraceHit {

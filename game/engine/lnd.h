@@ -10,7 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "shell/mth.h"
+#include "common/mth.h"
 
 struct RenderTexture;
 

@@ -9,7 +9,7 @@
 #include "engine/lnd_draw.h"
 #include "engine/lnd_light.h"
 #include "engine/mdl.h"
-#include "shell/mem.h"
+#include "common/mem.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "engine/map_read.h"
-#include "shell/muf.h"
+#include "common/muf.h"
 #include "win32.h"
 
 bool MAP_ReadWholeFile(const char* path, std::vector<uint8_t>* bytes) {

@@ -8,8 +8,8 @@
 #include "engine/lnd.h"
 #include "engine/map_check.h"
 #include "engine/map_read.h"
-#include "shell/dsp.h"
-#include "shell/muf.h"
+#include "engine/rnd_display.h"
+#include "common/muf.h"
 #include "engine/lnd_light.h"
 #include "engine/lnd_material.h"
 

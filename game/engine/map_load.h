@@ -4,7 +4,7 @@
 #pragma once
 #include <cstdint>
 
-#include "shell/mth.h"
+#include "common/mth.h"
 
 // Loads the map at path (archive entry or disk file), replacing any loaded one; camera, when not
 // null, receives a text map's start camera. 1 when loaded; 0 when the file cannot be found or

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "shell/mth.h"
+#include "common/mth.h"
 
 struct Landscape;
 

@@ -8,12 +8,10 @@
 #pragma once
 #include <cstdint>
 
-#include "shell/mth.h"
+#include "common/mth.h"
 
 struct Bod;
-struct CharacterControl;
 struct RenderTexture;
-struct WorldObjectControl;
 
 // Results of MDL_Load. A file that is damaged or inconsistent (short, counts beyond what the file
 // holds, indices out of range) is refused with MDL_ERR_MAGIC, like a file of another kind.
@@ -225,6 +223,20 @@ typedef int32_t (*ModelFrameCallback)(uintptr_t data);
 typedef int32_t (*ModelBoneEffect)(float* vertexBuffer, const Matrix34* parentMatrix, uint32_t flags, int32_t frame,
                                    ModelInstance* instance, int32_t bone, const Matrix34* boneMatrix);
 
+// What the model code asks of the world, set by the world (world/hooks.cpp): the camera's matrix
+// that turns view space back into world space (null: identity), the particle bursts of spraying
+// bones, and the shock and bleed bone effects that the animation step turns one into the other.
+struct ModelWorldHooks {
+    const Matrix34* (*cameraMatrix)();
+    void (*emitBurst)(const Vec3* position, const Vec3* direction, int count, int kind);
+    ModelBoneEffect shockEffect;
+    ModelBoneEffect bleedEffect;
+};
+extern ModelWorldHooks g_ModelWorldHooks;
+// The landscape surface of the body being drawn, for model lighting; the world sets it before
+// each draw.
+extern uint32_t g_DrawSurface;
+
 // One animated use of a cached model: one tracked block, the head followed by its tables.
 struct ModelInstance {
     int32_t kind;  // MDL_KIND_RIGID or MDL_KIND_SKINNED
@@ -300,10 +312,6 @@ float* MDL_GetVertexBuffer();
 ModelInstance* MDL_CreateInstance(int32_t kind, void* model);
 int MDL_CloneInstance(const ModelInstance* source, ModelInstance** instanceOut);
 void MDL_FreeInstance(ModelInstance* instance);
-// Wraps angle into [0, 2 pi) and writes the heading, the y rotation of the transform and the
-// quaternion of the pose.
-void MDL_SetHeading(CharacterControl* control, float angle);
-void MDL_SetHeading(WorldObjectControl* control, float angle);
 // Negates x, y, z of a w-first quaternion in place.
 void MDL_QuatConjugate(Quat* q);
 
@@ -312,17 +320,6 @@ void MDL_DrawInstance(float* vertexBuffer, ModelInstance* instance, const Matrix
 void MDL_DrawInstanceQuat(float* vertexBuffer, ModelInstance* instance, const Pose* pose, uint32_t flags);
 // The vertex normal table of rigid models.
 extern const Vec3 kMdlVertexNormals[MDL_NORMAL_COUNT];
-
-// Bone effect routines.
-int32_t MDL_ShockEffect(float* vertexBuffer, const Matrix34* parentMatrix, uint32_t flags, int32_t frame,
-                        ModelInstance* instance, int32_t bone, const Matrix34* boneMatrix);
-int32_t MDL_BleedEffect(float* vertexBuffer, const Matrix34* parentMatrix, uint32_t flags, int32_t frame,
-                        ModelInstance* instance, int32_t bone, const Matrix34* boneMatrix);
-// boneEffectUntil of the bone holds the held object's WorldObjectControl.
-int32_t MDL_AttachmentEffect(float* vertexBuffer, const Matrix34* parentMatrix, uint32_t flags, int32_t frame,
-                             ModelInstance* instance, int32_t bone, const Matrix34* boneMatrix);
-int32_t MDL_CaptureEffect(float* vertexBuffer, const Matrix34* parentMatrix, uint32_t flags, int32_t frame,
-                          ModelInstance* instance, int32_t bone, const Matrix34* boneMatrix);
 
 // Bone queries.
 int MDL_FindBone(const ModelInstance* instance, const char* name);
@@ -344,7 +341,13 @@ int MDL_HitTestSphere(const ModelInstance* instance, const Matrix34* matrix, con
 int MDL_HitTestSphereQ(const ModelInstance* instance, const Pose* pose, const Vec3* point, Vec3* localPointOut,
                        float radius);
 int MDL_SegmentHitsSphere(const Vec3* from, const Vec3* to, const Vec3* centre, float radius);
-int MDL_TraceSegmentBody(CharacterControl* control, const Vec3* from, const Vec3* to, ModelTraceHit* hit);
-int MDL_TraceSegmentBody(WorldObjectControl* control, const Vec3* from, const Vec3* to, ModelTraceHit* hit);
-int MDL_TraceSegmentBods(Bod* tracer, const Vec3* from, const Vec3* to, ModelTraceHit* hit);
-void MDL_SweepModelAgainstBods(Bod* entity, const Vec3* displacement);
+// A model placed in the world: rigid and matrix-key models by their transform, quaternion-key
+// models by their orientation at the transform's position.
+struct ModelPlacement {
+    ModelInstance* instance;
+    Matrix34 placement;
+    Vec3 position;
+};
+// The segment against the placed model: the hit bone (0 for a rigid model's face) with the hit
+// nearer than hit->t recorded, or -1.
+int MDL_TraceSegmentPlaced(const ModelPlacement* placed, const Vec3* from, const Vec3* to, ModelTraceHit* hit);

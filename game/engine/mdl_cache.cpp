@@ -9,11 +9,10 @@
 #include <vector>
 
 #include "engine/mdl_internal.h"
-#include "shell/mem.h"
+#include "common/mem.h"
 #include "engine/rnd_frame.h"
 #include "engine/rnd_state.h"
 #include "engine/rnd_texture.h"
-#include "ui/gui.h"
 #include "win32.h"
 
 RigidModel* g_RigidModels[MDL_CACHE_MAX];
@@ -191,7 +190,6 @@ void MDL_FreeAll() {
     g_RigidModelCount = 0;
     // The textures stay with the renderer's texture lists.
     for (int32_t i = 0; i < g_SkinTextureCount; ++i) {
-        GUI_NullCallback();
         MEM_Free(g_SkinTextures[i]);
         g_SkinTextures[i] = nullptr;
     }

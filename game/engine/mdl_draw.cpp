@@ -7,11 +7,7 @@
 #include <cmath>
 
 #include "engine/mdl_internal.h"
-#include "stubs/cam_stub.h"
-#include "world/game_frame.h"
 #include "engine/lnd_draw.h"
-#include "stubs/ptc_stub.h"
-#include "world/clk.h"
 
 Matrix34 g_ModelPlacement = {{1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}};
 float g_ModelFlatY = 0.0f;
@@ -19,6 +15,7 @@ int32_t g_ModelShadows = 0;
 RenderTexture* g_ModelShadowTexture = nullptr;
 int32_t g_ModelSmoothLighting = 0;
 const Pose* g_EffectBonePose = nullptr;
+uint32_t g_DrawSurface = 0;
 
 namespace {
 
@@ -79,9 +76,11 @@ void Spray(const Matrix34& parent, const Matrix34& bone, uint32_t state) {
     const Vec3 at = MDL_ToWorld(Translation(bone));
     const Vec3 out = MDL_Direction(from, at);
     const Vec3 back = MDL_Direction(at, from);
-    if (state & MDL_BONE_SPRAY_BLOOD) PTC_EmitBurst(&at, &out, kSprayCount, 1);
-    if (state & MDL_BONE_SPRAY_DEBRIS) PTC_EmitBurst(&at, &out, kSprayCount, 3);
-    if (state & (MDL_BONE_SPRAY_BACK_A | MDL_BONE_SPRAY_BACK_B)) PTC_EmitBurst(&at, &back, kSprayCount, 8);
+    const auto burst = g_ModelWorldHooks.emitBurst;
+    if (!burst) return;
+    if (state & MDL_BONE_SPRAY_BLOOD) burst(&at, &out, kSprayCount, 1);
+    if (state & MDL_BONE_SPRAY_DEBRIS) burst(&at, &out, kSprayCount, 3);
+    if (state & (MDL_BONE_SPRAY_BACK_A | MDL_BONE_SPRAY_BACK_B)) burst(&at, &back, kSprayCount, 8);
 }
 
 // Matrix-key walk: bone matrix = parent x key; the effect may stop the bone; a present bone
@@ -263,8 +262,9 @@ Walk StartWalk(float* vertices, ModelInstance* instance, uint32_t flags) {
 }  // namespace
 
 Vec3 MDL_ToWorld(const Vec3& viewPoint) {
+    const Matrix34* camera = g_ModelWorldHooks.cameraMatrix ? g_ModelWorldHooks.cameraMatrix() : nullptr;
     Vec3 out;
-    MTH_TransformPoint(&out, &viewPoint, CAM_GetState());
+    MTH_TransformPoint(&out, &viewPoint, camera ? camera : &kIdentity);
     return out;
 }
 

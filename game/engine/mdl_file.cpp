@@ -6,7 +6,7 @@
 #include <strings.h>
 
 #include "engine/mdl_internal.h"
-#include "shell/mem.h"
+#include "common/mem.h"
 
 bool MdlReader::Bytes(void* out, size_t n) {
     if (!Has(n)) {

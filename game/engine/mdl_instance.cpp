@@ -1,41 +1,13 @@
 // Model instances: creation (one tracked block, the head followed by its tables), cloning and
-// freeing; and the heading of an entity's control record, which places its model.
-#include <cmath>
+// freeing.
 #include <cstring>
 
 #include "engine/mdl_internal.h"
-#include "shell/mem.h"
-#include "stubs/wo_stub.h"
-#include "world/character.h"
+#include "common/mem.h"
 
 namespace {
 
-constexpr float kTwoPi = 6.28318530718f;
-
 size_t Align(size_t at, size_t to) { return (at + to - 1) / to * to; }
-
-template <typename Control>
-void SetHeading(Control* control, float angle) {
-    if (!control) return;
-    // fmod instead of repeated steps of 2 pi: a huge angle (one from a network message, say)
-    // would never move under the steps. A value that is not a number faces 0.
-    float a = std::isfinite(angle) ? std::fmod(angle, kTwoPi) : 0.0f;
-    if (a < 0.0f) a += kTwoPi;
-    if (a >= kTwoPi) a = 0.0f;
-    control->heading = a;
-    const float c = std::cos(a), s = std::sin(a);
-    float* m = control->transform.m;
-    m[0] = c;
-    m[1] = 0.0f;
-    m[2] = -s;
-    m[3] = 0.0f;
-    m[4] = 1.0f;
-    m[5] = 0.0f;
-    m[6] = s;
-    m[7] = 0.0f;
-    m[8] = c;
-    MTH_QuatFromAxisAngle(&control->pose.rotation, a, MTH_AXIS_Y);
-}
 
 }  // namespace
 
@@ -101,10 +73,6 @@ int MDL_CloneInstance(const ModelInstance* source, ModelInstance** instanceOut) 
 void MDL_FreeInstance(ModelInstance* instance) {
     if (instance) MEM_Free(instance);
 }
-
-void MDL_SetHeading(CharacterControl* control, float angle) { SetHeading(control, angle); }
-
-void MDL_SetHeading(WorldObjectControl* control, float angle) { SetHeading(control, angle); }
 
 void MDL_QuatConjugate(Quat* q) {
     q->x = -q->x;

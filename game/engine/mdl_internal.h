@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/mdl.h"
-#include "shell/muf.h"
+#include "common/muf.h"
 
 // Largest model file accepted (far beyond any model of the game).
 constexpr size_t MDL_FILE_MAX = 64u << 20;

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/mdl_internal.h"
-#include "shell/mem.h"
+#include "common/mem.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "engine/mdl_internal.h"
-#include "shell/mem.h"
+#include "common/mem.h"
 
 namespace {
 

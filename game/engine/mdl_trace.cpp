@@ -1,22 +1,13 @@
 // Hit tests against model instances: a sphere against a skinned body's bones, a line against a
-// bounding sphere, a segment against one entity's model (faces of a rigid frame, or the bones of
-// a skinned body, children first), a segment against every body of the world, and a moving model
-// swept against the characters it may touch.
+// bounding sphere, and a segment against one placed model (faces of a rigid frame, or the bones of
+// a skinned body, children first). The traces against the world's bodies are in world/mdl_world.cpp.
 #include <cmath>
 
 #include "engine/mdl_internal.h"
-#include "shell/app.h"
-#include "world/bod.h"
-#include "stubs/wo_stub.h"
-#include "world/character.h"
 
 namespace {
 
 constexpr float kParallel = 1.0e-6f;
-constexpr uint32_t kTraceMask = 284;  // characters and placed world objects
-constexpr uint32_t kSweepMask = 28;   // characters
-constexpr uint32_t kWorldObject = 64;
-constexpr float kTraceStart = 1.001f;
 
 Vec3 Sub(const Vec3& a, const Vec3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
 float Dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
@@ -193,47 +184,6 @@ int TraceBone(const ModelInstance* instance, int32_t bone, const Matrix34& paren
     return -1;
 }
 
-// One entity as the traces see it: its model instance and its placement.
-struct Entity {
-    ModelInstance* instance;
-    Matrix34 placement;
-    Vec3 position;
-};
-
-// Rigid and matrix-key models are placed by the transform; quaternion-key models by the pose's
-// orientation at the entity's position.
-template <typename Control>
-Entity EntityOf(const Control* control) {
-    Entity e{control->instance, control->transform, {control->transform.m[9], control->transform.m[10],
-                                                     control->transform.m[11]}};
-    const ModelInstance* i = e.instance;
-    if (i && i->kind == MDL_KIND_SKINNED && (i->model.skinned->flags & MDL_SKIN_QUAT_KEYS)) {
-        const Pose pose{control->pose.rotation, e.position};
-        MTH_PoseToMatrix(&pose, &e.placement);
-    }
-    return e;
-}
-
-Entity EntityOfBod(const Bod* bod) {
-    if (bod->classMask & kWorldObject) return EntityOf(static_cast<const WorldObjectControl*>(bod->control));
-    return EntityOf(static_cast<const CharacterControl*>(bod->control));
-}
-
-int TraceEntity(const Entity& e, const Vec3* from, const Vec3* to, ModelTraceHit* hit) {
-    if (!e.instance || !from || !to || !hit) return -1;
-    TraceSegment s;
-    s.from = *from;
-    s.to = *to;
-    s.placement = e.placement;
-    Matrix34 inverse;
-    MTH_MatrixInvertRigid(&inverse, &e.placement);
-    MTH_TransformPoint(&s.a, from, &inverse);
-    MTH_TransformPoint(&s.b, to, &inverse);
-    if (e.instance->kind == MDL_KIND_RIGID) return TraceRigid(e.instance, s, hit);
-    const Matrix34 identity = {{1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}};
-    return TraceBone(e.instance, e.instance->rootBone, identity, s, hit);
-}
-
 }  // namespace
 
 int MDL_HitTestSphere(const ModelInstance* instance, const Matrix34* matrix, const Vec3* point, Vec3* localPointOut,
@@ -257,53 +207,18 @@ int MDL_SegmentHitsSphere(const Vec3* from, const Vec3* to, const Vec3* centre, 
     return b * b - 4.0f * a * c >= 0.0f ? 1 : 0;
 }
 
-int MDL_TraceSegmentBody(CharacterControl* control, const Vec3* from, const Vec3* to, ModelTraceHit* hit) {
-    if (!control) return -1;
-    return TraceEntity(EntityOf(control), from, to, hit);
-}
-
-int MDL_TraceSegmentBody(WorldObjectControl* control, const Vec3* from, const Vec3* to, ModelTraceHit* hit) {
-    if (!control) return -1;
-    return TraceEntity(EntityOf(control), from, to, hit);
-}
-
-int MDL_TraceSegmentBods(Bod* tracer, const Vec3* from, const Vec3* to, ModelTraceHit* hit) {
-    if (!hit || !from || !to) return 0;
-    hit->t = kTraceStart;
-    hit->hit = 0;
-    const Bod* owner = nullptr;
-    if (tracer && (tracer->classMask & kWorldObject) && tracer->control)
-        owner = static_cast<const WorldObjectControl*>(tracer->control)->thrower;
-    const float scale = APP_IsMultiplayerGame() ? 2.0f : 1.0f;
-    for (Bod* b = BOD_FindFirst(&g_WorldBods, kTraceMask); b; b = BOD_FindNext(&g_WorldBods, kTraceMask, b)) {
-        if (b == tracer || b == owner || b->active != 1 || !b->control) continue;
-        const Entity e = EntityOfBod(b);
-        if (!e.instance) continue;
-        if (!MDL_SegmentHitsSphere(from, to, &e.position, MDL_GetRadius(e.instance) * scale)) continue;
-        const float before = hit->t;
-        TraceEntity(e, from, to, hit);
-        if (hit->t < before) hit->hitBod = b;
-    }
-    return hit->hit;
-}
-
-void MDL_SweepModelAgainstBods(Bod* entity, const Vec3* displacement) {
-    if (!entity || !entity->control || !displacement) return;
-    const Entity self = EntityOfBod(entity);
-    if (!self.instance) return;
-    ModelTraceHit hit{};
-    hit.t = 1.0f;
-    for (Bod* b = BOD_FindFirst(&g_WorldBods, kSweepMask); b; b = BOD_FindNext(&g_WorldBods, kSweepMask, b)) {
-        // A model never sweeps against itself.
-        if (b == entity || b->active != 1 || !b->control) continue;
-        const Entity other = EntityOfBod(b);
-        if (!other.instance) continue;
-        const Vec3 start = other.position;
-        const Vec3 end{start.x - displacement->x, start.y - displacement->y, start.z - displacement->z};
-        if (!MDL_SegmentHitsSphere(&start, &end, &self.position, MDL_GetRadius(self.instance))) continue;
-        if (TraceEntity(self, &start, &end, &hit) < 0) continue;
-        WOPickupOnTouch(b, entity);
-        hit.t = 1.0f;
-        hit.hit = 0;
-    }
+int MDL_TraceSegmentPlaced(const ModelPlacement* e, const Vec3* from, const Vec3* to, ModelTraceHit* hit) {
+    if (!e) return -1;
+    if (!e->instance || !from || !to || !hit) return -1;
+    TraceSegment s;
+    s.from = *from;
+    s.to = *to;
+    s.placement = e->placement;
+    Matrix34 inverse;
+    MTH_MatrixInvertRigid(&inverse, &e->placement);
+    MTH_TransformPoint(&s.a, from, &inverse);
+    MTH_TransformPoint(&s.b, to, &inverse);
+    if (e->instance->kind == MDL_KIND_RIGID) return TraceRigid(e->instance, s, hit);
+    const Matrix34 identity = {{1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}};
+    return TraceBone(e->instance, e->instance->rootBone, identity, s, hit);
 }

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "d3d.h"
-#include "shell/lst.h"
+#include "common/lst.h"
 
 struct RenderTexture;
 

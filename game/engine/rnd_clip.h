@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "d3d.h"
-#include "shell/mth.h"
+#include "common/mth.h"
 
 struct RenderTexture;
 

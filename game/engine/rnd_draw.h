@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "engine/rnd_clip.h"
-#include "shell/mth.h"
+#include "common/mth.h"
 
 struct RenderTexture;
 

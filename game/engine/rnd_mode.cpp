@@ -5,7 +5,7 @@
 #include "engine/rnd_state.h"
 #include "engine/rnd_trace.h"
 #include "engine/rnd_view.h"
-#include "shell/dsp.h"
+#include "engine/rnd_display.h"
 
 namespace {
 constexpr uint32_t kMinimumTextureMemory = 0x100000;  // 1 MB

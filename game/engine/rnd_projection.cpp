@@ -6,8 +6,8 @@
 
 #include "engine/lnd_draw.h"
 #include "engine/rnd_trace.h"
-#include "shell/dsp.h"
-#include "shell/dsp_bitmap.h"
+#include "engine/rnd_display.h"
+#include "engine/rnd_bitmap.h"
 #include "engine/rnd_state.h"
 
 float g_RndProjectionNear = 100.0f, g_RndProjectionFar = 4000.0f;

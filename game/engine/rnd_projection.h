@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "shell/mth.h"
+#include "common/mth.h"
 
 // Projection state: near and far distances, the field-of-view angles (centre to edge, radians)
 // and the pixels per unit of x / z and y / z.

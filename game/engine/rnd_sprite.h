@@ -2,7 +2,7 @@
 // start, clipped one triangle at a time to the clip rectangle and queued on their texture.
 #pragma once
 #include "engine/rnd_clip.h"
-#include "shell/mth.h"
+#include "common/mth.h"
 
 struct RenderTexture;
 

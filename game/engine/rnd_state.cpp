@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "engine/rnd_trace.h"
-#include "shell/dsp.h"
+#include "engine/rnd_display.h"
 
 IDirectDraw2* g_RndDirectDraw = nullptr;
 IDirectDrawSurface3* g_RndPrimary = nullptr;

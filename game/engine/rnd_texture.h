@@ -6,7 +6,7 @@
 
 #include "d3d.h"
 #include "ddraw.h"
-#include "shell/lst.h"
+#include "common/lst.h"
 
 // The name given to a texture loaded without a file name.
 inline constexpr const char kRndNoTextureName[] = "No texture filename!!";

@@ -7,7 +7,7 @@
 
 #include "engine/rnd_options.h"
 #include "engine/rnd_texture_palette.h"
-#include "shell/muf.h"
+#include "common/muf.h"
 #include "engine/rnd_state.h"
 #include "win32.h"
 

@@ -2,7 +2,7 @@
 #include "engine/rnd_texture_palette.h"
 
 #include "plat.h"
-#include "shell/dsp.h"
+#include "engine/rnd_display.h"
 #include "engine/rnd_state.h"
 
 namespace {

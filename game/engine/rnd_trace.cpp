@@ -1,6 +1,6 @@
 // The renderer's call trace (see rnd_trace.h).
 #include "engine/rnd_trace.h"
-#include "shell/calltrace.h"
+#include "common/calltrace.h"
 
 #include <cstdarg>
 

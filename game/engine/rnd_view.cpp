@@ -4,8 +4,8 @@
 #include "engine/rnd_batch.h"
 #include "engine/rnd_clip.h"
 #include "engine/rnd_projection.h"
-#include "shell/dsp.h"
-#include "shell/dsp_bitmap.h"
+#include "engine/rnd_display.h"
+#include "engine/rnd_bitmap.h"
 #include "engine/rnd_state.h"
 #include "engine/rnd_trace.h"
 

@@ -16,7 +16,7 @@ namespace {
 bool MSG_SlotTableHolds(int id) {
     if (id == -1)
         return false;
-    for (const auto& slot : g_SlotPlayerIds)
+    for (const auto& slot : g_Match.slotPlayerIds)
         for (int32_t entry : slot)
             if (entry == id)
                 return true;
@@ -26,7 +26,7 @@ bool MSG_SlotTableHolds(int id) {
 
 int MSG_PlayerIdIndex(int id) {
     int occupied = 0;
-    for (const auto& slot : g_SlotPlayerIds) {
+    for (const auto& slot : g_Match.slotPlayerIds) {
         for (int32_t entry : slot) {
             if (entry == -1)
                 continue;
@@ -42,13 +42,13 @@ int MSG_IsLocalPlayerId(int id) {
     if (id == -1)
         return 0;
     // Without a player of its own this machine owns no slot (an unowned slot's id is -1 too).
-    const int self = NET_GetPlayerId(g_LocalSlot);
+    const int self = NET_GetPlayerId(g_Match.localSlot);
     if (self == -1)
         return 0;
     for (int s = 0; s < GUI_MAX_SLOTS; ++s)
-        for (int32_t entry : g_SlotPlayerIds[s])
+        for (int32_t entry : g_Match.slotPlayerIds[s])
             if (entry == id)
-                return g_SlotNetIds[s] == self ? 1 : 0;
+                return g_Match.slotNetIds[s] == self ? 1 : 0;
     return 0;
 }
 

@@ -6,7 +6,7 @@
 
 #include "net/net_seam.h"
 #include "net/net_state.h"
-#include "shell/mem.h"
+#include "common/mem.h"
 
 NetTransport g_Net;
 

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "net/net.h"
-#include "shell/mem.h"
+#include "common/mem.h"
 
 namespace {
 const char kUndefined[] = "undefined";

@@ -3,7 +3,7 @@
 // hands each message to the handler of its receiving slot.
 #include "net/net_seam.h"
 #include "net/net_state.h"
-#include "shell/mem.h"
+#include "common/mem.h"
 
 namespace {
 bool NET_SlotInRange(int slot) {

@@ -2,13 +2,13 @@
 // every command fails quietly and no notification comes, so a play stays outstanding until
 // CDA_Stop.
 #include "shell/cda.h"
-#include "shell/calltrace.h"
+#include "common/calltrace.h"
 
 #include <cstdarg>
 #include <cstdio>
 
 #include "mmsystem.h"
-#include "shell/app.h"
+#include "common/app_services.h"
 
 uint32_t g_CdaOpen = 0;
 uint32_t g_CdaPlaying = 0;

@@ -1,7 +1,7 @@
 // Input: DirectInput start-up and shutdown, acquisition, the per-frame poll with its click and
 // double-click state machine, and the accessors the interface uses. Main thread only.
 #include "shell/inp.h"
-#include "shell/calltrace.h"
+#include "common/calltrace.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -10,7 +10,7 @@
 #include <iterator>
 
 #include "dinput.h"
-#include "shell/app.h"
+#include "common/app_services.h"
 
 int32_t g_InputWidth = 0, g_InputHeight = 0;
 int32_t g_MouseX = 0, g_MouseY = 0;

@@ -58,6 +58,23 @@ extern uint32_t g_SndMissCount;      // lookups of ids with nothing loaded
 extern uint32_t g_SndSlotFailures;   // plays that got no slot
 extern const char* g_SndLastError;   // text of the last DirectSound failure, or null
 
+// What the sound device asks of the game above it, set by the world (world/hooks.cpp): the
+// positional sounds' start-up and shutdown steps that the device runs with its own, and the
+// network game's host test and broadcast for announced plays. A null entry is skipped (no
+// network: not the host, nothing sent).
+struct SoundWorldHooks {
+    void (*initEmitters)();         // device start-up: an empty emitter list, made ready
+    void (*initSpeechSlots)();      // device start-up: every voice row free, made ready
+    void (*releaseSpeechSlots)();   // device shutdown, before the emitters
+    void (*clearEmitters)();        // device shutdown, before the playback slots and groups
+    int (*isHost)();
+    int (*broadcast)(int fromSlot, const uint8_t* bytes, int length);
+};
+extern SoundWorldHooks g_SoundWorldHooks;
+// 1 while the positional sounds' emitter list is ready (between device start-up and shutdown);
+// the positional sounds set it.
+extern uint32_t g_SndEmittersReady;
+
 // The DirectSound object of the open device (snd_device.cpp), null while closed.
 extern LPDIRECTSOUND g_DirectSound;
 

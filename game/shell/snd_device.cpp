@@ -7,9 +7,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "shell/mem.h"
+#include "common/mem.h"
 #include "shell/snd.h"
-#include "stubs/snd_pos_stub.h"
 
 SoundDevice g_SndDevices[SND_MAX_DEVICES] = {};
 int g_SndDeviceCount = 0;
@@ -108,17 +107,21 @@ int SND_InitDevice(HWND window) {
         g_PrimaryBuffer->Play(0, 0, DSBPLAY_LOOPING);
     }
 
-    SND_InitEmitters();
+    if (g_SoundWorldHooks.initEmitters)
+        g_SoundWorldHooks.initEmitters();
     for (SoundSlot& slot : g_SoundSlots)
         slot.buffer = nullptr;
-    SND_InitSpeechSlots();
+    if (g_SoundWorldHooks.initSpeechSlots)
+        g_SoundWorldHooks.initSpeechSlots();
     return 1;
 }
 
 int SND_ShutdownDevice() {
     SND_Trace("SND_ShutdownDevice");
-    SND_ReleaseSpeechSlots();
-    SND_ClearEmitters();
+    if (g_SoundWorldHooks.releaseSpeechSlots)
+        g_SoundWorldHooks.releaseSpeechSlots();
+    if (g_SoundWorldHooks.clearEmitters)
+        g_SoundWorldHooks.clearEmitters();
     SND_ReleasePlaybackSlots();
     SND_ReleaseAllGroups();
     if (g_PrimaryBuffer) {

@@ -7,7 +7,7 @@
 // is taken on trust: a file that does not hold together stays unloaded.
 #include <cstdio>
 
-#include "shell/muf.h"
+#include "common/muf.h"
 #include "shell/snd.h"
 
 uint32_t g_SndLoadedBytes = 0;

@@ -4,16 +4,15 @@
 #include <cstdio>
 #include <cstring>
 
-#include "net/net.h"
-#include "shell/calltrace.h"
-#include "shell/app.h"
+#include "common/calltrace.h"
+#include "common/match.h"
 #include "shell/snd.h"
 #include "shell/snd_device.h"
-#include "stubs/snd_pos_stub.h"
 
 SoundSlot g_SoundSlots[SND_SLOT_COUNT] = {};
 SoundSlot g_SndEmptySlot = {nullptr};
 float g_SndListener[3] = {0.0f, 0.0f, 0.0f};
+uint32_t g_SndEmittersReady = 0;
 uint32_t g_SndSlotFailures = 0;
 
 namespace {
@@ -29,6 +28,10 @@ constexpr SoundId kLastHostAnnounced = 0x120005;
 constexpr SoundId kLastClientAnnounced = 0x10057;
 constexpr LONG kFullVolume = 0;
 
+bool SND_IsNetworkHost() {
+    return g_SoundWorldHooks.isHost && g_SoundWorldHooks.isHost();
+}
+
 bool SND_IsBarredInNetworkGame(SoundId id) {
     return APP_IsMultiplayerGame() && (id == kLightning || id == kBell);
 }
@@ -36,11 +39,12 @@ bool SND_IsBarredInNetworkGame(SoundId id) {
 bool SND_IsAnnounced(SoundId id) {
     if (!APP_IsMultiplayerGame() || id < kFirstAnnounced)
         return false;
-    return id <= (NET_IsHost() ? kLastHostAnnounced : kLastClientAnnounced);
+    return id <= (SND_IsNetworkHost() ? kLastHostAnnounced : kLastClientAnnounced);
 }
 
 void SND_Announce(const uint8_t* bytes, int length) {
-    NET_Broadcast(APP_GetLocalPlayerSlot(), bytes, length);
+    if (g_SoundWorldHooks.broadcast)
+        g_SoundWorldHooks.broadcast(APP_GetLocalPlayerSlot(), bytes, length);
 }
 
 // The shared part of SND_Play and SND_PlayAtVolume.
@@ -56,7 +60,7 @@ SoundSlot* SND_PlayOnce(SoundId id, LONG attenuation) {
         SND_BuildPlayMessage(id, message);
         SND_Announce(message, SND_MSG_PLAY_BYTES);
     }
-    if (APP_IsMultiplayerGame() && !NET_IsHost() && id >= kFirstAnnounced)
+    if (APP_IsMultiplayerGame() && !SND_IsNetworkHost() && id >= kFirstAnnounced)
         return nullptr;
     slot->buffer->SetVolume(attenuation);
     slot->buffer->Play(0, 0, 0);

@@ -1,13 +1,13 @@
 // Stand-in for the characters' damage routines, kind tables and player status exchange: health
 // changes as the routines describe it; each damage call is recorded with the bod's name; the
 // player status records are kept here in place of the character records.
-#include "stubs/act_stub.h"
+#include "world/act.h"
 
-#include "shell/app.h"
+#include "common/match.h"
 #include "net/net.h"
-#include "stubs/ai_stub.h"
-#include "stubs/trace.h"
-#include "stubs/world_label.h"
+#include "world/ai.h"
+#include "common/calltrace.h"
+#include "world/world_label.h"
 #include "ui/hud_records.h"
 #include "world/character.h"
 
@@ -43,7 +43,7 @@ constexpr ActKindFiles kKinds[] = {
 }  // namespace
 
 int ACT_Damage(Bod* bod, int amount) {
-    STUB_Trace("ACT_Damage", "%s,%d", STUB_BodName(bod), amount);
+    TRC_Trace("ACT_Damage", "%s,%d", BOD_TraceLabel(bod), amount);
     AICharacter* ai = AiOf(bod);
     if (OnClient() || !ai)
         return 0;
@@ -51,7 +51,7 @@ int ACT_Damage(Bod* bod, int amount) {
 }
 
 int ACT_DamageCharacter(Bod* bod, int amount, int kind) {
-    STUB_Trace("ACT_DamageCharacter", "%s,%d,%d", STUB_BodName(bod), amount, kind);
+    TRC_Trace("ACT_DamageCharacter", "%s,%d,%d", BOD_TraceLabel(bod), amount, kind);
     AICharacter* ai = AiOf(bod);
     if (OnClient() || !ai)
         return 0;
@@ -61,7 +61,7 @@ int ACT_DamageCharacter(Bod* bod, int amount, int kind) {
 }
 
 int ACT_DamageNoScore(Bod* bod, int amount, int kind) {
-    STUB_Trace("ACT_DamageNoScore", "%s,%d,%d", STUB_BodName(bod), amount, kind);
+    TRC_Trace("ACT_DamageNoScore", "%s,%d,%d", BOD_TraceLabel(bod), amount, kind);
     AICharacter* ai = AiOf(bod);
     if (OnClient() || !ai)
         return 0;
@@ -86,7 +86,7 @@ Bod* PlayerBod(int index) {
 }  // namespace
 
 int ACT_GetPlayerStatus(int index, PlayerStatus* status) {
-    STUB_Trace("ACT_GetPlayerStatus", "%d", index);
+    TRC_Trace("ACT_GetPlayerStatus", "%d", index);
     Bod* bod = PlayerBod(index);
     if (!bod || !status)
         return 0;
@@ -100,7 +100,7 @@ int ACT_SetPlayerStatus(int index, const PlayerStatus* status) {
     Bod* bod = PlayerBod(index);
     if (!bod || !status)
         return 0;
-    STUB_Trace("ACT_SetPlayerStatus", "%d,turn=%d,move=%d,use=%d,spare=%d,alt=%d,ctrl=%d,runoff=%d,k=%d,entry=%d,flag=%d",
+    TRC_Trace("ACT_SetPlayerStatus", "%d,turn=%d,move=%d,use=%d,spare=%d,alt=%d,ctrl=%d,runoff=%d,k=%d,entry=%d,flag=%d",
                index, status->turnCommand, status->moveCommand, status->useCommand, status->spareCommand,
                status->pushCommand, status->attackCommand, status->runFlag, status->kickCommand,
                status->selectedEntry, status->controlFlag);
@@ -118,7 +118,7 @@ int ACT_SetPlayerStatus(int index, const PlayerStatus* status) {
 }
 
 void ACT_ApplyPlayerCommands(const HudState* state) {
-    STUB_Trace("ACT_ApplyPlayerCommands", "member=%d,team=%d,radar=%d,point=%.0f/%.0f/%.0f,pan=%d/%d/%d,run=%d",
+    TRC_Trace("ACT_ApplyPlayerCommands", "member=%d,team=%d,radar=%d,point=%.0f/%.0f/%.0f,pan=%d/%d/%d,run=%d",
                state->controlledMember, state->teamMode, state->radarDrawn, state->orderPoint[0],
                state->orderPoint[1], state->orderPoint[2], state->panHorizontal, state->panVertical,
                state->panByPress, state->runFlag);

@@ -1,8 +1,8 @@
 // Stand-in for the world's radar fill: leaves the radar block as it stands; recorded.
-#include "stubs/bod_radar_stub.h"
+#include "world/bod_radar.h"
 
-#include "stubs/trace.h"
+#include "common/calltrace.h"
 
 void BOD_FillRadar(HudState*) {
-    STUB_Trace("BOD_FillRadar");
+    TRC_Trace("BOD_FillRadar");
 }

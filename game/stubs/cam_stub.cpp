@@ -1,22 +1,22 @@
 // Stand-in for the chase camera: the camera stands still; each call is recorded.
-#include "stubs/cam_stub.h"
+#include "world/cam.h"
 
-#include "stubs/trace.h"
+#include "common/calltrace.h"
 
 namespace {
 Pose g_CameraPose = {{1.0f, 0.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 0.0f}};
 }  // namespace
 
 void CAM_Follow(CharacterControl*) {
-    STUB_Trace("CAM_Follow");
+    TRC_Trace("CAM_Follow");
 }
 
 void CAM_AutoSwitch(CharacterControl*) {
-    STUB_Trace("CAM_AutoSwitch");
+    TRC_Trace("CAM_AutoSwitch");
 }
 
 void CAM_SetTarget(const Vec3* point) {
-    STUB_Trace("CAM_SetTarget", "%.1f,%.1f,%.1f", point->x, point->y, point->z);
+    TRC_Trace("CAM_SetTarget", "%.1f,%.1f,%.1f", point->x, point->y, point->z);
 }
 
 const Pose* CAM_GetPose() {
@@ -38,5 +38,5 @@ void CAM_StubSetPose(const Pose& pose) {
 }
 
 void CAM_SetMode(int mode) {
-    STUB_Trace("CAM_SetMode", "%d", mode);
+    TRC_Trace("CAM_SetMode", "%d", mode);
 }

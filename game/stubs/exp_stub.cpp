@@ -1,9 +1,9 @@
 // Stand-in for the explosions: nothing loaded; the per-frame pass is recorded.
-#include "stubs/exp_stub.h"
+#include "world/exp.h"
 
-#include "stubs/trace.h"
+#include "common/calltrace.h"
 
 int EXP_Update() {
-    STUB_Trace("EXP_Update");
+    TRC_Trace("EXP_Update");
     return 0;
 }

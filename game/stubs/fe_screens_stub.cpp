@@ -1,6 +1,6 @@
 // Stand-in for the screens that later work builds: nothing is made (the builders report success,
 // as there is nothing to fail), nothing is recorded.
-#include "stubs/fe_screens_stub.h"
+#include "ui/fe_screens.h"
 
 int32_t g_PanelWindow = -1;
 int32_t g_MultiMenuWindow = -1;

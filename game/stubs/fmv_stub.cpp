@@ -4,10 +4,10 @@
 #include <cstring>
 
 #include "movie/fmv.h"
-#include "shell/app.h"
+#include "common/match.h"
 #include "shell/cda.h"
-#include "shell/muf.h"
-#include "stubs/trace.h"
+#include "common/muf.h"
+#include "common/calltrace.h"
 
 int FMV_PlayMovie(const char* path) {
     if (int multiplayer = APP_IsMultiplayerGame())
@@ -16,7 +16,7 @@ int FMV_PlayMovie(const char* path) {
         return 0;
     const char* slash = std::strchr(path, '\\');
     const char* source = MUF_MakeSourcePath(slash ? slash + 1 : path);
-    STUB_Trace("FMV_PlayMovie", "%s", source);
+    TRC_Trace("FMV_PlayMovie", "%s", source);
     const int wasPlaying = CDA_Stop();
     if (wasPlaying)
         CDA_Resume();

@@ -1,43 +1,44 @@
 // Stand-in for level unload and the level-end request: no level resources exist; each call is
 // recorded.
-#include "stubs/lvl_stub.h"
+#include "world/lvl.h"
 
-#include "shell/app.h"
-#include "stubs/trace.h"
+#include "common/app_services.h"
+#include "common/match.h"
+#include "common/calltrace.h"
 #include "ui/gui.h"
 
 LevelEndRequest g_LevelEndRequest = {0, 0, -1};
 
 void LVL_UnloadLevel() {
-    STUB_Trace("LVL_UnloadLevel");
+    TRC_Trace("LVL_UnloadLevel");
     g_LevelLoaded = 0;
 }
 
 void LVL_RunPendingLevelEnd(int won, int value) {
-    STUB_Trace("LVL_RunPendingLevelEnd", "%d,%d", won, value);
+    TRC_Trace("LVL_RunPendingLevelEnd", "%d,%d", won, value);
     g_LevelEndRequest = {0, 0, -1};
 }
 
 void LVL_FinishLevel(int won, int value) {
-    STUB_Trace("LVL_FinishLevel", "%d,%d", won, value);
+    TRC_Trace("LVL_FinishLevel", "%d,%d", won, value);
     if (won) {
-        g_LevelWon = 1;
-        g_LevelFailed = 0;
-        g_LevelEndTime = 0;
+        g_Match.levelWon = 1;
+        g_Match.levelFailed = 0;
+        g_Match.levelEndTime = 0;
     } else {
-        g_LevelFailed = 1;
+        g_Match.levelFailed = 1;
     }
 }
 
 namespace {
-void LVL_InitTown() { STUB_Trace("LVL_InitTown"); }
-void LVL_InitAirport() { STUB_Trace("LVL_InitAirport"); }
-void LVL_InitHydro() { STUB_Trace("LVL_InitHydro"); }
-void LVL_InitHospital() { STUB_Trace("LVL_InitHospital"); }
-void LVL_InitLab() { STUB_Trace("LVL_InitLab"); }
-void LVL_InitSec() { STUB_Trace("LVL_InitSec"); }
-void LVL_InitFinal1() { STUB_Trace("LVL_InitFinal1"); }
-void LVL_StartEscapeTimer() { STUB_Trace("LVL_StartEscapeTimer"); }
+void LVL_InitTown() { TRC_Trace("LVL_InitTown"); }
+void LVL_InitAirport() { TRC_Trace("LVL_InitAirport"); }
+void LVL_InitHydro() { TRC_Trace("LVL_InitHydro"); }
+void LVL_InitHospital() { TRC_Trace("LVL_InitHospital"); }
+void LVL_InitLab() { TRC_Trace("LVL_InitLab"); }
+void LVL_InitSec() { TRC_Trace("LVL_InitSec"); }
+void LVL_InitFinal1() { TRC_Trace("LVL_InitFinal1"); }
+void LVL_StartEscapeTimer() { TRC_Trace("LVL_StartEscapeTimer"); }
 void LVL_StandardHook(Bod*, void*) {}
 void LVL_BasicHook(Bod*, void*) {}
 }  // namespace
@@ -59,9 +60,9 @@ const LevelHookFn g_LevelNpcHooks[17] = {
 };
 
 void LVL_Level0Frame() {
-    STUB_Trace("LVL_Level0Frame");
+    TRC_Trace("LVL_Level0Frame");
 }
 
 void LVL_EscapeFrame() {
-    STUB_Trace("LVL_EscapeFrame");
+    TRC_Trace("LVL_EscapeFrame");
 }

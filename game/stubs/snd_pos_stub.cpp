@@ -1,11 +1,9 @@
 // Stand-in for the positional sounds: no emitters and no speech; only the ready flags follow the
 // device, and a stopped emitter is recorded.
-#include "stubs/snd_pos_stub.h"
+#include "world/snd_pos.h"
 
-#include "stubs/trace.h"
-#include "stubs/world_label.h"
-
-uint32_t g_SndEmittersReady = 0;
+#include "common/calltrace.h"
+#include "world/world_label.h"
 
 namespace {
 uint32_t g_SndSpeechReady = 0;
@@ -28,5 +26,5 @@ void SND_ClearEmitters() {
 }
 
 void SND_StopEmitter(Bod* emitter) {
-    STUB_Trace("SND_StopEmitter", "%s", STUB_BodName(emitter));
+    TRC_Trace("SND_StopEmitter", "%s", BOD_TraceLabel(emitter));
 }

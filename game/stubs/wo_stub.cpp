@@ -1,11 +1,11 @@
 // Stand-in for the world objects: the inventory reset, the start items (recorded) and the model
 // files of the two projectiles that weapons fire (force bolt 136, laser bolt 139).
-#include "stubs/wo_stub.h"
+#include "world/wo.h"
 
 #include <string>
 
-#include "stubs/trace.h"
-#include "stubs/world_label.h"
+#include "common/calltrace.h"
+#include "world/world_label.h"
 #include "world/character.h"
 
 const char* WO_TypeModelFile(uint32_t type) {
@@ -34,11 +34,11 @@ void WOClearInventory(Bod* characterBod) {
 }
 
 void LVL_GiveStartItem(int ammoPercent, Bod* characterBod, int type) {
-    STUB_Trace("LVL_GiveStartItem", "%d,%s,%d", ammoPercent, STUB_BodName(characterBod), type);
+    TRC_Trace("LVL_GiveStartItem", "%d,%s,%d", ammoPercent, BOD_TraceLabel(characterBod), type);
 }
 
 void WOPickupOnTouch(Bod* characterBod, Bod* objectBod) {
     // One name at a time: the label comes from a shared buffer.
-    const std::string character = STUB_BodName(characterBod);
-    STUB_Trace("WOPickupOnTouch", "%s,%s", character.c_str(), STUB_BodName(objectBod));
+    const std::string character = BOD_TraceLabel(characterBod);
+    TRC_Trace("WOPickupOnTouch", "%s,%s", character.c_str(), BOD_TraceLabel(objectBod));
 }

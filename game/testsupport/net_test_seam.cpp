@@ -2,15 +2,15 @@
 // the call trace (each with the result a test chose, 1 by default).
 #include "testsupport/net_test_seam.h"
 
-#include "stubs/trace.h"
+#include "common/calltrace.h"
 
 namespace {
 int NET_TraceCall(const char* call, const char* args) {
     if (args)
-        STUB_Trace(call, "%s", args);
+        TRC_Trace(call, "%s", args);
     else
-        STUB_Trace(call);
-    return STUB_Result(call, 1);
+        TRC_Trace(call);
+    return TRC_Result(call, 1);
 }
 }  // namespace
 

@@ -8,7 +8,7 @@
 #include "shell/snd.h"
 #include "shell/snd_device.h"
 #include "engine/rnd_view.h"
-#include "stubs/fe_screens_stub.h"
+#include "ui/fe_screens.h"
 #include "engine/rnd_frame.h"
 #include "ui/fe.h"
 #include "ui/fe_credits.h"
@@ -161,12 +161,12 @@ int FE_EnterMainMenu() {
     GUI_CloseWindow(g_LoadSaveWindow);
     INP_SetMouseButton(0);
     if (g_GameSetupWindow != -1) {
-        g_MpGameRunning = 0;
+        g_Match.mpGameRunning = 0;
         GUI_CloseWindow(g_GameSetupWindow);
     }
     INP_SetMouseButton(0);
     if (g_StagingWindow != -1) {
-        g_MpGameRunning = 0;
+        g_Match.mpGameRunning = 0;
         GUI_CloseWindow(g_StagingWindow);
     }
     INP_SetMouseButton(0);
@@ -210,7 +210,7 @@ int FE_Frame() {
     if (g_KeyConfig.capturePending)
         FE_CaptureKey();
     if (IsOpen(g_MainMenuWindow) && g_Options.cdMusic && CDA_IsTrackFinished()) {
-        if (!g_MpGameRunning)
+        if (!g_Match.mpGameRunning)
             PlayAttractMovie();
         if (g_Options.cdMusic)
             StartMenuMusic();

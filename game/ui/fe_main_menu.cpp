@@ -1,12 +1,13 @@
 // The main menu, the quit dialog and the front-end frame.
 #include "ui/fe_main_menu.h"
 
-#include "shell/app.h"
+#include "common/app_services.h"
+#include "common/match.h"
 #include "shell/cda.h"
-#include "shell/dsp_bitmap.h"
+#include "engine/rnd_bitmap.h"
 #include "shell/inp.h"
 #include "shell/snd.h"
-#include "stubs/fe_screens_stub.h"
+#include "ui/fe_screens.h"
 #include "ui/fe.h"
 #include "ui/fnt.h"
 #include "ui/gui.h"
@@ -86,7 +87,7 @@ int PointerItem() {
 
 void FE_PlayClick() {
     // Clicks are silent while a level's end has been decided.
-    if (!(g_InLevel == 1 && (g_LevelWon || g_LevelFailed)))
+    if (!(g_Match.inLevel == 1 && (g_Match.levelWon || g_Match.levelFailed)))
         SND_Play(kClickSound);
 }
 
@@ -312,7 +313,7 @@ void FE_QuitYes() {
     g_QuitModal = 0;
     if (GUI_IsWindowOpen(g_MainMenuWindow))
         APP_Shutdown();
-    if (GUI_IsWindowOpen(g_CharSelectWindow) && g_MpGameRunning)
+    if (GUI_IsWindowOpen(g_CharSelectWindow) && g_Match.mpGameRunning)
         APP_Shutdown();
     // From the level map: back to the window the map was opened from.
     if (GUI_IsWindowOpen(g_LevelMapWindow) && g_LevelMapReturnWindow != -1)

@@ -7,9 +7,9 @@
 
 #include "ddraw.h"
 #include "gdi.h"
-#include "shell/dsp.h"
+#include "engine/rnd_display.h"
 #include "engine/rnd_state.h"
-#include "stubs/trace.h"
+#include "common/calltrace.h"
 
 FontBlock g_Fonts[FNT_BLOCKS];
 DesignRect g_FntClipRect = {0, 0, 640, 480};
@@ -158,7 +158,7 @@ int FNT_TextWidth(const char* text, int font) {
 int FNT_DrawText(const char* text, int x, int y, int alignment, int font) {
     if (!text || alignment < 0 || alignment > 4)
         return 0;
-    STUB_Trace("FNT_DrawText", "%s,%d,%d,%d,%d", text, x, y, alignment, font);
+    TRC_Trace("FNT_DrawText", "%s,%d,%d,%d,%d", text, x, y, alignment, font);
     if (font == -1) {
         DrawSystemText(text, x, y, alignment);
         return 1;

@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "shell/dsp_bitmap.h"
+#include "engine/rnd_bitmap.h"
 #include "ui/img.h"
 
 constexpr int FNT_CODES = 255;

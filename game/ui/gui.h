@@ -5,11 +5,8 @@
 #pragma once
 #include <cstdint>
 
+#include "common/match.h"
 #include "win32.h"
-
-constexpr int GUI_MAX_SLOTS = 8;          // player slots of a network game
-constexpr int GUI_MEMBERS_PER_SLOT = 4;   // characters a player slot steers
-constexpr int GUI_NAME_CHARS = 17;        // a player name: 16 characters and the terminator
 
 // Builds every interface window once, loads the options, network-options, key-map and text
 // files, resets the team slots and, after a lobby launch, enters the lobby game. The result is
@@ -69,32 +66,7 @@ extern char g_ChatInput[GUI_CHAT_CHARS];
 extern uint32_t g_ChatCursorOn;
 extern int32_t g_ChatBlinkTimer;       // milliseconds since the cursor last flipped
 
-// Level and front-end state.
-extern uint32_t g_InLevel;              // 1 while a level is loaded and running
-extern uint32_t g_LevelHalted;          // the world stands still (in-game menus, waiting screens)
-extern uint32_t g_LevelHaltedLastFrame; // g_LevelHalted as the previous in-level frame saw it
-extern uint32_t g_MpGameRunning;        // nonzero while a multiplayer game is in progress
-
-// The level outcome and the end of a network match.
-extern int32_t g_LevelWon;
-extern int32_t g_LevelFailed;
-extern int32_t g_LevelEndTime;      // since the level was won or failed; play halts past 200
-extern int32_t g_MatchEnded;        // the match is over and the scoreboard shows
-extern int32_t g_GameOver;          // the game-over texts show
-extern int32_t g_GameResult;        // 1 frag limit, 0 otherwise
-extern int32_t g_FragLimitReached;
-extern int32_t g_TimeLimitReached;
-
-// Player slots of a network game.
-extern int32_t g_LocalSlot;                                            // 0..7, -1 while not joined
-extern int32_t g_SlotNetIds[GUI_MAX_SLOTS];                            // transport id of the owner
-extern int32_t g_SlotPlayerIds[GUI_MAX_SLOTS][GUI_MEMBERS_PER_SLOT];   // character ids, -1 none
-extern int32_t g_SlotMemberFlags[GUI_MAX_SLOTS][GUI_MEMBERS_PER_SLOT]; // the member flag table
-extern int32_t g_SlotTeamFlags[GUI_MAX_SLOTS];                         // one team flag per slot
-extern char g_SlotNames[GUI_MAX_SLOTS][GUI_NAME_CHARS];
-extern uint32_t g_SlotLoaded[GUI_MAX_SLOTS];                           // the level-start barrier
-extern char g_PlayerName[GUI_NAME_CHARS];                              // "Player" by default
-extern int32_t g_SlotFrags[GUI_MAX_SLOTS];  // frags of each slot's player in a match (scoreboard)
+extern char g_PlayerName[GUI_NAME_CHARS];  // "Player" by default
 
 // The network screens that a change of the game settings redraws (3 = redraw).
 extern int32_t g_GameSetupRedraw;

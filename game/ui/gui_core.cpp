@@ -9,18 +9,19 @@
 #include <cstring>
 
 #include "net/net.h"
-#include "shell/app.h"
+#include "common/app_services.h"
+#include "common/match.h"
 #include "shell/inp.h"
-#include "shell/mem.h"
-#include "shell/muf.h"
+#include "common/mem.h"
+#include "common/muf.h"
 #include "shell/snd.h"
 #include "shell/snd_device.h"
-#include "stubs/app_state_stub.h"
-#include "stubs/cfg_stub.h"
-#include "stubs/fe_screens_stub.h"
-#include "stubs/lvl_stub.h"
+#include "world/game_state.h"
+#include "world/cfg.h"
+#include "ui/fe_screens.h"
+#include "world/lvl.h"
 #include "engine/rnd_state.h"
-#include "stubs/trace.h"
+#include "common/calltrace.h"
 #include "ui/fe_credits.h"
 #include "ui/fe_main_menu.h"
 #include "ui/gui.h"
@@ -118,8 +119,8 @@ void JoinLobbySession() {
     NET_SelectConnection(0);
     if (NET_JoinSession(0)) {
         g_LobbyJoinState = 0;
-        g_LocalSlot = NET_CreatePlayer(g_PlayerName);
-        if (g_LocalSlot != -1)
+        g_Match.localSlot = NET_CreatePlayer(g_PlayerName);
+        if (g_Match.localSlot != -1)
             return;
     }
     NET_Shutdown();
@@ -129,17 +130,17 @@ void JoinLobbySession() {
 }  // namespace
 
 int GUI_Init(HWND window) {
-    STUB_Trace("GUI_Init");
+    TRC_Trace("GUI_Init");
     GUI_Reset();
     g_GuiWindow = window;
-    g_MpGameRunning = 0;
+    g_Match.mpGameRunning = 0;
     std::strcpy(g_PlayerName, "Player");
     g_LobbyJoinState = -1;
-    g_LocalSlot = -1;
+    g_Match.localSlot = -1;
     // The settings of a lobby launch came with the launch line and are kept.
     if (!GUI_LaunchedByLobby() && !g_LaunchedFromLobby) {
-        const int32_t settingsSet = g_MpSettings.settingsSet;
-        g_MpSettings = MpGameSettings{0, 7, 0, 1, 4, 0, settingsSet, 10, 0, 1};
+        const int32_t settingsSet = g_Match.settings.settingsSet;
+        g_Match.settings = MpGameSettings{0, 7, 0, 1, 4, 0, settingsSet, 10, 0, 1};
     }
     g_ChatCursorOn = 1;
     g_ChatBlinkTimer = 0;
@@ -157,7 +158,7 @@ int GUI_Init(HWND window) {
         if (!s.build())
             std::fprintf(stderr, "Ghoulden: the %s screen could not be built\n", s.name);
 
-    g_LevelHalted = 0;
+    g_Match.halted = 0;
     g_DirectControl = 0;
     g_DirectControlSlot = -1;
     g_Options.levelMovies = 1;
@@ -180,7 +181,7 @@ int GUI_Init(HWND window) {
     g_ChatTyping = 0;
     JoinLobbySession();
 
-    g_InLevel = 0;
+    g_Match.inLevel = 0;
     FE_EnterMainMenu();
     g_PointerKind = 1;
     if (g_LaunchedFromLobby)
@@ -190,12 +191,12 @@ int GUI_Init(HWND window) {
 }
 
 int GUI_Tick() {
-    STUB_Trace("GUI_Tick");
+    TRC_Trace("GUI_Tick");
     if (g_LevelEndRequest.pending)
         LVL_RunPendingLevelEnd(g_LevelEndRequest.won, g_LevelEndRequest.value);
     if (g_PointerLife < 1)
         g_PointerKind = 0;
-    if (g_InLevel != 1) {
+    if (g_Match.inLevel != 1) {
         g_FrontEndTick[0] = g_FrontEndTick[1];
         g_FrontEndTick[1] = GetTickCount();
         FE_Frame();
@@ -211,7 +212,7 @@ int GUI_Tick() {
 }
 
 void GUI_Shutdown() {
-    STUB_Trace("GUI_Shutdown");
+    TRC_Trace("GUI_Shutdown");
     for (const Screen& s : kScreens)
         s.destroy();
     TXT_FreeTexts();
@@ -220,14 +221,14 @@ void GUI_Shutdown() {
 }
 
 void GUI_InitSoundIds() {
-    STUB_Trace("GUI_InitSoundIds");
+    TRC_Trace("GUI_InitSoundIds");
     static constexpr uint32_t kIndexes[GUI_SOUND_IDS] = {1, 2, SND_NO_SOUND, 3, 4, 5, 6};
     for (int i = 0; i < GUI_SOUND_IDS; ++i)
         g_GuiSoundIds[i] = kIndexes[i] == SND_NO_SOUND ? SND_NO_SOUND : SND_MakeId(0, kIndexes[i]);
 }
 
 void GUI_ClearSoundIds() {
-    STUB_Trace("GUI_ClearSoundIds");
+    TRC_Trace("GUI_ClearSoundIds");
     for (uint32_t& id : g_GuiSoundIds)
         id = SND_NO_SOUND;
 }

@@ -3,12 +3,12 @@
 // still, the chat input line, the match overlays and the HUD lines), and
 // HUD_EraseOverlays before them, which clears where last frame's overlays stood. The pause text
 // comes from the text file's menu keys through the table below.
-#include "shell/dsp_bitmap.h"
-#include "stubs/fe_screens_stub.h"
-#include "stubs/snd_pos_stub.h"
+#include "engine/rnd_bitmap.h"
+#include "ui/fe_screens.h"
+#include "world/snd_pos.h"
 #include "engine/rnd_frame.h"
 #include "engine/rnd_state.h"
-#include "stubs/trace.h"
+#include "common/calltrace.h"
 #include "net/net.h"
 #include "ui/fe_main_menu.h"
 #include "ui/fnt.h"
@@ -59,7 +59,7 @@ void DrawPointer() {
 // of the front end's tick count outside.
 void DrawChatInput() {
     const int cursorX = FNT_TextWidth(g_ChatInput, kFontSmall) + 5;
-    const int32_t elapsed = g_InLevel == 1 ? g_GameClock.deltaMs
+    const int32_t elapsed = g_Match.inLevel == 1 ? g_GameClock.deltaMs
                                            : static_cast<int32_t>(g_FrontEndTick[1] - g_FrontEndTick[0]);
     g_ChatBlinkTimer += elapsed;
     if (g_ChatBlinkTimer > kBlinkMs) {
@@ -75,7 +75,7 @@ void DrawChatInput() {
 
 // A network level stands still: halted, failed for more than 200 ms, won, or the match over.
 bool PlayHalted() {
-    return g_LevelHalted || (g_LevelFailed && g_LevelEndTime > 200) || g_LevelWon || g_MatchEnded || g_GameOver;
+    return g_Match.halted || (g_Match.levelFailed && g_Match.levelEndTime > 200) || g_Match.levelWon || g_Match.matchEnded || g_Match.gameOver;
 }
 
 // The looping sounds of the world objects stop with the play.
@@ -87,17 +87,17 @@ void StopObjectSounds() {
 }  // namespace
 
 int GUI_Draw() {
-    STUB_Trace("GUI_Draw");
+    TRC_Trace("GUI_Draw");
     GUI_DrawWindows();
-    if (g_LevelHalted && !g_MpGameRunning)
+    if (g_Match.halted && !g_Match.mpGameRunning)
         FNT_DrawText(TXT_Menu(kOverlayTexts[OVERLAY_PAUSE]), 320, 50, 1, kFontSmall);
     // A lobby game's character selection draws itself alone until its start.
     if (GUI_LaunchedByLobby() && GUI_IsWindowOpen(g_CharSelectWindow) && !g_CharSelectStarted)
         return 0;
     DrawPointer();
-    if (g_InLevel != 1)
+    if (g_Match.inLevel != 1)
         return 1;
-    if (!g_MpGameRunning) {
+    if (!g_Match.mpGameRunning) {
         HUD_DrawMessages();
         return 1;
     }
@@ -113,8 +113,8 @@ int GUI_Draw() {
 }
 
 void HUD_EraseOverlays() {
-    STUB_Trace("HUD_EraseOverlays");
-    if (g_InLevel != 1)
+    TRC_Trace("HUD_EraseOverlays");
+    if (g_Match.inLevel != 1)
         return;
     const int width = static_cast<int>(RND_GetScreenWidth());
     const bool small = width == 320 && static_cast<int>(RND_GetScreenHeight()) == 240;
@@ -125,11 +125,11 @@ void HUD_EraseOverlays() {
         --g_OverlayFullClear;
         fullClear = true;
     }
-    if (g_MpGameRunning && g_ChatEnabled && g_ChatTyping)
+    if (g_Match.mpGameRunning && g_ChatEnabled && g_ChatTyping)
         RND_ClearRect(0, 392 / half, 550 / half, 16 / half);
     if (g_HudMessageBand && !fullClear)
         RND_ClearRect(0, 0, width, 128 / half);
-    if (g_MpGameRunning && g_ScoreAreaCounter >= 1) {
+    if (g_Match.mpGameRunning && g_ScoreAreaCounter >= 1) {
         --g_ScoreAreaCounter;
         const int left = (640 - FNT_TextWidth("WWWWWWWWWWWWWWWW = 888", kFontSmall)) / half;
         RND_ClearRect(left, 162 / half, width - left, 136 / half);

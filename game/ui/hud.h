@@ -45,7 +45,7 @@ extern int32_t g_HoverLabelWindow;
 // type-6 match once it has ended.
 void HUD_DrawScoreboard();
 void HUD_DrawGameOver();
-// While the game-message layer has ended the match (g_GameOver) and the level is neither won nor
+// While the game-message layer has ended the match (g_Match.gameOver) and the level is neither won nor
 // failed: the match-over text, and after 30 level frames the prompt below it.
 void HUD_DrawMatchOver();
 // Leaves the level, restores the menu display mode and the interface bitmaps; in a network game

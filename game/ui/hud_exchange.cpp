@@ -6,14 +6,14 @@
 // match, by the extinction of one side. HUD_ApplyToGame runs at the end of the frame and hands the
 // request words and the command words to the world. Both act only while the panel window is open.
 #include "net/net.h"
-#include "shell/app.h"
-#include "stubs/act_stub.h"
-#include "stubs/app_state_stub.h"
-#include "stubs/bod_radar_stub.h"
-#include "stubs/cam_stub.h"
-#include "stubs/fe_screens_stub.h"
-#include "stubs/lvl_stub.h"
-#include "stubs/trace.h"
+#include "common/match.h"
+#include "world/act.h"
+#include "world/game_state.h"
+#include "world/bod_radar.h"
+#include "world/cam.h"
+#include "ui/fe_screens.h"
+#include "world/lvl.h"
+#include "common/calltrace.h"
 #include "ui/gui.h"
 #include "ui/gui_toolkit.h"
 #include "ui/hud.h"
@@ -34,7 +34,7 @@ constexpr int32_t kZeroHealthLimit = 1800;
 constexpr int kGameTypeZombies = 6;
 
 bool NetworkGame() {
-    return g_MpGameRunning != 0;
+    return g_Match.mpGameRunning != 0;
 }
 
 // The player index of a character id: its place among the occupied entries of the slot table, in
@@ -43,7 +43,7 @@ int PlayerIndexOfId(int32_t id) {
     if (id == -1)
         return -1;
     int index = 0;
-    for (const auto& slot : g_SlotPlayerIds)
+    for (const auto& slot : g_Match.slotPlayerIds)
         for (int32_t entry : slot) {
             if (entry == -1)
                 continue;
@@ -206,13 +206,13 @@ bool Alive(int index) {
 }
 
 void HostEndRules() {
-    if (!NetworkGame() || !NET_IsHost() || g_MatchEnded || g_GameOver || g_ModalDialogOpen)
+    if (!NetworkGame() || !NET_IsHost() || g_Match.matchEnded || g_Match.gameOver || g_ModalDialogOpen)
         return;
-    if (g_MpSettings.timeLimit != 0 && g_MatchClock.minutes == g_MpSettings.timeLimit) {
+    if (g_Match.settings.timeLimit != 0 && g_MatchClock.minutes == g_Match.settings.timeLimit) {
         APP_EndMatch(1);
         return;
     }
-    if (g_MpSettings.gameType != kGameTypeZombies)
+    if (g_Match.settings.gameType != kGameTypeZombies)
         return;
     int first = 0, second = 0;
     for (int i = 0; i < BOD_PLAYER_SLOTS; ++i)
@@ -229,7 +229,7 @@ void HostEndRules() {
 int HUD_UpdateFromGame() {
     if (!GUI_IsWindowOpen(g_PanelWindow))
         return 0;
-    STUB_Trace("HUD_UpdateFromGame");
+    TRC_Trace("HUD_UpdateFromGame");
     BOD_FillRadar(&g_HudState);
     CopyRadar();
     for (int i = 0; i < HUD_TEAM_SLOTS; ++i)
@@ -243,7 +243,7 @@ int HUD_UpdateFromGame() {
 int HUD_ApplyToGame() {
     if (!GUI_IsWindowOpen(g_PanelWindow))
         return 0;
-    STUB_Trace("HUD_ApplyToGame");
+    TRC_Trace("HUD_ApplyToGame");
     int selected = 0, selectedSlot = -1;
     for (int i = 0; i < HUD_TEAM_SLOTS; ++i) {
         TeamSlot& t = g_TeamSlots[i];

@@ -60,7 +60,7 @@ void HUD_SwapLines(int a, int b) {
 }  // namespace
 
 int HUD_AddMessage(const char* text) {
-    if (!text || g_LevelWon || g_LevelFailed)
+    if (!text || g_Match.levelWon || g_Match.levelFailed)
         return 0;
     return HUD_ListLine(text, HUD_MESSAGE_LIFE, HUD_MESSAGE_LIFE, true);
 }

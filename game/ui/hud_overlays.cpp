@@ -4,8 +4,8 @@
 #include <cstdio>
 
 #include "net/net.h"
-#include "shell/app.h"
-#include "stubs/app_state_stub.h"
+#include "common/match.h"
+#include "world/game_state.h"
 #include "ui/fnt.h"
 #include "ui/gui.h"
 #include "ui/hud.h"
@@ -41,7 +41,7 @@ void Centred(const char* text, int y) {
 }
 
 bool LevelDecided() {
-    return g_LevelFailed || g_LevelWon;
+    return g_Match.levelFailed || g_Match.levelWon;
 }
 
 bool HostPromptDue() {
@@ -51,14 +51,14 @@ bool HostPromptDue() {
 }  // namespace
 
 void HUD_DrawScoreboard() {
-    if (g_MpSettings.gameType != 5 || LevelDecided())
+    if (g_Match.settings.gameType != 5 || LevelDecided())
         return;
     struct Entry {
         int slot;
         int32_t frags;  // -1 for a slot without a player
     } entries[GUI_MAX_SLOTS];
     for (int i = 0; i < GUI_MAX_SLOTS; ++i)
-        entries[i] = {i, g_SlotNetIds[i] == -1 ? -1 : g_SlotFrags[i]};
+        entries[i] = {i, g_Match.slotNetIds[i] == -1 ? -1 : g_Match.slotFrags[i]};
     // Eight bubble passes, higher counts first; equal counts swap as well, which lists two tied
     // players in reverse slot order.
     for (int pass = 0; pass < GUI_MAX_SLOTS; ++pass)
@@ -69,14 +69,14 @@ void HUD_DrawScoreboard() {
                 entries[j + 1] = t;
             }
     char line[64];
-    if (!g_MatchEnded) {
-        if (g_GameOver)
+    if (!g_Match.matchEnded) {
+        if (g_Match.gameOver)
             return;
         int y = 170;
         for (const Entry& e : entries) {
             if (e.frags < 0)
                 continue;
-            std::snprintf(line, sizeof line, "%.16s = %d", g_SlotNames[e.slot], e.frags);
+            std::snprintf(line, sizeof line, "%.16s = %d", g_Match.slotNames[e.slot], e.frags);
             FNT_DrawText(line, 640 - FNT_TextWidth(line, kFont), y, 0, kFont);
             y += 16;
         }
@@ -86,15 +86,15 @@ void HUD_DrawScoreboard() {
     for (const Entry& e : entries)
         players += e.frags >= 0 ? 1 : 0;
     int y = 240 - 10 * players;
-    if (g_FragLimitReached)
+    if (g_Match.fragLimitReached)
         Centred(Text(OVERLAY_FRAG_LIMIT), y - 40);
-    else if (g_TimeLimitReached)
+    else if (g_Match.timeLimitReached)
         Centred(Text(OVERLAY_TIME_LIMIT), y - 40);
     int last = y - 20;
     for (const Entry& e : entries) {
         if (e.frags < 0)
             continue;
-        FNT_DrawText(g_SlotNames[e.slot], 100, y, 0, kFont);
+        FNT_DrawText(g_Match.slotNames[e.slot], 100, y, 0, kFont);
         std::snprintf(line, sizeof line, "%d", e.frags);
         FNT_DrawText(line, 540 - FNT_TextWidth(line, kFont), y, 0, kFont);
         last = y;
@@ -105,9 +105,9 @@ void HUD_DrawScoreboard() {
 }
 
 void HUD_DrawGameOver() {
-    if (g_MpSettings.gameType != 6 || !g_MatchEnded || LevelDecided() || g_GameOver)
+    if (g_Match.settings.gameType != 6 || !g_Match.matchEnded || LevelDecided() || g_Match.gameOver)
         return;
-    const bool won = g_GameResult == 1;
+    const bool won = g_Match.gameResult == 1;
     Centred(Text(won ? OVERLAY_WON_1 : OVERLAY_LOST_1), 200);
     Centred(Text(won ? OVERLAY_WON_2 : OVERLAY_LOST_2), 230);
     if (HostPromptDue())
@@ -115,9 +115,9 @@ void HUD_DrawGameOver() {
 }
 
 void HUD_DrawMatchOver() {
-    if (!g_GameOver || LevelDecided())
+    if (!g_Match.gameOver || LevelDecided())
         return;
-    Centred(Text(g_MpSettings.gameType == 6 ? OVERLAY_OVER_TYPE6 : OVERLAY_OVER_OTHER), 180);
+    Centred(Text(g_Match.settings.gameType == 6 ? OVERLAY_OVER_TYPE6 : OVERLAY_OVER_OTHER), 180);
     if (APP_GetLevelFrameCount() > 30)
         Centred(Text(OVERLAY_GO_ON), 280);
 }

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "shell/dsp_bitmap.h"
-#include "shell/muf.h"
+#include "engine/rnd_bitmap.h"
+#include "common/muf.h"
 #include "ui/fnt.h"
 
 ImageHolder g_ImgLoading;

@@ -4,7 +4,7 @@
 // the tables below; a picture that is missing leaves its holder empty.
 #include <cstdio>
 
-#include "shell/dsp_bitmap.h"
+#include "engine/rnd_bitmap.h"
 #include "engine/rnd_state.h"
 #include "ui/img.h"
 

@@ -1,9 +1,9 @@
 // The key map, its defaults and the reading of the key map file.
 #include "ui/keymap.h"
 
-#include "shell/mem.h"
-#include "shell/muf.h"
-#include "stubs/trace.h"
+#include "common/mem.h"
+#include "common/muf.h"
+#include "common/calltrace.h"
 
 KeyMap g_KeyMap;
 
@@ -32,7 +32,7 @@ void StoreDefaultKeys() {
 }  // namespace
 
 int CFG_SetDefaultKeys() {
-    STUB_Trace("CFG_SetDefaultKeys");
+    TRC_Trace("CFG_SetDefaultKeys");
     StoreDefaultKeys();
     return 1;
 }

@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "shell/mem.h"
-#include "shell/muf.h"
+#include "common/mem.h"
+#include "common/muf.h"
 
 #define TXT_NAME(k) #k "=",
 const char* const g_TxtMenuKeyNames[TXT_MENU_KEY_COUNT] = {TXT_MENU_KEYS(TXT_NAME)};

@@ -5,9 +5,10 @@
 #include <strings.h>
 
 #include "engine/mdl.h"
-#include "shell/app.h"
-#include "shell/mem.h"
-#include "stubs/ai_stub.h"
+#include "common/app_services.h"
+#include "common/match.h"
+#include "common/mem.h"
+#include "world/ai.h"
 #include "world/bod_record.h"
 #include "world/game_frame.h"
 
@@ -231,4 +232,10 @@ Bod* BOD_FindStaticByObjectIndex(uint32_t index) {
             return bod;
     }
     return nullptr;
+}
+
+CharacterControl* MEM_AllocCharacterControl(void* aiRecord) {
+    auto* control = static_cast<CharacterControl*>(MEM_Alloc(sizeof(CharacterControl), MEM_TAG_CHARACTER));
+    if (control) control->ai = aiRecord;
+    return control;
 }

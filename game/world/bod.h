@@ -7,7 +7,7 @@
 #pragma once
 #include <cstdint>
 
-#include "shell/mth.h"
+#include "common/mth.h"
 
 struct Bod;
 struct ModelInstance;

@@ -6,9 +6,9 @@
 
 #include "net/msg.h"
 #include "net/net.h"
-#include "shell/app.h"
-#include "stubs/ai_stub.h"
-#include "stubs/app_state_stub.h"
+#include "common/match.h"
+#include "world/ai.h"
+#include "world/game_state.h"
 #include "world/bod.h"
 #include "world/character.h"
 

@@ -4,10 +4,10 @@
 #include <cmath>
 
 #include "net/msg.h"
-#include "shell/app.h"
-#include "stubs/act_stub.h"
-#include "stubs/ai_stub.h"
-#include "stubs/cmb_stub.h"
+#include "common/match.h"
+#include "world/act.h"
+#include "world/ai.h"
+#include "world/cmb.h"
 #include "engine/landscape_query.h"
 #include "world/bod.h"
 #include "world/bod_record.h"

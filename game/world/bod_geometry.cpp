@@ -4,9 +4,10 @@
 #include <cmath>
 #include <strings.h>
 
+#include "world/mdl_world.h"
 #include "engine/mdl.h"
-#include "shell/app.h"
-#include "stubs/act_stub.h"
+#include "common/match.h"
+#include "world/act.h"
 #include "engine/landscape_query.h"
 #include "engine/rnd_batch.h"
 #include "engine/rnd_projection.h"

@@ -2,8 +2,8 @@
 // the map and on the rotated radar, scaled by the level's map parameters.
 #include "net/msg.h"
 #include "net/net.h"
-#include "shell/app.h"
-#include "stubs/ai_stub.h"
+#include "common/match.h"
+#include "world/ai.h"
 #include "world/bod.h"
 #include "world/bod_record.h"
 #include "world/character.h"

@@ -2,7 +2,7 @@
 // instance, heading, pose): the record of a bod is handed to a generic function as the
 // CharacterControl* or the WorldObjectControl* that its class says it is.
 #pragma once
-#include "stubs/wo_stub.h"
+#include "world/wo.h"
 #include "world/bod.h"
 #include "world/character.h"
 

@@ -59,3 +59,7 @@ struct CharacterControl {
     int32_t playerId;           // -1 none
     uint32_t slotChanged;
 };
+
+// A zeroed character control record from the tracked heap (tag MEM_TAG_CHARACTER) holding its AI
+// record; null when the heap refuses.
+CharacterControl* MEM_AllocCharacterControl(void* aiRecord);

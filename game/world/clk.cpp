@@ -3,11 +3,10 @@
 #include "world/clk.h"
 
 #include "engine/mdl.h"
-#include "shell/app.h"
-#include "stubs/ptc_stub.h"
+#include "common/match.h"
+#include "world/ptc.h"
 #include "win32.h"
 
-GameClock g_GameClock = {};
 int32_t g_LevelMs = 0;
 uint32_t g_ClockStarted = 0;
 

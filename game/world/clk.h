@@ -5,17 +5,9 @@
 #pragma once
 #include <cstdint>
 
-#include "shell/mth.h"
+#include "common/game_clock.h"
+#include "common/mth.h"
 
-struct GameClock {
-    int32_t previousMs;    // tick count of the previous frame
-    int32_t nowMs;         // tick count of this frame: the time base of every timer
-    int32_t levelStartMs;  // tick count at level start; now - levelStart is the landscape clock
-    int32_t deltaMs;       // nowMs - previousMs
-    float deltaSeconds;    // deltaMs x 0.001
-    float gravity;         // units per second squared, 1000.0 from level start
-};
-extern GameClock g_GameClock;
 // The sum of every frame's delta since the level state was reset: drives the countdowns and the
 // timed events, and excludes halts and stalls.
 extern int32_t g_LevelMs;

@@ -4,18 +4,19 @@
 
 #include <cstdio>
 
+#include "engine/rnd_display.h"
 #include "engine/lnd_draw.h"
 #include "engine/lnd_light.h"
 #include "engine/lnd_material.h"
 #include "net/msg.h"
 #include "plat.h"
-#include "shell/app.h"
+#include "common/match.h"
 #include "shell/inp.h"
-#include "stubs/ai_stub.h"
-#include "stubs/cam_stub.h"
-#include "stubs/cfg_stub.h"
-#include "stubs/exp_stub.h"
-#include "stubs/lvl_stub.h"
+#include "world/ai.h"
+#include "world/cam.h"
+#include "world/cfg.h"
+#include "world/exp.h"
+#include "world/lvl.h"
 #include "engine/rnd_batch.h"
 #include "engine/rnd_projection.h"
 #include "engine/rnd_frame.h"
@@ -38,8 +39,6 @@ int32_t g_LevelNumber = 0;
 float g_LevelMapParams[GAME_MAP_PARAMS] = {};
 Pose g_ViewPose = {{1.0f, 0.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 0.0f}};
 Matrix34 g_ViewMatrix = {};
-uint32_t g_DrawSurface = 0;
-uint32_t g_GraphicsReady = 0;
 
 namespace {
 void (*g_CallTrace)(const char* entry) = nullptr;

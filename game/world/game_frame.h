@@ -5,7 +5,7 @@
 #pragma once
 #include <cstdint>
 
-#include "shell/mth.h"
+#include "common/mth.h"
 
 struct Bod;
 
@@ -28,8 +28,6 @@ extern int32_t g_LevelNumber;        // the current level id 0..16
 extern float g_LevelMapParams[GAME_MAP_PARAMS];  // words 2..7 scale the overview map
 extern Pose g_ViewPose;              // the camera's inverse pose, rebuilt every level frame
 extern Matrix34 g_ViewMatrix;
-extern uint32_t g_DrawSurface;       // landscape surface of the bod being drawn (model lighting)
-extern uint32_t g_GraphicsReady;     // set by the display start-up; level frames wait for it
 
 // The per-level map parameter records (authored with the synthetic maps).
 extern const float kGameLevelMapParams[GAME_LEVEL_COUNT][GAME_MAP_PARAMS];

@@ -1,6 +1,8 @@
 // Drawing the bods of a level frame: the characters with their held objects, culled by their
 // surface's drawn mark and a sphere test, and the world objects. Only active bods of the draw mask
 // are drawn.
+#include "world/mdl_world.h"
+#include "engine/rnd_display.h"
 #include "engine/mdl.h"
 #include "engine/lnd_draw.h"
 #include "engine/lnd_light.h"

@@ -1,13 +1,14 @@
 // The level start steps that put the player characters into a new level: the reset of the frame
 // state, the placing of the players with their models, skins and start items, the grounding of
 // the characters with the level hooks, and the level's init.
+#include "world/mdl_world.h"
 #include "engine/anm.h"
 #include "engine/mdl.h"
-#include "shell/app.h"
-#include "stubs/act_stub.h"
+#include "common/match.h"
+#include "world/act.h"
 #include "engine/landscape_query.h"
-#include "stubs/lvl_stub.h"
-#include "stubs/wo_stub.h"
+#include "world/lvl.h"
+#include "world/wo.h"
 #include "world/bod.h"
 #include "world/bod_record.h"
 #include "world/character.h"

@@ -5,7 +5,7 @@
 
 #include "offer_handler.h"
 #include "plugin_state.h"
-#include "shell/launch_line.h"
+#include "launch_line.h"
 
 namespace {
 // The switches take at most 132 characters (each value at most 11); the local buffer is larger.

@@ -6,7 +6,7 @@
 
 #include "engine/lnd.h"
 #include "engine/map_load.h"
-#include "shell/muf.h"
+#include "common/muf.h"
 
 namespace {
 

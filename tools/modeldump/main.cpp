@@ -4,8 +4,8 @@
 #include <cstdio>
 
 #include "engine/mdl.h"
-#include "shell/mem.h"
-#include "shell/muf.h"
+#include "common/mem.h"
+#include "common/muf.h"
 
 namespace {
 

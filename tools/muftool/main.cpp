@@ -6,7 +6,7 @@
 #include <string>
 
 #include "datakit/muf_writer.h"
-#include "shell/muf.h"
+#include "common/muf.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include "shell/cda.h"
 #include "shell/inp.h"
 #include "shell/snd.h"
-#include "stubs/trace.h"
-#include "stubs/wo_stub.h"
+#include "common/calltrace.h"
+#include "world/wo.h"
 #include "win32.h"
 #include "world/bod.h"
 #include "world/character.h"
@@ -180,7 +180,7 @@ bool ReadScenario(std::istream& in, Scenario* s, std::string* error) {
 
 void RunScenario(const Scenario& s, std::ostream& out) {
     WH_Reset();
-    void (*const forward)(const char*) = [](const char* entry) { STUB_Trace(entry); };
+    void (*const forward)(const char*) = [](const char* entry) { TRC_Trace(entry); };
     GAME_SetCallTrace(forward);
     INP_SetCallTrace(forward);
     SND_SetCallTrace(forward);

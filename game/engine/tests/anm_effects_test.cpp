@@ -7,12 +7,13 @@
 #include <cstring>
 #include <vector>
 
+#include "world/mdl_world.h"
 #include "datakit/model_qkm.h"
 #include "datakit/model_qmd.h"
 #include "engine/anm.h"
 #include "engine/mdl.h"
 #include "mdl_fixture.h"
-#include "shell/mem.h"
+#include "common/mem.h"
 #include "testsupport/net_test_seam.h"
 #include "ui/gui.h"
 #include "world/bod.h"
@@ -100,8 +101,8 @@ TEST_F(AnmEffects, TheShockTimerRunsOutIntoBleeding) {
     EXPECT_EQ(body->effectTimer, 500);
     // The timer runs even while play is halted.
     ANM_ApplyShockEffect(&control, -1.0f);
-    g_InLevel = 1;
-    g_LevelHalted = 1;
+    g_Match.inLevel = 1;
+    g_Match.halted = 1;
     SetClock(31000, 33000);
     ANM_Update(body);
     EXPECT_EQ(body->effectTimer, 8000);
@@ -130,7 +131,7 @@ TEST_F(AnmEffects, TheHostAnnouncesAShock) {
     for (int i = 0; i < 8; ++i) g_PlayerBods[i] = &players[i];
     for (int i = 0; i < 30; ++i) g_NpcBods[i] = &npcs[i];
     NET_SetTestTransport(&kCapture);
-    g_MpGameRunning = 1;
+    g_Match.mpGameRunning = 1;
     struct Case {
         const char* what;
         Bod* bod;
@@ -150,7 +151,7 @@ TEST_F(AnmEffects, TheHostAnnouncesAShock) {
         SCOPED_TRACE(c.what);
         g_Sent.clear();
         g_Host = c.host;
-        g_MpGameRunning = c.network;
+        g_Match.mpGameRunning = c.network;
         for (Bod& b : players) b.control = &other;
         for (Bod& b : npcs) b.control = &other;
         c.bod->control = &control;
@@ -161,7 +162,7 @@ TEST_F(AnmEffects, TheHostAnnouncesAShock) {
         } else {
             ASSERT_EQ(g_Sent.size(), 1u);
             EXPECT_EQ(g_Sent[0].bytes, c.bytes);
-            EXPECT_EQ(g_Sent[0].from, g_LocalSlot);
+            EXPECT_EQ(g_Sent[0].from, g_Match.localSlot);
         }
     }
     for (Bod*& b : g_PlayerBods) b = nullptr;

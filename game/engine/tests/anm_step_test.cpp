@@ -8,12 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "world/mdl_world.h"
 #include "datakit/model_qkm.h"
 #include "datakit/model_qmd.h"
 #include "engine/anm.h"
 #include "engine/mdl.h"
 #include "mdl_fixture.h"
-#include "shell/mem.h"
+#include "common/mem.h"
 #include "ui/gui.h"
 #include "world/character.h"
 #include "world/clk.h"
@@ -245,20 +246,20 @@ TEST_F(AnmStep, RootMotionAddsUpOverAnyStepPattern) {
 
 TEST_F(AnmStep, HaltedPlayStandsStill) {
     Start(kLoop, 1);
-    g_InLevel = 1;
-    g_LevelHalted = 1;
+    g_Match.inLevel = 1;
+    g_Match.halted = 1;
     for (int i = 0; i < 3; ++i) {
         Tick(400);
         EXPECT_EQ(ANM_Advance(rigid, nullptr), 0.0f);
         EXPECT_EQ(rigid->frame, 11);
     }
     // The first frame after the halt still stands, then time counts from there.
-    g_LevelHalted = 0;
-    g_LevelHaltedLastFrame = 1;
+    g_Match.halted = 0;
+    g_Match.haltedLastFrame = 1;
     Tick(400);
     ANM_Update(rigid);
     EXPECT_EQ(rigid->frame, 11);
-    g_LevelHaltedLastFrame = 0;
+    g_Match.haltedLastFrame = 0;
     Tick(250);
     ANM_Update(rigid);
     EXPECT_EQ(rigid->frame, 13);
@@ -354,7 +355,7 @@ TEST_F(AnmStep, DeathAnimationsPlayOnceInANetworkGame) {
                           {4, true, 0}, {5, true, 0}, {6, true, 1}};
     for (const Case& c : cases) {
         SCOPED_TRACE(w.animations[size_t(c.index)].name + (c.network ? " network" : " alone"));
-        g_MpGameRunning = c.network;
+        g_Match.mpGameRunning = c.network;
         ANM_SetByIndex(body, c.index, 1);
         EXPECT_EQ(body->loopMode, c.loop);
         EXPECT_EQ(body->frame, w.animations[size_t(c.index)].firstFrame);

@@ -7,7 +7,7 @@
 #include <cmath>
 
 #include "engine/mdl.h"
-#include "shell/mem.h"
+#include "common/mem.h"
 #include "lnd_fixture.h"
 
 namespace {

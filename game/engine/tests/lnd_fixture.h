@@ -10,7 +10,7 @@
 #include "engine/lnd_material.h"
 #include "engine/rnd_trace.h"
 #include "map_fixture.h"
-#include "stubs/trace.h"
+#include "common/calltrace.h"
 #include "testsupport/rnd_texture_device.h"
 
 namespace lndtest {
@@ -59,7 +59,7 @@ protected:
     void SetUp() override {
         MapFixture::SetUp();
         ASSERT_TRUE(TST_OpenTextureDevice(false));
-        RND_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
+        RND_SetCallTrace([](const char* entry) { TRC_Trace(entry); });
     }
     void TearDown() override {
         RND_SetTriangleHook({});

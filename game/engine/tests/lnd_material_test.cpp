@@ -134,10 +134,10 @@ TEST_F(LndTest, AccessorsOutOfRangeAndObjectNames) {
 
 TEST_F(LndTest, LoadingTexturesShowsItsProgress) {
     LoadText(AnimatedMap(0));
-    STUB_TraceEnable(true);
+    TRC_TraceEnable(true);
     LND_LoadTextures(1);
     std::vector<std::string> texts;
-    for (const std::string& entry : STUB_TraceLog())
+    for (const std::string& entry : TRC_TraceLog())
         if (entry.rfind("RND_DrawDebugText", 0) == 0) texts.push_back(entry);
     EXPECT_EQ(texts, (std::vector<std::string>{
                          "RND_DrawDebugText(0.00,0.50,Loading textures [1, a.bmp]: 25.00 %)",
@@ -150,13 +150,13 @@ TEST_F(LndTest, LoadingTexturesShowsItsProgress) {
 
 TEST_F(LndTest, ModeThreeMarksTexturesLoadedWithoutAnyLoad) {
     LoadText(AnimatedMap(0));
-    STUB_TraceEnable(true);
+    TRC_TraceEnable(true);
     LND_LoadTextures(3);
     for (int i = 1; i <= 4; ++i) {
         EXPECT_EQ(g_Landscape->textures[i].flags & 2u, 2u);
         EXPECT_EQ(g_Landscape->textures[i].texture, nullptr);
     }
-    for (const std::string& entry : STUB_TraceLog()) EXPECT_NE(entry.rfind("RND_LoadTexture", 0), 0u) << entry;
+    for (const std::string& entry : TRC_TraceLog()) EXPECT_NE(entry.rfind("RND_LoadTexture", 0), 0u) << entry;
 }
 
 TEST_F(LndTest, ObjectFarOutsideTheMapIsAlwaysDrawn) {

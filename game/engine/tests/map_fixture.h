@@ -22,8 +22,8 @@
 #include "engine/map_load.h"
 #include "plat.h"
 #include "registry.h"
-#include "shell/muf.h"
-#include "stubs/trace.h"
+#include "common/muf.h"
+#include "common/calltrace.h"
 
 namespace maptest {
 
@@ -279,7 +279,7 @@ protected:
         oldCwd = fs::current_path();
         fs::current_path(root);
         plat::SetRegistryPath((root / "registry.ini").string());
-        STUB_ResetAll();
+        TRC_ResetAll();
         g_MufReady = 1;
         std::fflush(stderr);
         savedStderr = dup(2);
@@ -290,7 +290,7 @@ protected:
     void TearDown() override {
         LND_UnloadMap();
         MUF_CloseAll();
-        STUB_ResetAll();
+        TRC_ResetAll();
         std::fflush(stderr);
         dup2(savedStderr, 2);
         close(savedStderr);

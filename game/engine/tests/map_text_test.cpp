@@ -123,7 +123,7 @@ protected:
 TEST_F(TextMap, HandWrittenClmLoadsEveryRecord) {
     Matrix34 camera;
     PutText("hand.clm", kHandClm);
-    STUB_TraceEnable(true);
+    TRC_TraceEnable(true);
     ASSERT_EQ(Load("hand.clm", &camera), 1) << refusal;
     const Fields f = Flatten(g_Landscape, true);
     ExpectFields(f, {

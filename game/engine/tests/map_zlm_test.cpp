@@ -247,7 +247,7 @@ class Zlm : public MapFixture {};
 
 TEST_F(Zlm, HandWrittenMapLoadsEveryFieldAsStored) {
     Put("hand.zlm", kHandZlm);
-    STUB_TraceEnable(true);
+    TRC_TraceEnable(true);
     ASSERT_EQ(Load("hand.zlm"), 1) << refusal;
     EXPECT_EQ(g_MapLoaded, 1);
     const Fields f = Flatten(g_Landscape, true);
@@ -308,7 +308,7 @@ TEST_F(Zlm, HandWrittenMapLoadsEveryFieldAsStored) {
         EXPECT_EQ(f.at(key), value) << key;
     }
     // A .zlm map is used as stored: no object set-up and no lighting run for it.
-    for (const std::string& call : STUB_TraceLog()) {
+    for (const std::string& call : TRC_TraceLog()) {
         EXPECT_EQ(call.find("LND_SetUpObject"), std::string::npos);
         EXPECT_EQ(call.find("LND_ComputeStaticLighting"), std::string::npos);
     }

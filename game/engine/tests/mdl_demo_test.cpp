@@ -8,7 +8,7 @@
 #include "engine/anm.h"
 #include "engine/mdl.h"
 #include "mdl_fixture.h"
-#include "shell/muf.h"
+#include "common/muf.h"
 
 namespace {
 

@@ -8,19 +8,20 @@
 #include <string>
 #include <vector>
 
+#include "world/mdl_world.h"
 #include "datakit/model_qkm.h"
 #include "datakit/model_qmd.h"
 #include "engine/anm.h"
 #include "engine/mdl.h"
 #include "mdl_fixture.h"
 #include "plat.h"
-#include "shell/mem.h"
-#include "stubs/cam_stub.h"
+#include "common/mem.h"
+#include "world/cam.h"
 #include "engine/rnd_frame.h"
 #include "engine/rnd_state.h"
 #include "engine/rnd_texture.h"
-#include "stubs/trace.h"
-#include "stubs/wo_stub.h"
+#include "common/calltrace.h"
+#include "world/wo.h"
 #include "world/character.h"
 #include "world/clk.h"
 #include "world/game_frame.h"
@@ -81,7 +82,7 @@ class MdlDraw : public MdlTest {
 protected:
     std::vector<std::string> Calls(const char* prefix) {
         std::vector<std::string> out;
-        for (const std::string& e : STUB_TraceLog())
+        for (const std::string& e : TRC_TraceLog())
             if (e.rfind(prefix, 0) == 0) out.push_back(e);
         return out;
     }
@@ -266,7 +267,7 @@ TEST_F(MdlDrawChain, ShadowsGoFirstAndSmoothBonesUseTheirVectors) {
 }
 
 TEST_F(MdlDrawChain, SpraysAfterTheBoneIsDrawn) {
-    STUB_TraceEnable(true);
+    TRC_TraceEnable(true);
     chain->boneStates[1] |= MDL_BONE_SPRAY_BLOOD | MDL_BONE_SPRAY_BACK_A;
     chain->boneStates[2] |= MDL_BONE_SPRAY_DEBRIS;
     MDL_DrawInstanceQuat(nullptr, chain, &pose, 0);
@@ -309,7 +310,7 @@ TEST_F(MdlDrawChain, EffectRoutinesRunAndMayStopASubtree) {
 }
 
 TEST_F(MdlDrawChain, ShockBleedCaptureAndAttachment) {
-    STUB_TraceEnable(true);
+    TRC_TraceEnable(true);
     SetClock(1000, 1000);
     CharacterControl control{};
     control.instance = chain;
@@ -319,13 +320,13 @@ TEST_F(MdlDrawChain, ShockBleedCaptureAndAttachment) {
     EXPECT_EQ(chain->boneEffects[0], MDL_ShockEffect);
     // Once its time has passed the shock leaves the bone (after that draw's sparks).
     SetClock(1000, 1500);
-    STUB_TraceClear();
+    TRC_TraceClear();
     MDL_DrawInstanceQuat(nullptr, chain, &pose, 0);
     EXPECT_EQ(Calls("PTC_EmitShortBurst").size(), 9u);
     EXPECT_EQ(chain->boneEffects[0], nullptr);
 
     ANM_StartBleedEffect(&control, 1.0f);
-    STUB_TraceClear();
+    TRC_TraceClear();
     MDL_DrawInstanceQuat(nullptr, chain, &pose, 0);
     const std::vector<std::string> bleed = Calls("PTC_");
     ASSERT_EQ(bleed.size(), 3u);

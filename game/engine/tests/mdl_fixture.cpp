@@ -6,13 +6,13 @@
 
 #include "datakit/bytes.h"
 #include "plat.h"
-#include "shell/mem.h"
-#include "shell/muf.h"
+#include "common/mem.h"
+#include "common/muf.h"
 #include "engine/lnd_draw.h"
 #include "engine/rnd_trace.h"
 #include "testsupport/rnd_texture_device.h"
 #include "testsupport/net_test_seam.h"
-#include "stubs/trace.h"
+#include "common/calltrace.h"
 #include "ui/gui.h"
 #include "world/bod.h"
 #include "world/clk.h"
@@ -36,10 +36,10 @@ void MdlTest::SetUp() {
     MEM_ResetTracker();
     g_MufReady = 1;
     g_GameClock = GameClock{};
-    g_InLevel = 0;
-    g_LevelHalted = 0;
-    g_LevelHaltedLastFrame = 0;
-    g_MpGameRunning = 0;
+    g_Match.inLevel = 0;
+    g_Match.halted = 0;
+    g_Match.haltedLastFrame = 0;
+    g_Match.mpGameRunning = 0;
     g_DrawSurface = 0;
     g_WorldBods = BodList{};
     for (Bod*& b : g_PlayerBods) b = nullptr;
@@ -47,12 +47,12 @@ void MdlTest::SetUp() {
     g_ModelShadows = 0;
     g_ModelShadowTexture = nullptr;
     g_ModelSmoothLighting = 0;
-    STUB_ResetAll();
+    TRC_ResetAll();
     NET_SetTestTransport(nullptr);
     plat::srand(1);
     // Skins are real textures: a software device to load them, and their loads in the trace.
     ASSERT_TRUE(TST_OpenTextureDevice(false));
-    RND_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
+    RND_SetCallTrace([](const char* entry) { TRC_Trace(entry); });
 }
 
 void MdlTest::TearDown() {
@@ -66,7 +66,7 @@ void MdlTest::TearDown() {
     for (Bod*& b : g_NpcBods) b = nullptr;
     MUF_CloseAll();
     MEM_FreeAll();
-    STUB_ResetAll();
+    TRC_ResetAll();
     fs::current_path(oldCwd);
     std::error_code ec;
     fs::remove_all(root, ec);

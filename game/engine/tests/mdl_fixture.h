@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/mdl.h"
-#include "shell/mth.h"
+#include "common/mth.h"
 
 // A model file's bytes, and a little-endian word written over four of them.
 using Blob = std::vector<uint8_t>;

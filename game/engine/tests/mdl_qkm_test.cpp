@@ -11,7 +11,7 @@
 #include "engine/anm.h"
 #include "engine/mdl.h"
 #include "mdl_fixture.h"
-#include "shell/mem.h"
+#include "common/mem.h"
 
 namespace {
 

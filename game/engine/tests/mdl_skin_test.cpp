@@ -7,11 +7,11 @@
 #include "datakit/model_qmd.h"
 #include "engine/mdl.h"
 #include "mdl_fixture.h"
-#include "shell/mem.h"
+#include "common/mem.h"
 #include "engine/rnd_frame.h"
 #include "engine/rnd_state.h"
 #include "engine/rnd_texture.h"
-#include "stubs/trace.h"
+#include "common/calltrace.h"
 #include "testsupport/rnd_texture_device.h"
 
 namespace {
@@ -20,14 +20,14 @@ class MdlSkin : public MdlTest {
 protected:
     int Loads() {
         int n = 0;
-        for (const std::string& e : STUB_TraceLog())
+        for (const std::string& e : TRC_TraceLog())
             if (e.rfind("RND_LoadTexture", 0) == 0) ++n;
         return n;
     }
 };
 
 TEST_F(MdlSkin, NamesAndResults) {
-    STUB_TraceEnable(true);
+    TRC_TraceEnable(true);
     ModelInstance* cube = Load("cube.qmd", dk::QmdBytes(dk::QmdCube(1.0f)));
     ASSERT_NE(cube, nullptr);
     struct Case {

@@ -7,13 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "world/mdl_world.h"
 #include "datakit/model_qkm.h"
 #include "datakit/model_qmd.h"
 #include "engine/mdl.h"
 #include "mdl_fixture.h"
-#include "shell/mem.h"
-#include "stubs/trace.h"
-#include "stubs/wo_stub.h"
+#include "common/mem.h"
+#include "common/calltrace.h"
+#include "world/wo.h"
 #include "ui/gui.h"
 #include "world/bod.h"
 #include "world/character.h"
@@ -215,13 +216,13 @@ TEST_F(MdlTrace, NetworkGamesDoubleTheRadius) {
     const Vec3 from{-200, 65, 60}, to{200, 65, 60};  // 88 from the centre, through the cube's edge
     ModelTraceHit hit{};
     EXPECT_EQ(MDL_TraceSegmentBods(nullptr, &from, &to, &hit), 0);
-    g_MpGameRunning = 1;
+    g_Match.mpGameRunning = 1;
     EXPECT_EQ(MDL_TraceSegmentBods(nullptr, &from, &to, &hit), 1);
     EXPECT_EQ(hit.hitBod, target);
 }
 
 TEST_F(MdlTrace, AMovingModelTouchesTheCharactersOnItsWay) {
-    STUB_TraceEnable(true);
+    TRC_TraceEnable(true);
     ModelInstance* crate = Load("crate.qmd", dk::QmdBytes(dk::QmdCube(10.0f)));
     ModelInstance* body = Load("body.qkm", dk::QkmBytes(dk::QkmHumanoid()));
     ASSERT_TRUE(crate && body);
@@ -239,7 +240,7 @@ TEST_F(MdlTrace, AMovingModelTouchesTheCharactersOnItsWay) {
     const Vec3 move{0, 0, 40};
     MDL_SweepModelAgainstBods(object, &move);
     std::vector<std::string> touches;
-    for (const std::string& e : STUB_TraceLog())
+    for (const std::string& e : TRC_TraceLog())
         if (e.rfind("WOPickupOnTouch", 0) == 0) touches.push_back(e);
     EXPECT_EQ(touches, std::vector<std::string>{"WOPickupOnTouch(player0,object)"});
 }

@@ -9,7 +9,7 @@
 
 #include "engine/rnd_clip.h"
 #include "engine/rnd_projection.h"
-#include "shell/dsp.h"
+#include "engine/rnd_display.h"
 #include "engine/rnd_state.h"
 
 namespace {

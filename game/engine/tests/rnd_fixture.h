@@ -15,7 +15,7 @@
 #include "engine/rnd_frame.h"
 #include "engine/rnd_texture.h"
 #include "engine/rnd_view.h"
-#include "shell/tests/dsp_fixture.h"
+#include "engine/tests/rnd_display_fixture.h"
 
 namespace rndtest {
 

@@ -9,7 +9,7 @@
 #include "engine/lnd_draw.h"
 #include "engine/rnd_projection.h"
 #include "engine/rnd_trace.h"
-#include "shell/dsp.h"
+#include "engine/rnd_display.h"
 #include "engine/rnd_state.h"
 
 namespace {

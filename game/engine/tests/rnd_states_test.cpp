@@ -9,7 +9,7 @@
 #include "d3d_record.h"
 #include "engine/rnd_options.h"
 #include "engine/rnd_states.h"
-#include "shell/tests/dsp_fixture.h"
+#include "engine/tests/rnd_display_fixture.h"
 
 namespace {
 using States = std::vector<std::pair<uint32_t, uint32_t>>;

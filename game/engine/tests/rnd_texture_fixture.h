@@ -15,8 +15,8 @@
 #include "engine/rnd_options.h"
 #include "engine/rnd_texture.h"
 #include "plat.h"
-#include "shell/dsp.h"
-#include "shell/muf.h"
+#include "engine/rnd_display.h"
+#include "common/muf.h"
 #include "engine/rnd_state.h"
 #include "testsupport/rnd_texture_device.h"
 

@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "engine/rnd_view.h"
-#include "shell/tests/dsp_fixture.h"
+#include "engine/tests/rnd_display_fixture.h"
 
 namespace {
 class ViewScaleTest : public DisplayFixture {

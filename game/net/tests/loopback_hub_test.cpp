@@ -1,6 +1,6 @@
 // The loopback hub itself: sends and broadcasts are recorded per sending machine and delivered to
 // the receiving machine's handler with that machine current; replies sent from a handler follow.
-#include "loopback_hub.h"
+#include "testsupport/loopback_hub.h"
 
 #include <gtest/gtest.h>
 
@@ -41,7 +41,7 @@ TEST(LoopbackHub, SendsBroadcastsAndDeliversPerMachine) {
     hub.Use(1);
     EXPECT_EQ(NET_IsHost(), 0);
     EXPECT_EQ(NET_GetHostSlot(), 0);
-    EXPECT_EQ(g_LocalSlot, 1);
+    EXPECT_EQ(g_Match.localSlot, 1);
     NET_SetHandler(1, Record);
     hub.Use(2);
     NET_SetHandler(2, Record);

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "loopback_hub.h"
+#include "testsupport/loopback_hub.h"
 #include "net/msg.h"
 #include "ui/gui.h"
 
@@ -13,13 +13,13 @@ using SlotTable = int32_t[GUI_MAX_SLOTS][GUI_MEMBERS_PER_SLOT];
 
 class MsgPlayersTest : public ::testing::Test {
 protected:
-    void SetUp() override { std::memcpy(saved_, g_SlotPlayerIds, sizeof saved_); }
+    void SetUp() override { std::memcpy(saved_, g_Match.slotPlayerIds, sizeof saved_); }
     void TearDown() override {
-        std::memcpy(g_SlotPlayerIds, saved_, sizeof saved_);
+        std::memcpy(g_Match.slotPlayerIds, saved_, sizeof saved_);
         for (int32_t& flag : g_MsgPlayerFlags)
             flag = 0;
     }
-    static void Fill(const SlotTable& table) { std::memcpy(g_SlotPlayerIds, table, sizeof(SlotTable)); }
+    static void Fill(const SlotTable& table) { std::memcpy(g_Match.slotPlayerIds, table, sizeof(SlotTable)); }
     SlotTable saved_;
 };
 
@@ -83,6 +83,6 @@ TEST_F(MsgPlayersTest, LocalIdsAreThoseOfThisMachinesSlot) {
         EXPECT_EQ(MSG_IsLocalPlayerId(7), 1);
     }
     // Without a player of its own nothing is local, not even the ids of unowned slots.
-    g_LocalSlot = -1;
+    g_Match.localSlot = -1;
     EXPECT_EQ(MSG_IsLocalPlayerId(8), 0);
 }

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "net/net.h"
-#include "shell/mem.h"
+#include "common/mem.h"
 
 namespace {
 class NetParamsTest : public ::testing::Test {

@@ -12,7 +12,7 @@
 #include "net/net.h"
 #include "net/net_seam.h"
 #include "net/net_state.h"
-#include "shell/mem.h"
+#include "common/mem.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "mmsystem.h"
 #include "plat.h"
-#include "shell/app.h"
+#include "common/app_services.h"
 #include "shell/cda.h"
 #include "win32.h"
 

@@ -17,9 +17,10 @@
 #include "dsound.h"
 #include "plat.h"
 #include "registry.h"
-#include "shell/app.h"
-#include "shell/mem.h"
-#include "shell/muf.h"
+#include "common/app_services.h"
+#include "common/match.h"
+#include "common/mem.h"
+#include "common/muf.h"
 #include "shell/snd.h"
 #include "shell/snd_device.h"
 #include "ui/gui.h"
@@ -76,12 +77,12 @@ protected:
         RegisterClassExA(&cls);
         g_MainWindow = CreateWindowExA(0, "SoundTest", "", WS_POPUP, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
 
-        g_MpGameRunning = 0;
-        g_InLevel = 0;
-        g_LevelHalted = 0;
-        g_LevelWon = 0;
-        g_LevelFailed = 0;
-        g_LocalSlot = 0;
+        g_Match.mpGameRunning = 0;
+        g_Match.inLevel = 0;
+        g_Match.halted = 0;
+        g_Match.levelWon = 0;
+        g_Match.levelFailed = 0;
+        g_Match.localSlot = 0;
         for (float& v : g_SndListener)
             v = 0.0f;
     }

@@ -138,8 +138,8 @@ TEST_F(PlayTest, LoopingPlaysOnUntilStopped) {
 
 TEST_F(PlayTest, HaltedPlayStartsNothingButLetsSoundsFinish) {
     ASSERT_NE(SND_PlayLooped(0x00003), nullptr);
-    g_InLevel = 1;
-    g_LevelHalted = 1;
+    g_Match.inLevel = 1;
+    g_Match.halted = 1;
     EXPECT_EQ(SND_Play(0x00001), nullptr);
     EXPECT_EQ(SND_PlayAtVolume(0x00001, 50), nullptr);
     EXPECT_EQ(SND_PlayLooped(0x00001), nullptr);
@@ -147,7 +147,7 @@ TEST_F(PlayTest, HaltedPlayStartsNothingButLetsSoundsFinish) {
     SND_PlayAt(0x00001, here, 100, 1500);
     EXPECT_EQ(Used(), 1);
     EXPECT_EQ(plat::DsoundPlayingBuffers(), 1) << "the looping sound goes on";
-    g_LevelHalted = 0;
+    g_Match.halted = 0;
     EXPECT_NE(SND_Play(0x00001), nullptr);
 }
 
@@ -224,12 +224,12 @@ protected:
         PlayTest::SetUp();
         g_Broadcasts.clear();
         NET_SetTestTransport(&kRecorder);
-        g_MpGameRunning = 1;
-        g_LocalSlot = 3;
+        g_Match.mpGameRunning = 1;
+        g_Match.localSlot = 3;
     }
     void TearDown() override {
         NET_SetTestTransport(nullptr);
-        g_MpGameRunning = 0;
+        g_Match.mpGameRunning = 0;
         PlayTest::TearDown();
     }
 };

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "shell/inp.h"
-#include "shell/mem.h"
-#include "stubs/trace.h"
+#include "common/mem.h"
+#include "common/calltrace.h"
 #include "ui/fe.h"
 #include "ui/fe_main_menu.h"
 #include "ui/gui.h"
@@ -25,11 +25,11 @@ struct MainMenu : ::testing::Test {
     void SetUp() override {
         MEM_ResetTracker();
         TXT_FreeTexts();
-        STUB_ResetAll();
+        TRC_ResetAll();
         GUI_Reset();
         g_MouseState = MouseState{};
         g_QuitModal = 0;
-        g_InLevel = 0;
+        g_Match.inLevel = 0;
         ASSERT_EQ(FE_BuildMainMenu(), 1);
         ASSERT_EQ(FE_BuildQuitDialog(), 1);
         GUI_OpenWindow(g_MainMenuWindow);
@@ -39,7 +39,7 @@ struct MainMenu : ::testing::Test {
         FE_DestroyQuitDialog();
         FE_DestroyMainMenu();
         TXT_FreeTexts();
-        STUB_ResetAll();
+        TRC_ResetAll();
         INP_SetMouseButton(0);
     }
     // One frame with the pointer at (x, y) and the given button reported.
@@ -51,7 +51,7 @@ struct MainMenu : ::testing::Test {
     }
     static std::vector<std::string> Texts() {
         std::vector<std::string> out;
-        for (const std::string& e : STUB_TraceLog())
+        for (const std::string& e : TRC_TraceLog())
             if (e.rfind("FNT_DrawText", 0) == 0)
                 out.push_back(e);
         return out;
@@ -88,9 +88,9 @@ TEST_F(MainMenu, RepeatedPressesActOnceThenAgainOnTheThirdFrame) {
 TEST_F(MainMenu, ButtonsDrawTheirTextsAndHighlightUnderThePointer) {
     const std::string file = "[>menus]\nmm_sp=Campaign\nmm_mp=Network\nmm_op=Settings\n[<menus]\n";
     TXT_ParseBuffer(file.data(), uint32_t(file.size()));
-    STUB_TraceEnable(true);
+    TRC_TraceEnable(true);
     Frame(100, 360, 0);  // over the multiplayer button (240 + 120, half height 20)
-    STUB_TraceClear();
+    TRC_TraceClear();
     GUI_DrawWindows();
     // Left edge 320 - 30 - 290 = 0; the exit text is missing and draws nothing.
     EXPECT_EQ(Texts(), (std::vector<std::string>{"FNT_DrawText(Campaign,0,310,0,1)", "FNT_DrawText(Network,0,360,0,2)",
@@ -127,13 +127,13 @@ TEST_F(MainMenu, QuitDialogTextsDependOnTheScreenBehindIt) {
     TXT_ParseBuffer(file.data(), uint32_t(file.size()));
     Frame(100, 460, 0);
     Frame(100, 460, 1);
-    STUB_TraceEnable(true);
+    TRC_TraceEnable(true);
     GUI_DrawWindows();
     // x = 320 - 106/2 - 16 + 22 = 273.
     EXPECT_EQ(Texts(), (std::vector<std::string>{"FNT_DrawText(Leave the game?,273,231,1,3)",
                                                  "FNT_DrawText(Really?,273,249,1,3)"}));
     GUI_CloseWindow(g_MainMenuWindow);
-    STUB_TraceClear();
+    TRC_TraceClear();
     GUI_DrawWindows();
     EXPECT_EQ(Texts(), (std::vector<std::string>{"FNT_DrawText(Back to the menu?,236,240,0,3)"}));
 }

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "datakit/bmp.h"
-#include "shell/tests/dsp_fixture.h"
+#include "engine/tests/rnd_display_fixture.h"
 #include "engine/rnd_frame.h"
 #include "engine/rnd_state.h"
 #include "ui/fnt.h"

@@ -18,14 +18,14 @@
 #include "net/net_seam.h"
 #include "net/net_state.h"
 #include "plat.h"
-#include "shell/app.h"
+#include "common/match.h"
 #include "shell/cda.h"
 #include "shell/inp.h"
-#include "shell/mem.h"
+#include "common/mem.h"
 #include "shell/snd.h"
 #include "shell/snd_device.h"
-#include "stubs/fe_screens_stub.h"
-#include "stubs/trace.h"
+#include "ui/fe_screens.h"
+#include "common/calltrace.h"
 #include "ui/fe.h"
 #include "ui/fe_credits.h"
 #include "ui/fe_main_menu.h"
@@ -51,14 +51,14 @@ struct GuiCore : ::testing::Test {
         std::filesystem::current_path(dir_);
         MEM_ResetTracker();
         TXT_FreeTexts();
-        STUB_ResetAll();
-        STUB_TraceEnable(true);
-        CDA_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
-        SND_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
-        RND_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
-        g_InLevel = 0;
-        g_MpGameRunning = 0;
-        g_LevelHalted = 0;
+        TRC_ResetAll();
+        TRC_TraceEnable(true);
+        CDA_SetCallTrace([](const char* entry) { TRC_Trace(entry); });
+        SND_SetCallTrace([](const char* entry) { TRC_Trace(entry); });
+        RND_SetCallTrace([](const char* entry) { TRC_Trace(entry); });
+        g_Match.inLevel = 0;
+        g_Match.mpGameRunning = 0;
+        g_Match.halted = 0;
         g_QuitModal = 0;
         g_MouseState = MouseState{};
         g_Options = GameOptions{};
@@ -69,24 +69,24 @@ struct GuiCore : ::testing::Test {
         CDA_SetCallTrace(nullptr);
         SND_SetCallTrace(nullptr);
         RND_SetCallTrace(nullptr);
-        STUB_ResetAll();
+        TRC_ResetAll();
         INP_SetMouseButton(0);
-        g_InLevel = 0;
-        g_MpGameRunning = 0;
-        g_LevelHalted = 0;
+        g_Match.inLevel = 0;
+        g_Match.mpGameRunning = 0;
+        g_Match.halted = 0;
         g_ChatTyping = 0;
         std::filesystem::current_path(previous_);
         std::filesystem::remove_all(dir_);
     }
     static Calls Matching(const std::string& prefix) {
         Calls out;
-        for (const std::string& e : STUB_TraceLog())
+        for (const std::string& e : TRC_TraceLog())
             if (e.rfind(prefix, 0) == 0)
                 out.push_back(e);
         return out;
     }
     static long Count(const std::string& entry) {
-        const Calls& log = STUB_TraceLog();
+        const Calls& log = TRC_TraceLog();
         return std::count(log.begin(), log.end(), entry);
     }
     static void Frame(int x, int y, int button) {
@@ -106,7 +106,7 @@ struct GuiCore : ::testing::Test {
 };
 
 TEST_F(GuiCore, InitGivesTheStartValuesAndShutdownLeavesNoWindow) {
-    g_MpSettings = MpGameSettings{6, 1, 3, 0, 9, 2, 1, 0, 15, 0};
+    g_Match.settings = MpGameSettings{6, 1, 3, 0, 9, 2, 1, 0, 15, 0};
     for (TeamSlot& t : g_TeamSlots) {
         t.blocked = 1;
         t.selected = 1;
@@ -117,7 +117,7 @@ TEST_F(GuiCore, InitGivesTheStartValuesAndShutdownLeavesNoWindow) {
     const DWORD before = GetTickCount();
     ASSERT_EQ(GUI_Init(nullptr), 1);
 
-    const MpGameSettings& m = g_MpSettings;
+    const MpGameSettings& m = g_Match.settings;
     EXPECT_EQ((std::vector<int>{m.gameType, m.playerCount, m.modeA, m.modeB, m.level, m.extra, m.settingsSet,
                                 m.fragLimit, m.timeLimit, m.traps}),
               (std::vector<int>{0, 7, 0, 1, 4, 0, 1, 10, 0, 1}))
@@ -133,7 +133,7 @@ TEST_F(GuiCore, InitGivesTheStartValuesAndShutdownLeavesNoWindow) {
     EXPECT_EQ(g_Options.levelMovies, 1);
     EXPECT_EQ(g_Options.volumeStep, SND_GetMasterVolume() / 6);
     EXPECT_EQ(g_PointerKind, 1);
-    EXPECT_EQ(g_LocalSlot, -1);
+    EXPECT_EQ(g_Match.localSlot, -1);
     EXPECT_EQ(g_DirectControlSlot, -1);
     EXPECT_EQ(g_ChosenLevel, -1);
     EXPECT_STREQ(g_PlayerName, "Player");
@@ -185,17 +185,17 @@ TEST_F(GuiCore, LobbyLaunchJoinsItsSessionOrFallsBackToDirectPlay) {
         NET_SetCallObserver(nullptr);
         ASSERT_EQ(NET_Init(nullptr, kGhouldenGuid, 3, 8), 1);
         ASSERT_EQ(NET_GetMode(), 3);
-        g_MpSettings = MpGameSettings{5, 7, 0, 0, 2, 0, 1, 10, 5, 1};
+        g_Match.settings = MpGameSettings{5, 7, 0, 0, 2, 0, 1, 10, 5, 1};
         g_joinResult = c.join;
         g_playerSlot = c.slot;
         g_netCalls.clear();
         NET_SetCallObserver(RecordNetCall);
         ASSERT_EQ(GUI_Init(nullptr), 1);
-        EXPECT_EQ(g_LocalSlot, c.localSlot) << c.join << "," << c.slot;
+        EXPECT_EQ(g_Match.localSlot, c.localSlot) << c.join << "," << c.slot;
         EXPECT_EQ(g_LobbyJoinState, c.joinState) << c.join << "," << c.slot;
         EXPECT_EQ(g_netCalls, c.calls) << c.join << "," << c.slot;
-        EXPECT_EQ(g_MpSettings.gameType, 5) << "a lobby launch keeps its settings";
-        EXPECT_EQ(g_MpSettings.level, 2);
+        EXPECT_EQ(g_Match.settings.gameType, 5) << "a lobby launch keeps its settings";
+        EXPECT_EQ(g_Match.settings.level, 2);
         GUI_Shutdown();
     }
     NET_SetCallObserver(nullptr);
@@ -245,9 +245,9 @@ TEST_F(GuiCore, PauseTextOnlyOverAHaltedSinglePlayerGame) {
         {1, 0, true}, {0, 0, false}, {1, 1, false},
     };
     for (const Case& c : cases) {
-        STUB_TraceClear();
-        g_LevelHalted = c.halted;
-        g_MpGameRunning = c.network;
+        TRC_TraceClear();
+        g_Match.halted = c.halted;
+        g_Match.mpGameRunning = c.network;
         GUI_Draw();
         EXPECT_EQ(Count("FNT_DrawText(Held,320,50,1,3)"), c.drawn ? 1 : 0) << c.halted << c.network;
     }
@@ -255,8 +255,8 @@ TEST_F(GuiCore, PauseTextOnlyOverAHaltedSinglePlayerGame) {
 
 TEST_F(GuiCore, ChatCursorFlipsEvery500MsOfTheGameClockInALevel) {
     GUI_Reset();
-    g_InLevel = 1;
-    g_MpGameRunning = 1;
+    g_Match.inLevel = 1;
+    g_Match.mpGameRunning = 1;
     g_ChatTyping = 1;
     std::strcpy(g_ChatInput, "hi");
     g_ChatCursorOn = 1;
@@ -264,7 +264,7 @@ TEST_F(GuiCore, ChatCursorFlipsEvery500MsOfTheGameClockInALevel) {
     g_GameClock.deltaMs = 300;
     std::vector<int> cursor;
     for (int i = 0; i < 5; ++i) {
-        STUB_TraceClear();
+        TRC_TraceClear();
         GUI_Draw();
         cursor.push_back(int(Matching("FNT_DrawText(_,").size()));
         EXPECT_EQ(Count("FNT_DrawText(hi,5,400,0,3)"), 1);
@@ -282,21 +282,21 @@ TEST_F(GuiCore, OverlayEraserClearsItsBandsInDisplayPixels) {
     for (const Case& c : cases) {
         g_RndScreenWidth = float(c.width);
         g_RndScreenHeight = float(c.height);
-        g_InLevel = 0;
+        g_Match.inLevel = 0;
         g_HudMessageBand = 1;
-        STUB_TraceClear();
+        TRC_TraceClear();
         HUD_EraseOverlays();
-        EXPECT_EQ(STUB_TraceLog(), Calls{"HUD_EraseOverlays"}) << "nothing outside a level";
+        EXPECT_EQ(TRC_TraceLog(), Calls{"HUD_EraseOverlays"}) << "nothing outside a level";
 
-        g_InLevel = 1;
+        g_Match.inLevel = 1;
         g_OverlayFullClear = 1;
-        STUB_TraceClear();
+        TRC_TraceClear();
         HUD_EraseOverlays();
         EXPECT_EQ(Count("RND_ClearScreen"), 1);
         EXPECT_TRUE(Matching(c.band).empty()) << "a full clear covers the band";
         EXPECT_EQ(g_OverlayFullClear, 0);
 
-        STUB_TraceClear();
+        TRC_TraceClear();
         HUD_EraseOverlays();
         EXPECT_EQ(Count("RND_ClearScreen"), 0);
         EXPECT_EQ(Matching(c.band).size(), 1u) << c.width;
@@ -321,7 +321,7 @@ TEST_F(GuiCore, EnteringTheMainMenuClosesTheOtherScreensAndStartsTheMusic) {
         g_QuitModal = 1;
         g_Options.cdMusic = c.cdMusic;
         g_ChosenLevel = c.chosenLevel;
-        STUB_TraceClear();
+        TRC_TraceClear();
         const DWORD before = GetTickCount();
         EXPECT_EQ(FE_EnterMainMenu(), 1);
         EXPECT_TRUE(GUI_IsWindowOpen(g_MainMenuWindow));
@@ -351,11 +351,11 @@ TEST_F(GuiCore, AttractMovieOnlyAfterTheMenuMusicRanOutWithMusicOn) {
         else
             GUI_CloseWindow(g_MainMenuWindow);
         g_Options.cdMusic = c.cdMusic;
-        g_MpGameRunning = c.network;
+        g_Match.mpGameRunning = c.network;
         CDA_SetTrackFinished(c.finished);
         GUI_ClearSoundIds();
         g_MainMenuRedraw = 0;
-        STUB_TraceClear();
+        TRC_TraceClear();
         Frame(10, 10, 0);
         const std::string what = std::to_string(c.cdMusic) + std::to_string(c.finished) +
                                  std::to_string(c.network) + std::to_string(c.menuOpen);
@@ -368,7 +368,7 @@ TEST_F(GuiCore, AttractMovieOnlyAfterTheMenuMusicRanOutWithMusicOn) {
             EXPECT_EQ(g_MainMenuRedraw, 3);
         }
     }
-    g_MpGameRunning = 0;
+    g_Match.mpGameRunning = 0;
     CDA_SetTrackFinished(0);
 }
 

@@ -16,11 +16,11 @@
 
 #include "net/net_seam.h"
 #include "plat.h"
-#include "shell/app.h"
-#include "shell/mem.h"
-#include "stubs/act_stub.h"
-#include "stubs/fe_screens_stub.h"
-#include "stubs/trace.h"
+#include "common/match.h"
+#include "common/mem.h"
+#include "world/act.h"
+#include "ui/fe_screens.h"
+#include "common/calltrace.h"
 #include "ui/gui.h"
 #include "ui/gui_toolkit.h"
 #include "ui/hud.h"
@@ -44,15 +44,15 @@ struct HudExchange : ::testing::Test {
         unsetenv("PLATFORM_INPUT");
         plat::ResetForTests();
         MEM_ResetTracker();
-        STUB_ResetAll();
-        STUB_TraceEnable(true);
+        TRC_ResetAll();
+        TRC_TraceEnable(true);
         GUI_Reset();
         g_PanelWindow = GUI_CreateWindow(GUI_SHAPE_RECT);
         GUI_OpenWindow(g_PanelWindow);
-        g_InLevel = 1;
-        g_MpGameRunning = 0;
-        g_LevelHalted = g_LevelWon = g_LevelFailed = g_LevelEndTime = 0;
-        g_MatchEnded = g_GameOver = g_ModalDialogOpen = 0;
+        g_Match.inLevel = 1;
+        g_Match.mpGameRunning = 0;
+        g_Match.halted = g_Match.levelWon = g_Match.levelFailed = g_Match.levelEndTime = 0;
+        g_Match.matchEnded = g_Match.gameOver = g_ModalDialogOpen = 0;
         g_DirectControl = 0;
         g_RadarBlips = 0;
         g_PanelRedraw = g_TeamRedraw = 0;
@@ -80,29 +80,29 @@ struct HudExchange : ::testing::Test {
         g_DirectControlSlot = -1;
         g_HudState.controlledMember = 0;
         savedSlots_ = {};
-        std::copy(&g_SlotPlayerIds[0][0], &g_SlotPlayerIds[0][0] + 32, savedSlots_.begin());
-        savedSettings_ = g_MpSettings;
+        std::copy(&g_Match.slotPlayerIds[0][0], &g_Match.slotPlayerIds[0][0] + 32, savedSlots_.begin());
+        savedSettings_ = g_Match.settings;
         g_Host = 1;
         NET_InstallTestTransport(&kTransport);
     }
     void TearDown() override {
         NET_InstallTestTransport(nullptr);
-        std::copy(savedSlots_.begin(), savedSlots_.end(), &g_SlotPlayerIds[0][0]);
-        g_MpSettings = savedSettings_;
+        std::copy(savedSlots_.begin(), savedSlots_.end(), &g_Match.slotPlayerIds[0][0]);
+        g_Match.settings = savedSettings_;
         for (Bod*& b : g_PlayerBods)
             b = nullptr;
         g_WorldBods = BodList{};
         g_PanelWindow = -1;
-        g_InLevel = 0;
-        g_MpGameRunning = 0;
-        g_LevelHalted = g_LevelWon = g_LevelFailed = 0;
-        g_MatchEnded = g_GameOver = 0;
+        g_Match.inLevel = 0;
+        g_Match.mpGameRunning = 0;
+        g_Match.halted = g_Match.levelWon = g_Match.levelFailed = 0;
+        g_Match.matchEnded = g_Match.gameOver = 0;
         GUI_Reset();
-        STUB_ResetAll();
+        TRC_ResetAll();
     }
     static Calls Matching(const std::string& prefix) {
         Calls out;
-        for (const std::string& e : STUB_TraceLog())
+        for (const std::string& e : TRC_TraceLog())
             if (e.rfind(prefix, 0) == 0)
                 out.push_back(e);
         return out;
@@ -118,7 +118,7 @@ TEST_F(HudExchange, NothingPassesWhileThePanelWindowIsClosed) {
     GUI_CloseWindow(g_PanelWindow);
     EXPECT_EQ(HUD_UpdateFromGame(), 0);
     EXPECT_EQ(HUD_ApplyToGame(), 0);
-    EXPECT_TRUE(STUB_TraceLog().empty());
+    EXPECT_TRUE(TRC_TraceLog().empty());
     EXPECT_EQ(g_TeamSlots[1].turnRequest, 2);
     // A panel that was never built is closed too.
     g_PanelWindow = -1;
@@ -225,7 +225,7 @@ TEST_F(HudExchange, LostMembersAreBlocked) {
 
     // Blocked members stay as they are; the camera is not switched again.
     g_PanelRedraw = g_TeamRedraw = 0;
-    STUB_TraceClear();
+    TRC_TraceClear();
     g_HudState.controlledMember = 0;
     ASSERT_EQ(HUD_UpdateFromGame(), 1);
     EXPECT_EQ(g_PanelRedraw, 0);
@@ -245,7 +245,7 @@ TEST_F(HudExchange, LostMembersAreBlocked) {
     g_TeamSlots[0].zeroHealthCount = 7;
     ASSERT_EQ(HUD_UpdateFromGame(), 1);
     EXPECT_EQ(g_TeamSlots[0].zeroHealthCount, 0);
-    EXPECT_EQ(g_LevelFailed, 0);
+    EXPECT_EQ(g_Match.levelFailed, 0);
 }
 
 TEST_F(HudExchange, ASinglePlayerTeamWithNobodyLeftFailsInTheSameUpdate) {
@@ -258,7 +258,7 @@ TEST_F(HudExchange, ASinglePlayerTeamWithNobodyLeftFailsInTheSameUpdate) {
     ACT_StubStatus(1)->healthPercent = -4;
     ASSERT_EQ(HUD_UpdateFromGame(), 1);
     EXPECT_EQ(Matching("LVL_FinishLevel"), Calls{"LVL_FinishLevel(0,0)"});
-    EXPECT_EQ(g_LevelFailed, 1);
+    EXPECT_EQ(g_Match.levelFailed, 1);
 }
 
 TEST_F(HudExchange, ApplyHandsOnlyUnblockedMembersWithACharacterToTheWorld) {
@@ -297,14 +297,14 @@ TEST_F(HudExchange, ApplyHandsOnlyUnblockedMembersWithACharacterToTheWorld) {
 }
 
 TEST_F(HudExchange, ANetworkGameFindsCharactersThroughTheSlotTable) {
-    g_MpGameRunning = 1;
+    g_Match.mpGameRunning = 1;
     g_Host = 0;
-    for (auto& slot : g_SlotPlayerIds)
+    for (auto& slot : g_Match.slotPlayerIds)
         for (int32_t& id : slot)
             id = -1;
     // Occupied entries in slot order: 20 -> player 0, 21 -> 1, 30 -> 2, 31 -> 3.
-    g_SlotPlayerIds[0][0] = 20, g_SlotPlayerIds[0][2] = 21;
-    g_SlotPlayerIds[3][0] = 30, g_SlotPlayerIds[3][1] = 31;
+    g_Match.slotPlayerIds[0][0] = 20, g_Match.slotPlayerIds[0][2] = 21;
+    g_Match.slotPlayerIds[3][0] = 30, g_Match.slotPlayerIds[3][1] = 31;
     const int32_t ids[4] = {30, 31, 99, -1};  // 99 is held by no slot
     for (int i = 0; i < 4; ++i)
         g_TeamSlots[i].characterId = ids[i];
@@ -338,7 +338,7 @@ TEST_F(HudExchange, ANetworkGameFindsCharactersThroughTheSlotTable) {
 }
 
 TEST_F(HudExchange, TheHostEndsTheMatchByTimeOrByExtinction) {
-    g_MpGameRunning = 1;
+    g_Match.mpGameRunning = 1;
     struct Case {
         int host, type, timeLimit, minutes, aliveLow, aliveHigh, modal;
         const char* expected;
@@ -356,16 +356,16 @@ TEST_F(HudExchange, TheHostEndsTheMatchByTimeOrByExtinction) {
     };
     for (const Case& c : cases) {
         g_Host = c.host;
-        g_MpSettings.gameType = c.type;
-        g_MpSettings.timeLimit = c.timeLimit;
+        g_Match.settings.gameType = c.type;
+        g_Match.settings.timeLimit = c.timeLimit;
         g_MatchClock.minutes = c.minutes;
         g_ModalDialogOpen = c.modal;
-        g_MatchEnded = 0;
+        g_Match.matchEnded = 0;
         for (int i = 0; i < BOD_PLAYER_SLOTS; ++i) {
             const int alive = i < 4 ? (i < c.aliveLow) : (i - 4 < c.aliveHigh);
             ACT_StubStatus(i)->healthPercent = alive ? 50 : 0;
         }
-        STUB_TraceClear();
+        TRC_TraceClear();
         ASSERT_EQ(HUD_UpdateFromGame(), 1);
         const Calls ends = Matching("APP_EndMatch");
         EXPECT_EQ(ends, c.expected ? Calls{c.expected} : Calls{}) << c.type << "/" << c.minutes << "/" << c.aliveLow;
@@ -385,7 +385,7 @@ TEST_F(HudExchange, AHaltedNetworkLevelStopsTheLoopingSoundsOfWorldObjects) {
     g_WorldBods.head = &objects[0];
     g_WorldBods.tail = &objects[2];
     g_WorldBods.count = 3;
-    g_MpGameRunning = 1;
+    g_Match.mpGameRunning = 1;
     struct Case { uint32_t halted; int32_t won, failed, endTime, matchEnded, gameOver; uint32_t mp; size_t stops; } cases[] = {
         {0, 0, 0, 0, 0, 0, 1, 0},
         {1, 0, 0, 0, 0, 0, 1, 2},
@@ -397,14 +397,14 @@ TEST_F(HudExchange, AHaltedNetworkLevelStopsTheLoopingSoundsOfWorldObjects) {
         {1, 0, 0, 0, 0, 0, 0, 0},     // a single-player level keeps its sounds here
     };
     for (const Case& c : cases) {
-        g_LevelHalted = c.halted;
-        g_LevelWon = c.won;
-        g_LevelFailed = c.failed;
-        g_LevelEndTime = c.endTime;
-        g_MatchEnded = c.matchEnded;
-        g_GameOver = c.gameOver;
-        g_MpGameRunning = c.mp;
-        STUB_TraceClear();
+        g_Match.halted = c.halted;
+        g_Match.levelWon = c.won;
+        g_Match.levelFailed = c.failed;
+        g_Match.levelEndTime = c.endTime;
+        g_Match.matchEnded = c.matchEnded;
+        g_Match.gameOver = c.gameOver;
+        g_Match.mpGameRunning = c.mp;
+        TRC_TraceClear();
         GUI_Draw();
         EXPECT_EQ(Matching("SND_StopEmitter").size(), c.stops) << c.halted << c.won << c.failed << c.endTime;
     }
@@ -422,7 +422,7 @@ TEST_F(HudExchange, TheMatchClockStartsWithTheFirstInLevelStep) {
     EXPECT_EQ(g_MatchClock.start, 5000);
     EXPECT_EQ(g_MatchClock.minutes, 2);
     // Outside a level the clock is left alone.
-    g_InLevel = 0;
+    g_Match.inLevel = 0;
     g_MatchClock.start = -1;
     GUI_Tick();
     EXPECT_EQ(g_MatchClock.start, -1);

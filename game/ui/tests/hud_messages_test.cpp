@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "stubs/trace.h"
+#include "common/calltrace.h"
 #include "ui/gui.h"
 #include "ui/hud.h"
 
@@ -19,23 +19,23 @@ protected:
         g_HudMessages = {};
         for (int32_t& life : g_HudMessages.life)
             life = -1;
-        g_LevelWon = 0;
-        g_LevelFailed = 0;
-        STUB_ResetAll();
-        STUB_TraceEnable(true);
+        g_Match.levelWon = 0;
+        g_Match.levelFailed = 0;
+        TRC_ResetAll();
+        TRC_TraceEnable(true);
     }
     void TearDown() override {
-        STUB_ResetAll();
-        g_LevelWon = 0;
-        g_LevelFailed = 0;
+        TRC_ResetAll();
+        g_Match.levelWon = 0;
+        g_Match.levelFailed = 0;
     }
 
     // Draws one frame; the texts drawn, top line first.
     static std::vector<std::string> Draw() {
-        STUB_TraceClear();
+        TRC_TraceClear();
         HUD_DrawMessages();
-        std::vector<std::string> drawn = STUB_TraceLog();
-        STUB_TraceClear();
+        std::vector<std::string> drawn = TRC_TraceLog();
+        TRC_TraceClear();
         return drawn;
     }
     static int Holding(const char* text) {
@@ -105,11 +105,11 @@ TEST_F(HudMessagesTest, MessageAgesOutAfterFiftyDrawsAndTheRestMoveUp) {
 TEST_F(HudMessagesTest, RefusalsAtTheEndOfALevel) {
     EXPECT_EQ(HUD_AddMessage(nullptr), 0);
     EXPECT_EQ(HUD_AddFrameMessage(nullptr), 0);
-    g_LevelWon = 1;
+    g_Match.levelWon = 1;
     EXPECT_EQ(HUD_AddMessage("won"), 0);
     EXPECT_EQ(HUD_AddFrameMessage("countdown"), 1) << "frame messages have no level guard";
-    g_LevelWon = 0;
-    g_LevelFailed = 1;
+    g_Match.levelWon = 0;
+    g_Match.levelFailed = 1;
     EXPECT_EQ(HUD_AddMessage("failed"), 0);
     EXPECT_EQ(Holding("won") + Holding("failed"), 0);
 }

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "net/net_seam.h"
-#include "shell/app.h"
-#include "shell/mem.h"
-#include "stubs/trace.h"
+#include "common/match.h"
+#include "common/mem.h"
+#include "common/calltrace.h"
 #include "ui/fnt.h"
 #include "ui/gui.h"
 #include "ui/hud.h"
@@ -34,38 +34,38 @@ struct Overlays : ::testing::Test {
         TXT_ParseBuffer(text, sizeof text - 1);
         FNT_FreeFonts();
         FNT_LoadFonts();  // widths only: no pictures here
-        STUB_ResetAll();
-        STUB_TraceEnable(true);
+        TRC_ResetAll();
+        TRC_TraceEnable(true);
         NET_InstallTestTransport(&kTransport);
         g_host = 0;
         for (int i = 0; i < GUI_MAX_SLOTS; ++i) {
-            g_SlotNetIds[i] = -1;
-            g_SlotFrags[i] = 0;
-            g_SlotNames[i][0] = 0;
+            g_Match.slotNetIds[i] = -1;
+            g_Match.slotFrags[i] = 0;
+            g_Match.slotNames[i][0] = 0;
         }
-        g_MpSettings = MpGameSettings{};
-        g_MatchEnded = g_GameOver = g_GameResult = 0;
-        g_FragLimitReached = g_TimeLimitReached = 0;
-        g_LevelWon = g_LevelFailed = 0;
+        g_Match.settings = MpGameSettings{};
+        g_Match.matchEnded = g_Match.gameOver = g_Match.gameResult = 0;
+        g_Match.fragLimitReached = g_Match.timeLimitReached = 0;
+        g_Match.levelWon = g_Match.levelFailed = 0;
     }
     void TearDown() override {
         NET_InstallTestTransport(nullptr);
-        STUB_ResetAll();
+        TRC_ResetAll();
         TXT_FreeTexts();
-        for (int32_t& id : g_SlotNetIds)
+        for (int32_t& id : g_Match.slotNetIds)
             id = -1;
-        g_MpSettings = MpGameSettings{};
-        g_MatchEnded = g_GameOver = g_GameResult = 0;
-        g_FragLimitReached = 0;
+        g_Match.settings = MpGameSettings{};
+        g_Match.matchEnded = g_Match.gameOver = g_Match.gameResult = 0;
+        g_Match.fragLimitReached = 0;
     }
     static void Player(int slot, const char* name, int frags) {
-        g_SlotNetIds[slot] = 100 + slot;
-        std::strcpy(g_SlotNames[slot], name);
-        g_SlotFrags[slot] = frags;
+        g_Match.slotNetIds[slot] = 100 + slot;
+        std::strcpy(g_Match.slotNames[slot], name);
+        g_Match.slotFrags[slot] = frags;
     }
     static Calls Texts() {
         Calls out;
-        for (const std::string& e : STUB_TraceLog())
+        for (const std::string& e : TRC_TraceLog())
             if (e.rfind("FNT_DrawText", 0) == 0)
                 out.push_back(e);
         return out;
@@ -80,22 +80,22 @@ struct Overlays : ::testing::Test {
 };
 
 TEST_F(Overlays, RunningScoreboardListsPresentPlayersByFragsWithTiesReversed) {
-    g_MpSettings.gameType = 5;
+    g_Match.settings.gameType = 5;
     Player(0, "Ann", 3);
     Player(2, "Bob", 3);
     Player(5, "Cy", 7);
     HUD_DrawScoreboard();
     EXPECT_EQ(Texts(), (Calls{Right("Cy = 7", 640, 170), Right("Bob = 3", 640, 186), Right("Ann = 3", 640, 202)}));
 
-    STUB_TraceClear();
-    g_GameOver = 1;  // the match was ended by the game messages: the list goes
+    TRC_TraceClear();
+    g_Match.gameOver = 1;  // the match was ended by the game messages: the list goes
     HUD_DrawScoreboard();
     EXPECT_TRUE(Texts().empty());
 }
 
 TEST_F(Overlays, FinalScoreboardNamesTheLimitAndPromptsTheHost) {
-    g_MpSettings.gameType = 5;
-    g_MatchEnded = 1;
+    g_Match.settings.gameType = 5;
+    g_Match.matchEnded = 1;
     Player(1, "Ann", 2);
     Player(4, "Bob", 9);
     struct Case { int frag, time, host, frames; Calls extra; } cases[] = {
@@ -104,11 +104,11 @@ TEST_F(Overlays, FinalScoreboardNamesTheLimitAndPromptsTheHost) {
         {0, 0, 1, 30, {}},
     };
     for (const Case& c : cases) {
-        g_FragLimitReached = c.frag;
-        g_TimeLimitReached = c.time;
+        g_Match.fragLimitReached = c.frag;
+        g_Match.timeLimitReached = c.time;
         g_host = c.host;
-        STUB_SetResult("APP_GetLevelFrameCount", c.frames);
-        STUB_TraceClear();
+        TRC_SetResult("APP_GetLevelFrameCount", c.frames);
+        TRC_TraceClear();
         HUD_DrawScoreboard();
         Calls expected = c.extra;
         for (const std::string& s : {At("Bob", 100, 220, 0), Right("9", 540, 220), At("Ann", 100, 240, 0),
@@ -119,38 +119,38 @@ TEST_F(Overlays, FinalScoreboardNamesTheLimitAndPromptsTheHost) {
         EXPECT_EQ(Texts(), expected) << c.frag << c.time << c.host << c.frames;
     }
     g_host = 1;
-    STUB_SetResult("APP_GetLevelFrameCount", 31);
-    g_FragLimitReached = 0;
-    g_TimeLimitReached = 0;
-    STUB_TraceClear();
+    TRC_SetResult("APP_GetLevelFrameCount", 31);
+    g_Match.fragLimitReached = 0;
+    g_Match.timeLimitReached = 0;
+    TRC_TraceClear();
     HUD_DrawScoreboard();
     EXPECT_EQ(Texts().back(), At("Go on", 320, 260, 1));
 }
 
 TEST_F(Overlays, TypeSixResultPairsAndTheMatchOverText) {
-    g_MpSettings.gameType = 6;
-    g_MatchEnded = 1;
+    g_Match.settings.gameType = 6;
+    g_Match.matchEnded = 1;
     struct Case { int result; const char* first; const char* second; } cases[] = {
         {1, "Won one", "Won two"}, {0, "Lost one", "Lost two"},
     };
     g_host = 1;
-    STUB_SetResult("APP_GetLevelFrameCount", 40);
+    TRC_SetResult("APP_GetLevelFrameCount", 40);
     for (const Case& c : cases) {
-        g_GameResult = c.result;
-        STUB_TraceClear();
+        g_Match.gameResult = c.result;
+        TRC_TraceClear();
         HUD_DrawGameOver();
         EXPECT_EQ(Texts(), (Calls{At(c.first, 320, 200, 1), At(c.second, 320, 230, 1), At("Go on", 320, 280, 1)}));
     }
-    g_MatchEnded = 0;
-    g_GameOver = 1;
-    STUB_SetResult("APP_GetLevelFrameCount", 30);
-    STUB_TraceClear();
+    g_Match.matchEnded = 0;
+    g_Match.gameOver = 1;
+    TRC_SetResult("APP_GetLevelFrameCount", 30);
+    TRC_TraceClear();
     HUD_DrawGameOver();
     HUD_DrawMatchOver();
     EXPECT_EQ(Texts(), Calls{At("Over six", 320, 180, 1)});
-    g_MpSettings.gameType = 5;
-    STUB_SetResult("APP_GetLevelFrameCount", 31);
-    STUB_TraceClear();
+    g_Match.settings.gameType = 5;
+    TRC_SetResult("APP_GetLevelFrameCount", 31);
+    TRC_TraceClear();
     HUD_DrawMatchOver();
     EXPECT_EQ(Texts(), (Calls{At("Over", 320, 180, 1), At("Go on", 320, 280, 1)}));
 }
@@ -159,19 +159,19 @@ TEST_F(Overlays, NothingOnceTheLevelIsDecided) {
     Player(0, "Ann", 1);
     g_host = 1;
     for (int type : {5, 6}) {
-        g_MpSettings.gameType = type;
+        g_Match.settings.gameType = type;
         for (int ended : {0, 1}) {
-            g_MatchEnded = ended;
-            g_GameOver = !ended;
-            g_LevelWon = 1;
-            STUB_TraceClear();
+            g_Match.matchEnded = ended;
+            g_Match.gameOver = !ended;
+            g_Match.levelWon = 1;
+            TRC_TraceClear();
             HUD_DrawScoreboard();
             HUD_DrawGameOver();
             HUD_DrawMatchOver();
             EXPECT_TRUE(Texts().empty()) << type << ended;
         }
     }
-    g_LevelWon = 0;
+    g_Match.levelWon = 0;
 }
 
 }  // namespace

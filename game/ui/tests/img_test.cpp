@@ -7,8 +7,8 @@
 #include <string>
 
 #include "datakit/bmp.h"
-#include "shell/dsp_bitmap.h"
-#include "shell/tests/dsp_fixture.h"
+#include "engine/rnd_bitmap.h"
+#include "engine/tests/rnd_display_fixture.h"
 #include "ui/img.h"
 
 namespace {

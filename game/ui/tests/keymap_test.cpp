@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "plat.h"
-#include "shell/mem.h"
+#include "common/mem.h"
 #include "ui/keymap.h"
 
 namespace {

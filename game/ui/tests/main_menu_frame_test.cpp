@@ -5,8 +5,8 @@
 
 #include "datakit/demo_steps.h"
 #include "shell/inp.h"
-#include "shell/mem.h"
-#include "shell/tests/dsp_fixture.h"
+#include "common/mem.h"
+#include "engine/tests/rnd_display_fixture.h"
 #include "engine/rnd_frame.h"
 #include "engine/rnd_state.h"
 #include "ui/fe_main_menu.h"

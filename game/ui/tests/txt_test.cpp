@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/mem.h"
+#include "common/mem.h"
 #include "ui/txt.h"
 
 namespace {

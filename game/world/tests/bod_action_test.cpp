@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "stubs/ai_stub.h"
-#include "stubs/trace.h"
-#include "stubs/wo_stub.h"
+#include "world/ai.h"
+#include "common/calltrace.h"
+#include "world/wo.h"
 #include "world/bod.h"
 #include "world/character.h"
 #include "world_fixture.h"
@@ -145,7 +145,7 @@ class RemoteActionTest : public WorldTest, public ::testing::WithParamInterface<
 TEST_P(RemoteActionTest, AppliesOnlyWhatTheCharacterMayTake) {
     const RemoteCase& c = GetParam();
     WH_SetNetworkGame(c.game == kHost, 0);
-    STUB_SetResult("APP_GetLevelFrameCount", c.levelFrames);
+    TRC_SetResult("APP_GetLevelFrameCount", c.levelFrames);
     Bod* bod = WH_MakeCharacter(BOD_CLASS_PLAYER, {0, 0, 0}, 0.0f, 64.0f);
     WH_SetPlayer(kSlot, bod, c.local ? kLocalId : kRemoteId);
     WH_Character(bod)->head.action = c.current;

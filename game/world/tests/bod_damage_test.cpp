@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "net/msg.h"
-#include "stubs/act_stub.h"
-#include "stubs/ai_stub.h"
+#include "world/act.h"
+#include "world/ai.h"
 #include "ui/gui.h"
 #include "world/bod.h"
 #include "world/character.h"
@@ -179,7 +179,7 @@ TEST_F(AreaDamageTest, NetworkReportNamesTheAttackingPlayerAndNeverReadsPastTheP
     // Twelve members in the slot table: id 40 is the twelfth, past the eight player bods.
     for (int s = 0; s < 4; ++s)
         for (int m = 0; m < 3; ++m)
-            g_SlotPlayerIds[s][m] = s == 3 && m == 2 ? 40 : 10 * s + m + 100;
+            g_Match.slotPlayerIds[s][m] = s == 3 && m == 2 ? 40 : 10 * s + m + 100;
     ASSERT_EQ(MSG_PlayerIdIndex(40), 11);
     WH_Ai(victim)->health = 64.0f;
     mark = WH_TraceMark();

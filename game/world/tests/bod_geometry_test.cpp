@@ -6,8 +6,8 @@
 #include <cmath>
 
 #include "engine/mdl.h"
-#include "stubs/act_stub.h"
-#include "stubs/wo_stub.h"
+#include "world/act.h"
+#include "world/wo.h"
 #include "world/bod.h"
 #include "world/character.h"
 #include "world_fixture.h"

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <vector>
 
-#include "shell/app.h"
-#include "stubs/ai_stub.h"
+#include "common/match.h"
+#include "world/ai.h"
 #include "world/bod.h"
 #include "world/character.h"
 #include "world/game_frame.h"
@@ -67,7 +67,7 @@ TEST_F(BodMapTest, PlayersOfBothSidesInAHumansAgainstZombiesGame) {
     } cases[] = {{true, 6, {2, 4}}, {false, 6, {4, 2}}, {true, 5, {2, 2}}, {false, 5, {2, 2}}};
     for (const auto& c : cases) {
         WH_SetNetworkGame(c.host, 0);
-        g_MpSettings.gameType = c.gameType;
+        g_Match.settings.gameType = c.gameType;
         EXPECT_EQ(Kinds(), c.kinds) << "host " << c.host << " type " << c.gameType;
     }
 }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "stubs/wo_stub.h"
+#include "world/wo.h"
 #include "world/bod.h"
 #include "world_fixture.h"
 

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "engine/mdl.h"
-#include "shell/mem.h"
-#include "stubs/trace.h"
-#include "stubs/wo_stub.h"
+#include "common/mem.h"
+#include "common/calltrace.h"
+#include "world/wo.h"
 #include "world/bod.h"
 #include "world/character.h"
 #include "world/game_frame.h"
@@ -200,7 +200,7 @@ TEST_F(BodUpdateTest, PlayerAttackCommandIsClearedWhileTheLevelIsFinished) {
             seenByHandler = WH_Character(player)->attackCommand;
     });
     for (int finished : {0, 1}) {
-        STUB_SetResult("AI_LevelFinished", finished);
+        TRC_SetResult("AI_LevelFinished", finished);
         WH_Character(player)->attackCommand = 1;
         WH_Character(npc)->attackCommand = 1;
         BOD_UpdateAll(&g_WorldBods);

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "engine/mdl.h"
-#include "stubs/ptc_stub.h"
-#include "stubs/trace.h"
+#include "world/ptc.h"
+#include "common/calltrace.h"
 #include "ui/gui.h"
 #include "world/clk.h"
 #include "world_fixture.h"

@@ -7,10 +7,11 @@
 #include <cmath>
 #include <set>
 
+#include "world/mdl_world.h"
 #include "engine/mdl.h"
 #include "engine/lnd_draw.h"
-#include "stubs/trace.h"
-#include "stubs/wo_stub.h"
+#include "common/calltrace.h"
+#include "world/wo.h"
 #include "world/bod.h"
 #include "world/character.h"
 #include "world/game_frame.h"

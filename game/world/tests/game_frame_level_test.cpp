@@ -10,9 +10,9 @@
 
 #include "engine/anm.h"
 #include "engine/mdl.h"
-#include "stubs/act_stub.h"
-#include "stubs/lvl_stub.h"
-#include "stubs/trace.h"
+#include "world/act.h"
+#include "world/lvl.h"
+#include "common/calltrace.h"
 #include "world/bod.h"
 #include "world/character.h"
 #include "world/clk.h"

@@ -8,11 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "engine/rnd_display.h"
 #include "engine/lnd.h"
 #include "engine/lnd_light.h"
 #include "plat.h"
 #include "shell/inp.h"
-#include "stubs/trace.h"
+#include "common/calltrace.h"
 #include "ui/gui.h"
 #include "world/bod.h"
 #include "world/character.h"
@@ -29,7 +30,7 @@ class GameFrameTest : public WorldTest {
 protected:
     void SetUp() override {
         WorldTest::SetUp();
-        GAME_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
+        GAME_SetCallTrace([](const char* entry) { TRC_Trace(entry); });
     }
     // A level frame at the given clock, from a clean trace.
     Calls LevelFrame() {
@@ -129,9 +130,9 @@ TEST_P(LevelFrameTest, PassesInOrderThenTheWorldBeforeTheFlip) {
     const LevelFrameCase& c = GetParam();
     WH_EnterLevel(c.level);
     WH_SetHalted(c.halted);
-    g_LevelWon = c.won ? 1 : 0;
-    STUB_SetResult("CFG_GetWorldLightingOption", 1);
-    STUB_SetResult("CFG_GetModelLightingOption", 0);
+    g_Match.levelWon = c.won ? 1 : 0;
+    TRC_SetResult("CFG_GetWorldLightingOption", 1);
+    TRC_SetResult("CFG_GetModelLightingOption", 0);
     Bod* npc = WH_MakeCharacter(BOD_CLASS_NPC, {0, 0, 0});
     WH_Character(npc)->head.action = 3;
     npc->hook = WH_LoggingHook;
@@ -142,15 +143,15 @@ TEST_P(LevelFrameTest, PassesInOrderThenTheWorldBeforeTheFlip) {
     WH_SetTicks(3540);
 
     const bool playing = !c.halted && !c.won;
-    STUB_SetCallHook([](const std::string& entry) {
+    TRC_SetCallHook([](const std::string& entry) {
         if (entry != "RND_FlushBatch")
             return;
         const int lighting = LND_SetDynamicLighting(0);
         LND_SetDynamicLighting(lighting);
-        STUB_Trace(lighting ? "lighting=1" : "lighting=0");
+        TRC_Trace(lighting ? "lighting=1" : "lighting=0");
     });
     EXPECT_EQ(LevelFrame(), Concat(Concat(PassesWithClock(playing), c.afterScene), {"RND_Flip"}));
-    STUB_SetCallHook(nullptr);
+    TRC_SetCallHook(nullptr);
     EXPECT_EQ(g_GameClock.nowMs, playing ? 3540 : 3500) << "a halted level keeps its clock";
     EXPECT_FLOAT_EQ(g_LandscapeTime, 2.5f) << "the landscape clock: the clock's now minus the level start";
 }
@@ -201,7 +202,7 @@ TEST_F(GameFrameTest, ANewActiveSlotRetargetsTheCameraOnlyInAiMode) {
 }
 
 TEST_F(GameFrameTest, UpdatePollsThenRunsTheInterfaceOrTheNetworkStep) {
-    INP_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
+    INP_SetCallTrace([](const char* entry) { TRC_Trace(entry); });
     size_t mark = WH_TraceMark();
     EXPECT_EQ(GAME_Update(), 1);
     EXPECT_EQ(WH_TraceSince(mark), (Calls{"GAME_Update", "INP_Poll", "GUI_Tick"}));

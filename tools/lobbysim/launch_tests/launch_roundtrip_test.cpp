@@ -7,7 +7,7 @@
 
 #include "lobby_session.h"
 #include "mfc_sim.h"
-#include "shell/app.h"
+#include "app/app.h"
 
 namespace {
 
@@ -54,10 +54,10 @@ TEST(LaunchRoundTrip, GameReadsWhatTheLobbyChose) {
         SCOPED_TRACE(c.name);
         std::string line = LaunchLine(c);
         ASSERT_EQ(line.rfind("ghoulden /torvane ", 0), 0u) << line;
-        g_MpSettings = MpGameSettings{};
+        g_Match.settings = MpGameSettings{};
         APP_ParseCommandLine(line.c_str());
         EXPECT_EQ(g_LaunchedFromLobby, 1u);
-        const MpGameSettings& s = g_MpSettings;
+        const MpGameSettings& s = g_Match.settings;
         const MpGameSettings& e = c.expected;
         EXPECT_EQ(s.gameType, e.gameType);
         EXPECT_EQ(s.playerCount, e.playerCount);

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "shell/mth.h"
+#include "common/mth.h"
 
 namespace maprender {
 

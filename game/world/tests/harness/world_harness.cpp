@@ -1,5 +1,6 @@
 // The headless world harness (see world_harness.h): world reset, fake clock, network recorder,
 // trace sinks and the logging handler tables.
+#include "engine/rnd_display.h"
 #include "world_harness.h"
 
 #include <array>
@@ -12,16 +13,17 @@
 #include "net/msg.h"
 #include "net/net.h"
 #include "plat.h"
-#include "shell/app.h"
-#include "shell/mem.h"
+#include "common/app_services.h"
+#include "common/match.h"
+#include "common/mem.h"
 #include "shell/snd.h"
-#include "stubs/act_stub.h"
-#include "stubs/ai_stub.h"
+#include "world/act.h"
+#include "world/ai.h"
 #include "testsupport/net_test_seam.h"
 #include "testsupport/rnd_texture_device.h"
-#include "stubs/trace.h"
-#include "stubs/wo_stub.h"
-#include "stubs/world_label.h"
+#include "common/calltrace.h"
+#include "world/wo.h"
+#include "world/world_label.h"
 #include "ui/gui.h"
 #include "ui/hud.h"
 #include "world/bod.h"
@@ -43,9 +45,9 @@ std::function<void(Bod*, int)> g_Reaction;
 void Log(Bod* bod, int action) {
     g_HandlerLog.push_back({bod, action});
     if (action < 0)
-        STUB_Trace("BOD_Hook", "%s", STUB_BodName(bod));
+        TRC_Trace("BOD_Hook", "%s", BOD_TraceLabel(bod));
     else
-        STUB_Trace("BOD_Handler", "%s,%d", STUB_BodName(bod), action);
+        TRC_Trace("BOD_Handler", "%s,%d", BOD_TraceLabel(bod), action);
     if (g_Reaction) {
         auto reaction = g_Reaction;  // the reaction may replace itself
         reaction(bod, action);
@@ -94,17 +96,17 @@ constexpr std::array<BodHandler, BOD_CHARACTER_ACTIONS> kTable =
     MakeTable(std::make_integer_sequence<int, BOD_CHARACTER_ACTIONS>{});
 
 void ResetShellState() {
-    g_InLevel = 0;
+    g_Match.inLevel = 0;
     g_LevelLoaded = 0;
-    g_LevelHalted = 0;
-    g_LevelHaltedLastFrame = 0;
-    g_MpGameRunning = 0;
-    g_LevelWon = 0;
-    g_LevelFailed = 0;
-    g_LevelEndTime = 0;
-    g_MatchEnded = 0;
-    g_GameOver = 0;
-    g_MpSettings = {};
+    g_Match.halted = 0;
+    g_Match.haltedLastFrame = 0;
+    g_Match.mpGameRunning = 0;
+    g_Match.levelWon = 0;
+    g_Match.levelFailed = 0;
+    g_Match.levelEndTime = 0;
+    g_Match.matchEnded = 0;
+    g_Match.gameOver = 0;
+    g_Match.settings = {};
     g_InFatalError = 0;
 }
 
@@ -150,8 +152,8 @@ void WH_Reset() {
     plat::ResetForTests();
     // Skins and map textures are real textures: a software device to load them.
     TST_OpenTextureDevice(false);
-    STUB_ResetAll();
-    STUB_TraceEnable(true);
+    TRC_ResetAll();
+    TRC_TraceEnable(true);
     WH_SetSinglePlayer();
     ResetShellState();
     ResetWorldState();
@@ -159,9 +161,9 @@ void WH_Reset() {
     g_Reaction = nullptr;
     GAME_SetCallTrace(nullptr);
     // The sound sink: the sound module reports its device, group and play calls into the trace.
-    SND_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
+    SND_SetCallTrace([](const char* entry) { TRC_Trace(entry); });
     // The renderer reports its frame, flush and clear calls into the trace as well.
-    RND_SetCallTrace([](const char* entry) { STUB_Trace(entry); });
+    RND_SetCallTrace([](const char* entry) { TRC_Trace(entry); });
 }
 
 void WH_Release() {
@@ -174,7 +176,7 @@ void WH_Release() {
     MEM_FreeAll();
     WH_LeaveWorkDirectory();
     NET_SetTestTransport(nullptr);
-    STUB_ResetAll();
+    TRC_ResetAll();
     GAME_SetCallTrace(nullptr);
     SND_SetCallTrace(nullptr);
     RND_SetCallTrace(nullptr);
@@ -193,15 +195,15 @@ void WH_Seed(unsigned seed) {
 }
 
 void WH_EnterLevel(int level) {
-    g_InLevel = 1;
+    g_Match.inLevel = 1;
     g_LevelLoaded = 1;
-    g_LevelHalted = 0;
+    g_Match.halted = 0;
     g_LevelNumber = level;
     g_GraphicsReady = 1;
 }
 
 void WH_SetHalted(bool halted) {
-    g_LevelHalted = halted ? 1 : 0;
+    g_Match.halted = halted ? 1 : 0;
 }
 
 void WH_SetNetworkGame(bool isHost, int localSlot, int players) {
@@ -209,25 +211,25 @@ void WH_SetNetworkGame(bool isHost, int localSlot, int players) {
     g_Network.localSlot = localSlot;
     g_Network.messages.clear();
     NET_SetTestTransport(&kTransport);
-    g_MpGameRunning = 1;
-    g_LocalSlot = localSlot;
+    g_Match.mpGameRunning = 1;
+    g_Match.localSlot = localSlot;
     for (int s = 0; s < GUI_MAX_SLOTS; ++s) {
         const bool used = s < players;
-        g_SlotNetIds[s] = used ? NetPlayerId(s) : -1;
+        g_Match.slotNetIds[s] = used ? NetPlayerId(s) : -1;
         for (int m = 0; m < GUI_MEMBERS_PER_SLOT; ++m)
-            g_SlotPlayerIds[s][m] = used && m == 0 ? s : -1;
+            g_Match.slotPlayerIds[s][m] = used && m == 0 ? s : -1;
     }
 }
 
 void WH_SetSinglePlayer() {
     g_Network = {};
     NET_SetTestTransport(&kTransport);
-    g_MpGameRunning = 0;
-    g_LocalSlot = -1;
+    g_Match.mpGameRunning = 0;
+    g_Match.localSlot = -1;
     for (int s = 0; s < GUI_MAX_SLOTS; ++s) {
-        g_SlotNetIds[s] = -1;
+        g_Match.slotNetIds[s] = -1;
         for (int m = 0; m < GUI_MEMBERS_PER_SLOT; ++m)
-            g_SlotPlayerIds[s][m] = -1;
+            g_Match.slotPlayerIds[s][m] = -1;
     }
 }
 
@@ -254,11 +256,11 @@ std::string WH_FormatMessage(const WhMessage& message) {
 }
 
 size_t WH_TraceMark() {
-    return STUB_TraceLog().size();
+    return TRC_TraceLog().size();
 }
 
 std::vector<std::string> WH_TraceSince(size_t mark) {
-    const auto& log = STUB_TraceLog();
+    const auto& log = TRC_TraceLog();
     return mark < log.size() ? std::vector<std::string>(log.begin() + long(mark), log.end()) : std::vector<std::string>{};
 }
 

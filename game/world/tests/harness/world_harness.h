@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/mth.h"
+#include "common/mth.h"
 
 struct Bod;
 struct CharacterControl;

@@ -6,7 +6,7 @@
 #include "datakit/model_qkm.h"
 #include "datakit/model_qmd.h"
 #include "plat.h"
-#include "shell/muf.h"
+#include "common/muf.h"
 #include "world_harness.h"
 #include "world_harness_internal.h"
 

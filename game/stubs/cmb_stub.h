@@ -1,8 +1,0 @@
-// Stand-in for thrown objects and body-part detachment until they are built.
-#pragma once
-#include "shell/mth.h"
-
-struct Bod;
-
-// Cuts the character into flying pieces with the two velocities (recorded).
-void CMB_GibCharacterFly(Bod* victimBod, int playerId, const Vec3* velocityA, const Vec3* velocityB);

@@ -1,0 +1,18 @@
+// Stand-in for the positional sounds (emitters, zones, ambience, character speech) until they are
+// built: the device start-up and shutdown steps that the sound device runs through its hooks
+// (the emitter list's ready flag, g_SndEmittersReady, is the sound device's).
+#pragma once
+#include <cstdint>
+
+#include "shell/snd.h"
+
+// Device start-up: an empty emitter list, made ready; every voice row free, made ready.
+void SND_InitEmitters();
+void SND_InitSpeechSlots();
+// Device shutdown, in this order, before the playback slots and groups go.
+void SND_ReleaseSpeechSlots();
+void SND_ClearEmitters();
+
+// Stops the looping sound of a world object's emitter; recorded with the object's name.
+struct Bod;
+void SND_StopEmitter(Bod* emitter);
