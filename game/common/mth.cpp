@@ -341,3 +341,20 @@ int _matherr(MathException* e) {
     MTH_FormatMathError(e ? e->type : 0, text, sizeof text);
     return 0;
 }
+
+Vec3 MTH_RotateEulerXYZ(const Vec3& v, const Vec3& angle) {
+    Vec3 r = v;
+    if (angle.x != 0.0f) {
+        const float c = std::cos(angle.x), s = std::sin(angle.x);
+        r = {r.x, r.y * c - r.z * s, r.y * s + r.z * c};
+    }
+    if (angle.y != 0.0f) {
+        const float c = std::cos(angle.y), s = std::sin(angle.y);
+        r = {r.x * c - r.z * s, r.y, r.x * s + r.z * c};
+    }
+    if (angle.z != 0.0f) {
+        const float c = std::cos(angle.z), s = std::sin(angle.z);
+        r = {r.x * c - r.y * s, r.x * s + r.y * c, r.z};
+    }
+    return r;
+}

@@ -62,6 +62,9 @@ void MTH_PoseSetTranslation(Pose* pose, float x, float y, float z);
 Matrix34* MTH_MatrixRotation(Matrix34* matrix, float angle, int axis);
 void MTH_TransformPoint(Vec3* out, const Vec3* point, const Matrix34* matrix);
 void MTH_RotateVector(Vec3* out, const Vec3* vector, const Matrix34* matrix);
+// Turns v by angle.x about X, then angle.y about Y, then angle.z about Z (radians); a zero angle
+// is skipped. The landscape's spinning objects turn their vertices so.
+Vec3 MTH_RotateEulerXYZ(const Vec3& v, const Vec3& angle);
 // The transform that applies b first, then a.
 void MTH_MatrixMultiply(Matrix34* out, const Matrix34* a, const Matrix34* b);
 // The inverse of a rotation plus translation.

@@ -56,25 +56,6 @@ bool RayHits(Vec3* out, const Vec3* a, const Vec3* b, const Vec3& p0, const Vec3
     return MTH_SegmentCrossesTriangle(a, b, &p0, &p1, &p2) && MTH_SegmentTriangleHit(out, a, b, &p0, &p1, &p2) == 1;
 }
 
-// Turns an object-space vertex by the object's angles about X, then Y, then Z; a zero angle is
-// skipped.
-Vec3 Spin(const Vec3& v, const Vec3& angle) {
-    Vec3 r = v;
-    if (angle.x != 0.0f) {
-        const float c = std::cos(angle.x), s = std::sin(angle.x);
-        r = {r.x, r.y * c - r.z * s, r.y * s + r.z * c};
-    }
-    if (angle.y != 0.0f) {
-        const float c = std::cos(angle.y), s = std::sin(angle.y);
-        r = {r.x * c - r.z * s, r.y, r.x * s + r.z * c};
-    }
-    if (angle.z != 0.0f) {
-        const float c = std::cos(angle.z), s = std::sin(angle.z);
-        r = {r.x * c - r.y * s, r.x * s + r.y * c, r.z};
-    }
-    return r;
-}
-
 int SignOf(float v) {
     // Truncated to an integer first, as the flood's relevance test does.
     const long long t = (v >= 9.0e18f || v <= -9.0e18f) ? (v > 0 ? 1 : -1) : static_cast<long long>(v);
@@ -281,7 +262,7 @@ int LND_TraceObject(int32_t object, TraceHit* hit, const Vec3* from, const Vec3*
     const Vec3 end{from->x + direction->x, from->y + direction->y, from->z + direction->z};
     const float reach = std::sqrt(Length2(*direction));
     auto place = [&](int32_t v) {
-        const Vec3 r = (o.spinMode & 1) ? Spin(o.vertices[v], o.angle) : o.vertices[v];
+        const Vec3 r = (o.spinMode & 1) ? MTH_RotateEulerXYZ(o.vertices[v], o.angle) : o.vertices[v];
         return Vec3{r.x + origin.x, r.y + origin.y, r.z + origin.z};
     };
     for (int32_t k = 0; k < o.surfaceCount; ++k) {

@@ -191,7 +191,7 @@ struct Landscape {
 
 // The loaded landscape, null when none.
 extern Landscape* g_Landscape;
-// 1 after a successful MAP_LoadMap, 0 after LND_UnloadMap; drawing does nothing while 0.
+// 1 after a successful MAP_LoadMap, 0 after MAP_UnloadMap; drawing does nothing while 0.
 extern int32_t g_MapLoaded;
 // Incremented by every query that marks records; reset to 1 at load.
 extern uint32_t g_LandscapeQueryStamp;

@@ -29,23 +29,6 @@ struct FloodFrame {
 std::vector<FloodFrame> g_FloodFrames;
 std::vector<Vec3> g_ObjectScratch;
 
-Vec3 Turn(const Vec3& v, const Vec3& angle) {
-    Vec3 r = v;
-    if (angle.x != 0.0f) {
-        const float c = std::cos(angle.x), s = std::sin(angle.x);
-        r = {r.x, r.y * c - r.z * s, r.y * s + r.z * c};
-    }
-    if (angle.y != 0.0f) {
-        const float c = std::cos(angle.y), s = std::sin(angle.y);
-        r = {r.x * c - r.z * s, r.y, r.x * s + r.z * c};
-    }
-    if (angle.z != 0.0f) {
-        const float c = std::cos(angle.z), s = std::sin(angle.z);
-        r = {r.x * c - r.y * s, r.x * s + r.y * c, r.z};
-    }
-    return r;
-}
-
 void SetColour(float* c, float r, float g, float b) {
     c[0] = r;
     c[1] = g;
@@ -207,7 +190,7 @@ int LND_DrawObject(const Matrix34* camera, int32_t index) {
     if (g_ObjectScratch.size() < size_t(o.vertexCount)) g_ObjectScratch.resize(size_t(o.vertexCount));
     const bool spinning = (o.spinMode & 1) != 0;
     for (int32_t i = 0; i < o.vertexCount; ++i) {
-        const Vec3 r = spinning ? Turn(o.vertices[i], o.angle) : o.vertices[i];
+        const Vec3 r = spinning ? MTH_RotateEulerXYZ(o.vertices[i], o.angle) : o.vertices[i];
         const Vec3 world{r.x + origin.x, r.y + origin.y, r.z + origin.z};
         MTH_TransformPoint(&g_ObjectScratch[size_t(i)], &world, camera);
     }

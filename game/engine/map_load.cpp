@@ -2,6 +2,7 @@
 #include "engine/map_load.h"
 
 #include <cctype>
+#include <cstdio>
 #include <cmath>
 #include <cstring>
 
@@ -11,6 +12,7 @@
 #include "engine/rnd_display.h"
 #include "common/muf.h"
 #include "engine/lnd_light.h"
+#include "win32.h"
 #include "engine/lnd_material.h"
 
 namespace {
@@ -136,10 +138,10 @@ void CompleteTextMap(Landscape* l) {
 
 int32_t MAP_LoadMap(Matrix34* camera, const char* path) {
     if (!path) return 0;
-    LND_UnloadMap();
-    MufStream* stream = MUF_Open(path, "rt");
-    if (!stream) return 0;
-    MUF_Close(stream);
+    MAP_UnloadMap();
+    // The map's file or archive entry is opened and read once; the reader works on its bytes.
+    std::vector<uint8_t> bytes;
+    if (!MAP_ReadWholeFile(path, &bytes)) return 0;
 
     g_Landscape = LND_CreateLandscape();
     if (!g_Landscape) return 0;
@@ -148,10 +150,10 @@ int32_t MAP_LoadMap(Matrix34* camera, const char* path) {
     const MapKind kind = KindOf(path);
     int result = MAP_READ_OK;
     switch (kind) {
-    case MAP_KIND_ALM: result = MAP_ReadAlm(camera, path); break;
-    case MAP_KIND_BLM: result = MAP_ReadBlm(camera, path); break;
-    case MAP_KIND_CLM: result = MAP_ReadClm(camera, path); break;
-    case MAP_KIND_ZLM: result = MAP_ReadZlm(path); break;
+    case MAP_KIND_ALM: result = MAP_ReadAlm(camera, path, bytes); break;
+    case MAP_KIND_BLM: result = MAP_ReadBlm(camera, path, bytes); break;
+    case MAP_KIND_CLM: result = MAP_ReadClm(camera, path, bytes); break;
+    case MAP_KIND_ZLM: result = MAP_ReadZlm(path, bytes); break;
     case MAP_KIND_OTHER: break;
     }
     Landscape* l = g_Landscape;
@@ -172,11 +174,29 @@ int32_t MAP_LoadMap(Matrix34* camera, const char* path) {
     return 1;
 }
 
-void LND_UnloadMap() {
+void MAP_UnloadMap() {
     if (!g_Landscape) return;
     g_MapLoaded = 0;
     LND_FreeLandscape(g_Landscape);
     g_Landscape = nullptr;
     DSP_ReleaseTextureSurfaces();
     FreeWorkArrays();
+}
+
+bool MAP_ReadWholeFile(const char* path, std::vector<uint8_t>* bytes) {
+    bytes->clear();
+    MufStream* stream = MUF_Open(path, "rb");
+    if (!stream) return false;
+    uint8_t chunk[16384];
+    for (size_t n; (n = MUF_Read(chunk, 1, sizeof chunk, stream)) > 0;)
+        bytes->insert(bytes->end(), chunk, chunk + n);
+    MUF_Close(stream);
+    return true;
+}
+
+int MAP_Refuse(const char* path, const char* what) {
+    char line[512];
+    std::snprintf(line, sizeof line, "Map refused: %s: %s\n", what ? what : "malformed", path ? path : "");
+    OutputDebugStringA(line);
+    return MAP_READ_REFUSED;
 }

@@ -13,4 +13,4 @@
 int32_t MAP_LoadMap(Matrix34* camera, const char* path);
 // Frees the loaded map and its work arrays and releases the renderer's texture surfaces;
 // g_Landscape is null afterwards. Nothing happens when no landscape exists.
-void LND_UnloadMap();
+void MAP_UnloadMap();

@@ -18,12 +18,13 @@ enum : int {
     MAP_READ_OK = 1,
 };
 
+// Each reader takes the whole map file (read once by the load driver); path names it in refusals.
 // Text maps (.alm, .blm, .clm): the start camera goes into camera, which must not be null.
-int MAP_ReadAlm(Matrix34* camera, const char* path);
-int MAP_ReadBlm(Matrix34* camera, const char* path);
-int MAP_ReadClm(Matrix34* camera, const char* path);
+int MAP_ReadAlm(Matrix34* camera, const char* path, const std::vector<uint8_t>& bytes);
+int MAP_ReadBlm(Matrix34* camera, const char* path, const std::vector<uint8_t>& bytes);
+int MAP_ReadClm(Matrix34* camera, const char* path, const std::vector<uint8_t>& bytes);
 // The binary map (.zlm).
-int MAP_ReadZlm(const char* path);
+int MAP_ReadZlm(const char* path, const std::vector<uint8_t>& bytes);
 
 // The fixed settings of the oldest text format: a default texture name in texture entry 0, one
 // white directional light, still surfaces with normal gravity, unanimated lit materials, solid

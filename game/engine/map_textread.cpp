@@ -358,7 +358,7 @@ void Dispatch(MapTextReader* r, int tag, Matrix34* camera) {
     }
 }
 
-int ReadTextMap(Matrix34* camera, const char* path, MapDialect dialect) {
+int ReadTextMap(Matrix34* camera, const char* path, const std::vector<uint8_t>& bytes, MapDialect dialect) {
     g_MapTextureDirectory[0] = 0;
     g_MapName[0] = 0;
     Landscape* l = g_Landscape;
@@ -368,8 +368,6 @@ int ReadTextMap(Matrix34* camera, const char* path, MapDialect dialect) {
     l->textureCount = l->materialCount = 0;
     l->lightCount = 0;
     l->objectCount = 0;
-    std::vector<uint8_t> bytes;
-    if (!MAP_ReadWholeFile(path, &bytes)) return MAP_READ_NO_FILE;
     MapTextReader r{{bytes.data(), bytes.size(), 0}, dialect, l, false, nullptr};
     for (int c; !r.refusal && (c = MAP_TextGetc(&r.text)) >= 0;) Dispatch(&r, c, camera);
     if (r.refusal) return MAP_Refuse(path, r.refusal);
@@ -428,14 +426,14 @@ void MAP_TextFinishFrames(MapTextReader* r, uint16_t* frames, int frameCount, ui
     *currentTexture = frames[0];
 }
 
-int MAP_ReadAlm(Matrix34* camera, const char* path) {
-    return ReadTextMap(camera, path, MAP_DIALECT_ALM);
+int MAP_ReadAlm(Matrix34* camera, const char* path, const std::vector<uint8_t>& bytes) {
+    return ReadTextMap(camera, path, bytes, MAP_DIALECT_ALM);
 }
 
-int MAP_ReadBlm(Matrix34* camera, const char* path) {
-    return ReadTextMap(camera, path, MAP_DIALECT_BLM);
+int MAP_ReadBlm(Matrix34* camera, const char* path, const std::vector<uint8_t>& bytes) {
+    return ReadTextMap(camera, path, bytes, MAP_DIALECT_BLM);
 }
 
-int MAP_ReadClm(Matrix34* camera, const char* path) {
-    return ReadTextMap(camera, path, MAP_DIALECT_CLM);
+int MAP_ReadClm(Matrix34* camera, const char* path, const std::vector<uint8_t>& bytes) {
+    return ReadTextMap(camera, path, bytes, MAP_DIALECT_CLM);
 }

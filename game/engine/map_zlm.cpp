@@ -264,12 +264,10 @@ void ReadObject(ZlmReader* z, LandscapeObject* o) {
 
 }  // namespace
 
-int MAP_ReadZlm(const char* path) {
+int MAP_ReadZlm(const char* path, const std::vector<uint8_t>& bytes) {
     Landscape* l = g_Landscape;
     if (!l) return MAP_READ_NO_FILE;
     if (l->vertices) return MAP_Refuse(path, "landscape already filled");
-    std::vector<uint8_t> bytes;
-    if (!MAP_ReadWholeFile(path, &bytes)) return MAP_READ_NO_FILE;
     ZlmReader z{bytes.data(), bytes.size(), 0, nullptr, false};
     g_MapTextureDirectory[0] = 0;
     g_MapName[0] = 0;

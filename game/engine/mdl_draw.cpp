@@ -46,11 +46,11 @@ void PutVertex(float* out, const Vec3& v) {
     out[2] = v.z;
 }
 
-// The bone's faces into the triangle scratch: corners, uv pairs, texture and, when rotation is
-// given, the normals turned by it (else as stored, in bone space).
-void FillFaces(const ModelBone& bone, RenderTexture* texture) {
-    for (int32_t i = 0; i < bone.faceCount; ++i) {
-        const ModelBoneFace& f = bone.faces[i];
+// Faces into the triangle scratch: corners, uv pairs and texture.
+template <typename Face>
+void CopyFaces(const Face* faces, int32_t count, RenderTexture* texture) {
+    for (int32_t i = 0; i < count; ++i) {
+        const Face& f = faces[i];
         ModelTriangle& t = g_ModelTriangles[i];
         for (int k = 0; k < 3; ++k) {
             t.corner[k] = f.corner[k];
@@ -58,8 +58,13 @@ void FillFaces(const ModelBone& bone, RenderTexture* texture) {
             t.uv[k][1] = f.uv[k][1];
         }
         t.texture = texture;
-        t.normal = f.normal;
     }
+}
+
+// The bone's faces into the triangle scratch, with their normals as stored (in bone space).
+void FillFaces(const ModelBone& bone, RenderTexture* texture) {
+    CopyFaces(bone.faces, bone.faceCount, texture);
+    for (int32_t i = 0; i < bone.faceCount; ++i) g_ModelTriangles[i].normal = bone.faces[i].normal;
 }
 
 void SetFaceNormals(const ModelBone& bone, const Matrix34* rotation) {
@@ -225,16 +230,7 @@ void DrawRigid(float* vertices, ModelInstance* instance, const Matrix34& matrix)
             PutVertex(vertices + 3 * v, out);
         }
     }
-    for (int32_t i = 0; i < model->faceCount; ++i) {
-        const ModelFace& f = model->faces[i];
-        ModelTriangle& t = g_ModelTriangles[i];
-        for (int k = 0; k < 3; ++k) {
-            t.corner[k] = f.corner[k];
-            t.uv[k][0] = f.uv[k][0];
-            t.uv[k][1] = f.uv[k][1];
-        }
-        t.texture = texture;
-    }
+    CopyFaces(model->faces, model->faceCount, texture);
     if (!g_ModelSmoothLighting) {
         for (int32_t i = 0; i < model->faceCount; ++i)
             MTH_RotateVector(&g_ModelTriangles[i].normal, &frame.faceNormals[i], &matrix);

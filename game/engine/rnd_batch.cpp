@@ -57,9 +57,9 @@ int RND_FlushPass(int pass) {
                 RND_TouchTexture(texture);
             }
             LST_Init(&texture->queue);
-            if (g_RndDevice) {
-                RND_SetTextureState(g_RndDevice, texture);
-                g_RndDevice->DrawPrimitive(D3DPT_TRIANGLELIST, D3DVT_TLVERTEX, g_VertexBuffer, count,
+            if (g_Rnd.device) {
+                RND_SetTextureState(g_Rnd.device, texture);
+                g_Rnd.device->DrawPrimitive(D3DPT_TRIANGLELIST, D3DVT_TLVERTEX, g_VertexBuffer, count,
                                            D3DDP_WAIT | D3DDP_DONOTCLIP);
             }
         }

@@ -29,7 +29,7 @@ void RND_SetTextureState(IDirect3DDevice2* device, const RenderTexture* texture)
             device->SetRenderState(D3DRENDERSTATE_COLORKEYENABLE, 0);
         g_RndBlendColourOn = g_RndBlendAddOn = g_RndColourKeyOn = 0;
         device->SetRenderState(D3DRENDERSTATE_TEXTUREHANDLE, 0);
-        if (!g_RndHardwareDevice)
+        if (!g_Rnd.hardwareDevice)
             device->SetLightState(D3DLIGHTSTATE_MATERIAL, 0);
         g_RndCurrentHandle = 0;
         return;
@@ -42,7 +42,7 @@ void RND_SetTextureState(IDirect3DDevice2* device, const RenderTexture* texture)
     if (texture->handle != g_RndCurrentHandle) {
         device->SetRenderState(D3DRENDERSTATE_TEXTUREHANDLE, texture->handle);
         // The Ramp device draws a texture through its material.
-        if (!g_RndHardwareDevice)
+        if (!g_Rnd.hardwareDevice)
             device->SetLightState(D3DLIGHTSTATE_MATERIAL, texture->materialHandle);
         g_RndCurrentHandle = texture->handle;
     }
@@ -73,14 +73,14 @@ void RND_SetTextureState(IDirect3DDevice2* device, const RenderTexture* texture)
     if (flags & RND_TEXTURE_KEYED) {
         if (!g_RndColourKeyOn) {
             device->SetRenderState(D3DRENDERSTATE_COLORKEYENABLE, 1);
-            if (g_RndHardwareDevice)
+            if (g_Rnd.hardwareDevice)
                 SetFilters(device, D3DFILTER_NEAREST);
         }
         g_RndColourKeyOn = 1;
     } else {
         if (g_RndColourKeyOn) {
             device->SetRenderState(D3DRENDERSTATE_COLORKEYENABLE, 0);
-            if (g_RndHardwareDevice)
+            if (g_Rnd.hardwareDevice)
                 SetFilters(device, D3DFILTER_LINEAR);
         }
         g_RndColourKeyOn = 0;

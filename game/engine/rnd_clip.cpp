@@ -161,7 +161,7 @@ uint8_t ScreenBits(const Vec3* p, uint8_t code) {
     Vec3 s{};
     if (!RND_ProjectPoint(&s, p))
         return code;
-    const RECT& clip = g_RndClipRect;
+    const RECT& clip = g_Rnd.clipRect;
     if (s.x < float(clip.left))
         code |= 1;
     if (s.x >= float(clip.right))

@@ -97,17 +97,17 @@ int DSP_CreateDevice(HWND window) {
     IDirectDraw* directDraw = nullptr;
     bool has3D = false;
     // Exactly two drivers: the second is a separate 3D card, taken when it says it is one.
-    if (g_RndHardwareAllowed && LST_Count(&g_DspDrivers) == 2) {
-        g_RndHardwareDevice = 1;
+    if (g_Rnd.hardwareAllowed && LST_Count(&g_DspDrivers) == 2) {
+        g_Rnd.hardwareDevice = 1;
         directDraw = DSP_OpenDriver(DSP_LastDriver(), &has3D);
         if (directDraw && !has3D)
             DSP_ReleaseOne(directDraw);
     }
     if (!directDraw) {
-        g_RndHardwareDevice = 0;
+        g_Rnd.hardwareDevice = 0;
         directDraw = DSP_OpenDriver(DSP_FirstDriver(), &has3D);
         if (directDraw && has3D)
-            g_RndHardwareDevice = g_RndHardwareAllowed;
+            g_Rnd.hardwareDevice = g_Rnd.hardwareAllowed;
     }
     // The records not taken (with three drivers or more) go as well.
     while (DisplayDriver* driver = DSP_FirstDriver())
@@ -116,9 +116,9 @@ int DSP_CreateDevice(HWND window) {
         return 0;
     g_DspDirectDraw = directDraw;
 
-    if (g_DspDirectDraw->QueryInterface(IID_IDirectDraw2, reinterpret_cast<void**>(&g_RndDirectDraw)) != DD_OK ||
-        g_RndDirectDraw->QueryInterface(IID_IDirect3D2, reinterpret_cast<void**>(&g_RndDirect3D)) != DD_OK ||
-        g_RndDirectDraw->SetCooperativeLevel(window, kCooperativeLevel) != DD_OK)
+    if (g_DspDirectDraw->QueryInterface(IID_IDirectDraw2, reinterpret_cast<void**>(&g_Rnd.directDraw)) != DD_OK ||
+        g_Rnd.directDraw->QueryInterface(IID_IDirect3D2, reinterpret_cast<void**>(&g_Rnd.direct3D)) != DD_OK ||
+        g_Rnd.directDraw->SetCooperativeLevel(window, kCooperativeLevel) != DD_OK)
         return 0;
     if (!DSP_SetMode(640, 480, 16) && !DSP_SetMode(640, 480, 8))
         return 0;
@@ -126,8 +126,8 @@ int DSP_CreateDevice(HWND window) {
     RND_SetClipPlanes(kClipNear, kClipFar);
     // The mode row is the mode really set, 8 bits when 16 could not be had, so that the renderer
     // and the bitmaps work in the depth the display has.
-    g_RndModeRow = DSP_FindMode(g_DspWidth, g_DspHeight, g_DspBitsPerPixel);
-    const DisplayMode& mode = g_DspModes[g_RndModeRow];
+    g_Rnd.modeRow = DSP_FindMode(g_DspWidth, g_DspHeight, g_DspBitsPerPixel);
+    const DisplayMode& mode = g_DspModes[g_Rnd.modeRow];
     RND_SetProjection(kClipNear, kClipFar, kClipFar, kProjectionAngle,
                       kProjectionScale * float(mode.height) / float(mode.width));
 
@@ -136,8 +136,8 @@ int DSP_CreateDevice(HWND window) {
     for (int frame = 0; frame < 2; ++frame) {
         RND_BeginFrame();
         RND_FlushBatch();
-        g_RndDevice->EndScene();
-        g_RndPrimary->Flip(nullptr, DDFLIP_WAIT);
+        g_Rnd.device->EndScene();
+        g_Rnd.primary->Flip(nullptr, DDFLIP_WAIT);
     }
     return 1;
 }
@@ -145,7 +145,7 @@ int DSP_CreateDevice(HWND window) {
 int DSP_SetMode(int32_t width, int32_t height, int32_t bitsPerPixel) {
     if (g_DspDisplayReady && width == g_DspWidth && height == g_DspHeight && bitsPerPixel == g_DspBitsPerPixel)
         return 1;
-    if (!g_DspDirectDraw || !g_RndDirectDraw || !g_RndDirect3D ||
+    if (!g_DspDirectDraw || !g_Rnd.directDraw || !g_Rnd.direct3D ||
         g_DspDirectDraw->SetDisplayMode(uint32_t(width), uint32_t(height), uint32_t(bitsPerPixel)) != DD_OK)
         return 0;
     g_DspWidth = width;
@@ -159,12 +159,12 @@ int DSP_SetMode(int32_t width, int32_t height, int32_t bitsPerPixel) {
     desc.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
     desc.ddsCaps.dwCaps = kPrimaryCaps;
     desc.dwBackBufferCount = 1;
-    if (g_RndDirectDraw->CreateSurface(&desc, &g_RndPrimary, nullptr) != DD_OK) {
+    if (g_Rnd.directDraw->CreateSurface(&desc, &g_Rnd.primary, nullptr) != DD_OK) {
         desc.ddsCaps.dwCaps &= ~uint32_t(DDSCAPS_VIDEOMEMORY);
-        g_RndDirectDraw->CreateSurface(&desc, &g_RndPrimary, nullptr);
+        g_Rnd.directDraw->CreateSurface(&desc, &g_Rnd.primary, nullptr);
     }
     DDSCAPS backCaps{DDSCAPS_BACKBUFFER};
-    if (!g_RndPrimary || g_RndPrimary->GetAttachedSurface(&backCaps, &g_RndBackBuffer) != DD_OK)
+    if (!g_Rnd.primary || g_Rnd.primary->GetAttachedSurface(&backCaps, &g_Rnd.backBuffer) != DD_OK)
         return 0;
     if (bitsPerPixel == 8)
         DSP_LoadDefaultPalette();
@@ -176,35 +176,35 @@ int DSP_SetMode(int32_t width, int32_t height, int32_t bitsPerPixel) {
     z.dwWidth = uint32_t(width);
     z.dwHeight = uint32_t(height);
     z.dwZBufferBitDepth = 16;
-    z.ddsCaps.dwCaps = DDSCAPS_ZBUFFER | (g_RndHardwareDevice ? DDSCAPS_VIDEOMEMORY : DDSCAPS_SYSTEMMEMORY);
-    if (g_RndDirectDraw->CreateSurface(&z, &g_RndZBuffer, nullptr) != DD_OK ||
-        g_RndBackBuffer->AddAttachedSurface(g_RndZBuffer) != DD_OK)
+    z.ddsCaps.dwCaps = DDSCAPS_ZBUFFER | (g_Rnd.hardwareDevice ? DDSCAPS_VIDEOMEMORY : DDSCAPS_SYSTEMMEMORY);
+    if (g_Rnd.directDraw->CreateSurface(&z, &g_Rnd.zBuffer, nullptr) != DD_OK ||
+        g_Rnd.backBuffer->AddAttachedSurface(g_Rnd.zBuffer) != DD_OK)
         return 0;
 
     // The HAL device when allowed and able to texture in perspective, else the Ramp device.
-    if (g_RndHardwareAllowed) {
-        g_RndHardwareDevice = 1;
-        if (g_RndDirect3D->CreateDevice(IID_IDirect3DHALDevice, g_RndBackBuffer, &g_RndDevice) == D3D_OK) {
+    if (g_Rnd.hardwareAllowed) {
+        g_Rnd.hardwareDevice = 1;
+        if (g_Rnd.direct3D->CreateDevice(IID_IDirect3DHALDevice, g_Rnd.backBuffer, &g_Rnd.device) == D3D_OK) {
             D3DDEVICEDESC hardware{}, emulation{};
             hardware.dwSize = emulation.dwSize = sizeof(D3DDEVICEDESC);
-            if (g_RndDevice->GetCaps(&hardware, &emulation) == D3D_OK && (hardware.dwFlags & D3DDD_TRICAPS)) {
+            if (g_Rnd.device->GetCaps(&hardware, &emulation) == D3D_OK && (hardware.dwFlags & D3DDD_TRICAPS)) {
                 const D3DPRIMCAPS& tri = hardware.dpcTriCaps;
                 if ((tri.dwSrcBlendCaps & D3DPBLENDCAPS_ONE) && (tri.dwDestBlendCaps & D3DPBLENDCAPS_ONE))
-                    g_RndCanBlendAdditive = 1;
+                    g_Rnd.canBlendAdditive = 1;
                 if (!(tri.dwTextureCaps & D3DPTEXTURECAPS_PERSPECTIVE))
-                    DSP_ReleaseOne(g_RndDevice);
+                    DSP_ReleaseOne(g_Rnd.device);
             }
         }
     }
-    if (!g_RndDevice) {
-        g_RndHardwareDevice = 0;
-        if (g_RndDirect3D->CreateDevice(IID_IDirect3DRampDevice, g_RndBackBuffer, &g_RndDevice) != D3D_OK)
+    if (!g_Rnd.device) {
+        g_Rnd.hardwareDevice = 0;
+        if (g_Rnd.direct3D->CreateDevice(IID_IDirect3DRampDevice, g_Rnd.backBuffer, &g_Rnd.device) != D3D_OK)
             return 0;
     }
 
-    if (g_RndDirect3D->CreateViewport(&g_RndViewport, nullptr) != D3D_OK)
+    if (g_Rnd.direct3D->CreateViewport(&g_Rnd.viewport, nullptr) != D3D_OK)
         return 0;
-    g_RndDevice->AddViewport(g_RndViewport);
+    g_Rnd.device->AddViewport(g_Rnd.viewport);
     D3DVIEWPORT2 viewport{};
     viewport.dwSize = sizeof viewport;
     viewport.dwWidth = uint32_t(width);
@@ -212,32 +212,32 @@ int DSP_SetMode(int32_t width, int32_t height, int32_t bitsPerPixel) {
     viewport.dvClipWidth = 10.0f * float(width);
     viewport.dvClipHeight = 10.0f * float(height);
     viewport.dvMaxZ = 1.0f;
-    if (g_RndViewport->SetViewport2(&viewport) != D3D_OK || g_RndDevice->SetCurrentViewport(g_RndViewport) != D3D_OK)
+    if (g_Rnd.viewport->SetViewport2(&viewport) != D3D_OK || g_Rnd.device->SetCurrentViewport(g_Rnd.viewport) != D3D_OK)
         return 0;
 
     RND_SetDefaultRenderStates();
-    g_RndScreenWidth = float(width);
-    g_RndScreenHeight = float(height);
+    g_Rnd.screenWidth = float(width);
+    g_Rnd.screenHeight = float(height);
     RND_SetClipRectRaw(0, 0, width, height);
     DDBLTFX black{};
     black.dwSize = sizeof black;
     for (int frame = 0; frame < 2; ++frame) {
-        g_RndBackBuffer->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &black);
-        g_RndPrimary->Flip(nullptr, DDFLIP_WAIT);
+        g_Rnd.backBuffer->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &black);
+        g_Rnd.primary->Flip(nullptr, DDFLIP_WAIT);
     }
     return 1;
 }
 
 void DSP_ReleaseAll(uint32_t all) {
-    DSP_ReleaseOne(g_RndDevice);
-    DSP_ReleaseOne(g_RndViewport);
-    DSP_ReleaseOne(g_RndZBuffer);
-    DSP_ReleaseOne(g_RndBackBuffer);
-    DSP_ReleaseOne(g_RndPrimary);
-    DSP_ReleaseOne(g_RndPalette);
+    DSP_ReleaseOne(g_Rnd.device);
+    DSP_ReleaseOne(g_Rnd.viewport);
+    DSP_ReleaseOne(g_Rnd.zBuffer);
+    DSP_ReleaseOne(g_Rnd.backBuffer);
+    DSP_ReleaseOne(g_Rnd.primary);
+    DSP_ReleaseOne(g_Rnd.palette);
     if (all) {
-        DSP_ReleaseOne(g_RndDirect3D);
-        DSP_ReleaseOne(g_RndDirectDraw);
+        DSP_ReleaseOne(g_Rnd.direct3D);
+        DSP_ReleaseOne(g_Rnd.directDraw);
         DSP_ReleaseOne(g_DspDirectDraw);
     }
 }

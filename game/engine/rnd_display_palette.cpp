@@ -47,16 +47,16 @@ void DSP_DefaultPaletteEntries(PALETTEENTRY entries[DSP_PALETTE_ENTRIES]) {
 void DSP_LoadDefaultPalette() {
     PALETTEENTRY entries[DSP_PALETTE_ENTRIES];
     DSP_DefaultPaletteEntries(entries);
-    if (!g_RndPalette) {
-        if (!g_RndDirectDraw || g_RndDirectDraw->CreatePalette(DDPCAPS_8BIT, entries, &g_RndPalette, nullptr) != DD_OK)
-            g_RndPalette = nullptr;
+    if (!g_Rnd.palette) {
+        if (!g_Rnd.directDraw || g_Rnd.directDraw->CreatePalette(DDPCAPS_8BIT, entries, &g_Rnd.palette, nullptr) != DD_OK)
+            g_Rnd.palette = nullptr;
     } else {
-        g_RndPalette->SetEntries(0, 0, DSP_PALETTE_ENTRIES, entries);
+        g_Rnd.palette->SetEntries(0, 0, DSP_PALETTE_ENTRIES, entries);
     }
-    if (g_RndPalette) {
-        if (g_RndPrimary)
-            g_RndPrimary->SetPalette(g_RndPalette);
-        if (g_RndBackBuffer)
-            g_RndBackBuffer->SetPalette(g_RndPalette);
+    if (g_Rnd.palette) {
+        if (g_Rnd.primary)
+            g_Rnd.primary->SetPalette(g_Rnd.palette);
+        if (g_Rnd.backBuffer)
+            g_Rnd.backBuffer->SetPalette(g_Rnd.palette);
     }
 }

@@ -55,7 +55,7 @@ int RND_DrawTriangle(RenderTriangle* triangle) {
         for (int k = 0; k < 4; ++k)
             p.colour[i][k] = t.colour[i][k];
     }
-    if (!g_RndHardwareDevice)
+    if (!g_Rnd.hardwareDevice)
         RND_GreyVertexColours(&p);
     RND_ClipPolygonFar(&p, g_RndFar - 1.0f);
     RND_ClipPolygonNear(&p, g_RndNear + 1.0f);
@@ -90,7 +90,7 @@ int RND_FinishPolygon(ClipPolygon* p) {
     // Back faces go before any screen clipping.
     if (RND_ScreenWinding(p->position[0], p->position[1], p->position[2]) < 0.0f)
         return 0;
-    const RECT& clip = g_RndClipRect;
+    const RECT& clip = g_Rnd.clipRect;
     RND_ClipPolygonTop(p, float(clip.top));
     RND_ClipPolygonBottom(p, float(clip.bottom));
     RND_ClipPolygonLeft(p, float(clip.left));
@@ -104,12 +104,12 @@ int RND_FinishPolygon(ClipPolygon* p) {
 void RND_QueuePolygon(const ClipPolygon& p) {
     for (int i = 1; i + 1 < p.count; ++i) {
         if (!p.texture) {
-            if (!g_RndDevice)
+            if (!g_Rnd.device)
                 continue;
             D3DTLVERTEX vertices[3];
-            RND_SetTextureState(g_RndDevice, nullptr);
+            RND_SetTextureState(g_Rnd.device, nullptr);
             RND_MakeTLVertices(p, 0, i, i + 1, vertices);
-            g_RndDevice->DrawPrimitive(D3DPT_TRIANGLELIST, D3DVT_TLVERTEX, vertices, 3, D3DDP_DONOTCLIP);
+            g_Rnd.device->DrawPrimitive(D3DPT_TRIANGLELIST, D3DVT_TLVERTEX, vertices, 3, D3DDP_DONOTCLIP);
             continue;
         }
         BatchPrimitive* primitive = RND_AllocPrimitive();

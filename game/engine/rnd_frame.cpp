@@ -23,12 +23,12 @@ constexpr int kBlankWidth = 640, kBlankHeight = 480;
 // format (5-6-5, or the nearest palette entry), so a colour looks alike in every depth; a
 // rectangle off the surface is refused by the blit.
 void FillBackBuffer(const RECT& rect, uint32_t colour) {
-    if (!g_RndBackBuffer)
+    if (!g_Rnd.backBuffer)
         return;
     DDBLTFX fx{};
     fx.dwSize = sizeof fx;
     fx.dwFillColor = colour;
-    g_RndBackBuffer->Blt(&rect, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
+    g_Rnd.backBuffer->Blt(&rect, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
 }
 
 // After the display was lost the video-memory copies of the textures are gone: each loaded
@@ -41,7 +41,7 @@ void UnloadLostTextures() {
             texture = RND_NextTexture(texture);
         if (!texture)
             return;
-        g_RndDevice->SetRenderState(D3DRENDERSTATE_FLUSHBATCH, 1);
+        g_Rnd.device->SetRenderState(D3DRENDERSTATE_FLUSHBATCH, 1);
         RND_UnloadTexture(texture);
     }
 }
@@ -50,39 +50,39 @@ void UnloadLostTextures() {
 int RND_BeginFrame() {
     RND_Trace("RND_BeginFrame");
     RND_SetClipPlanes(g_RndProjectionNear, g_RndProjectionFar);
-    if (!g_RndDevice || !g_RndPrimary || !g_RndBackBuffer)
+    if (!g_Rnd.device || !g_Rnd.primary || !g_Rnd.backBuffer)
         return 0;
-    if (g_RndPrimary->IsLost() == DDERR_SURFACELOST) {
-        g_RndPrimary->Restore();
-        if (g_RndZBuffer) {
-            g_RndZBuffer->Restore();
-            g_RndBackBuffer->AddAttachedSurface(g_RndZBuffer);
+    if (g_Rnd.primary->IsLost() == DDERR_SURFACELOST) {
+        g_Rnd.primary->Restore();
+        if (g_Rnd.zBuffer) {
+            g_Rnd.zBuffer->Restore();
+            g_Rnd.backBuffer->AddAttachedSurface(g_Rnd.zBuffer);
         }
-        if (g_RndHardwareDevice)
+        if (g_Rnd.hardwareDevice)
             UnloadLostTextures();
     }
-    const RECT& clip = g_RndClipRect;
-    if (g_RndViewport) {
+    const RECT& clip = g_Rnd.clipRect;
+    if (g_Rnd.viewport) {
         const D3DRECT zone{clip.left, clip.top, clip.right, clip.bottom};
-        g_RndViewport->Clear(1, &zone, D3DCLEAR_ZBUFFER);
+        g_Rnd.viewport->Clear(1, &zone, D3DCLEAR_ZBUFFER);
     }
     if (g_RndBackgroundFill)
         FillBackBuffer(clip, g_RndBackgroundColour);
     RND_ResetTextureQueues();
-    return g_RndDevice->BeginScene() == D3D_OK ? 1 : 0;
+    return g_Rnd.device->BeginScene() == D3D_OK ? 1 : 0;
 }
 
 void RND_EndScene() {
     RND_Trace("RND_EndScene");
     RND_DrawQueues();
-    if (g_RndDevice)
-        g_RndDevice->EndScene();
+    if (g_Rnd.device)
+        g_Rnd.device->EndScene();
 }
 
 void RND_Flip() {
     RND_Trace("RND_Flip");
-    if (g_RndPrimary) {
-        g_RndPrimary->Flip(nullptr, DDFLIP_WAIT);
+    if (g_Rnd.primary) {
+        g_Rnd.primary->Flip(nullptr, DDFLIP_WAIT);
         return;
     }
     static const std::vector<uint32_t> black(size_t(kBlankWidth) * kBlankHeight, 0);
@@ -109,7 +109,7 @@ void RND_SetBackgroundColour(const float* rgb) {
 
 void RND_ClearScreen() {
     RND_Trace("RND_ClearScreen");
-    FillBackBuffer(RECT{0, 0, LONG(g_RndScreenWidth), LONG(g_RndScreenHeight)}, g_RndBackgroundColour);
+    FillBackBuffer(RECT{0, 0, LONG(g_Rnd.screenWidth), LONG(g_Rnd.screenHeight)}, g_RndBackgroundColour);
 }
 
 void RND_ClearRect(int x, int y, int width, int height) {
@@ -121,7 +121,7 @@ void RND_DrawDebugText(float x, float y, const char* text) {
     if (!text)
         return;
     RND_Trace("RND_DrawDebugText", "%.2f,%.2f,%s", x, y, text);
-    RND_DrawTextOnSurface(g_RndBackBuffer, x, y, text);
+    RND_DrawTextOnSurface(g_Rnd.backBuffer, x, y, text);
 }
 
 void RND_DrawTextOnSurface(IDirectDrawSurface3* surface, float x, float y, const char* text) {
@@ -134,6 +134,6 @@ void RND_DrawTextOnSurface(IDirectDrawSurface3* surface, float x, float y, const
     SetBkMode(dc, TRANSPARENT);
     SelectObject(dc, font);
     SetTextColor(dc, 0xFFFFFF);
-    TextOutA(dc, int(x * g_RndScreenWidth), int(y * g_RndScreenHeight), text, int(std::strlen(text)));
+    TextOutA(dc, int(x * g_Rnd.screenWidth), int(y * g_Rnd.screenHeight), text, int(std::strlen(text)));
     surface->ReleaseDC(dc);
 }

@@ -64,8 +64,8 @@ void RND_DrawLine3D(const Vec3* a, const Vec3* b, const float* colourA, const fl
         v.specular = v.color;
         v.tu = v.tv = 0.0f;
     }
-    if (!g_RndDevice)
+    if (!g_Rnd.device)
         return;
-    RND_SetTextureState(g_RndDevice, nullptr);
-    g_RndDevice->DrawPrimitive(D3DPT_LINELIST, D3DVT_TLVERTEX, vertices, 2, 0);
+    RND_SetTextureState(g_Rnd.device, nullptr);
+    g_Rnd.device->DrawPrimitive(D3DPT_LINELIST, D3DVT_TLVERTEX, vertices, 2, 0);
 }

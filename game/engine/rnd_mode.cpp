@@ -12,8 +12,8 @@ constexpr uint32_t kMinimumTextureMemory = 0x100000;  // 1 MB
 
 // The mode row of the table, the mode set, and the projection for half the new size.
 int SwitchMode(int width, int height, int bpp) {
-    g_RndModeRow = DSP_FindMode(width, height, bpp);
-    const DisplayMode& row = g_DspModes[g_RndModeRow];
+    g_Rnd.modeRow = DSP_FindMode(width, height, bpp);
+    const DisplayMode& row = g_DspModes[g_Rnd.modeRow];
     const int result = DSP_SetMode(row.width, row.height, row.bitsPerPixel);
     // The 3D view fills the new mode.
     g_RndViewWidth = g_RndViewHeight = 0;
@@ -31,10 +31,10 @@ int RND_SetDisplayMode(int width, int height, int bpp) {
 int RND_SetDisplayModeEx(int width, int height, int bpp, int checkTextureMemory) {
     RND_Trace("RND_SetDisplayModeEx", "%d,%d,%d,%d", width, height, bpp, checkTextureMemory);
     int result = SwitchMode(width, height, bpp);
-    if (checkTextureMemory && g_RndHardwareDevice && g_RndDirectDraw) {
+    if (checkTextureMemory && g_Rnd.hardwareDevice && g_Rnd.directDraw) {
         DDSCAPS caps{DDSCAPS_TEXTURE};
         uint32_t total = 0, free = 0;
-        if (g_RndDirectDraw->GetAvailableVidMem(&caps, &total, &free) == DD_OK && free < kMinimumTextureMemory)
+        if (g_Rnd.directDraw->GetAvailableVidMem(&caps, &total, &free) == DD_OK && free < kMinimumTextureMemory)
             result = SwitchMode(320, 240, bpp);
     }
     return result;

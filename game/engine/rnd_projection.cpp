@@ -19,7 +19,7 @@ float g_LndViewHorizontalAngle = 0.31415927f, g_LndViewVerticalAngle = 0.3141592
 
 namespace {
 bool HasMode() {
-    return g_RndModeRow >= 1 && g_RndModeRow <= DSP_MODE_COUNT;
+    return g_Rnd.modeRow >= 1 && g_Rnd.modeRow <= DSP_MODE_COUNT;
 }
 }  // namespace
 
@@ -37,7 +37,7 @@ int RND_SetProjection(float nearPlane, float farPlane, float, float horizontalAn
     // Without a mode there is no screen to fit: the factors stay as they are rather than become 0,
     // which the inverse mapping would divide by.
     if (HasMode()) {
-        const DisplayMode& mode = g_DspModes[g_RndModeRow];
+        const DisplayMode& mode = g_DspModes[g_Rnd.modeRow];
         RND_SetProjectionFactors(float(mode.width / 2), float(mode.height / 2));
     }
     RND_SetClipPlanes(nearPlane, farPlane);
@@ -54,16 +54,16 @@ int RND_ProjectPoint(Vec3* out, const Vec3* p) {
     if (!HasMode() || p->z == 0.0f)
         return 0;
     const float z = p->z;
-    out->x = g_RndScreenWidth / 2.0f + p->x * g_RndFactorX / z;
-    out->y = g_RndScreenHeight / 2.0f - p->y * g_RndFactorY / z;
+    out->x = g_Rnd.screenWidth / 2.0f + p->x * g_RndFactorX / z;
+    out->y = g_Rnd.screenHeight / 2.0f - p->y * g_RndFactorY / z;
     out->z = z;
     return 1;
 }
 
 void RND_ScreenToView(Vec3* out, float x, float y, float depth) {
     const float sx = DSP_DesignToScreenX(x), sy = DSP_DesignToScreenY(y);
-    out->x = (sx - g_RndScreenWidth / 2.0f) * depth / g_RndFactorX;
-    out->y = depth * (sy - g_RndScreenHeight / 2.0f) / g_RndFactorY;
+    out->x = (sx - g_Rnd.screenWidth / 2.0f) * depth / g_RndFactorX;
+    out->y = depth * (sy - g_Rnd.screenHeight / 2.0f) / g_RndFactorY;
     out->z = depth;
 }
 

@@ -16,7 +16,7 @@ void ClipTriangleAt(Edge edge, const ClipPolygon& t) {
         return;
     }
     ClipPolygon p = t;
-    const RECT& clip = g_RndClipRect;
+    const RECT& clip = g_Rnd.clipRect;
     switch (edge) {
     case kTop:
         RND_ClipPolygonTop(&p, float(clip.top));

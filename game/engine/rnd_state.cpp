@@ -6,66 +6,52 @@
 #include "engine/rnd_trace.h"
 #include "engine/rnd_display.h"
 
-IDirectDraw2* g_RndDirectDraw = nullptr;
-IDirectDrawSurface3* g_RndPrimary = nullptr;
-IDirectDrawSurface3* g_RndBackBuffer = nullptr;
-IDirectDrawSurface3* g_RndZBuffer = nullptr;
-IDirectDrawPalette* g_RndPalette = nullptr;
-IDirect3D2* g_RndDirect3D = nullptr;
-IDirect3DDevice2* g_RndDevice = nullptr;
-IDirect3DViewport2* g_RndViewport = nullptr;
-int32_t g_RndHardwareAllowed = 1;
-int32_t g_RndHardwareDevice = 1;
-int32_t g_RndCanBlendAdditive = 0;
-int32_t g_RndModeRow = 0;
-float g_RndScreenWidth = 320.0f, g_RndScreenHeight = 240.0f;
-RECT g_RndClipRect = {0, 0, 640, 480};
-int32_t g_RndLiveBlocks = 0, g_RndAllocatedBytes = 0;
+RndState g_Rnd;
 
 const DisplayMode* RND_CurrentMode() {
-    if (g_RndModeRow < 1 || g_RndModeRow > DSP_MODE_COUNT)
+    if (g_Rnd.modeRow < 1 || g_Rnd.modeRow > DSP_MODE_COUNT)
         return nullptr;
-    return &g_DspModes[g_RndModeRow];
+    return &g_DspModes[g_Rnd.modeRow];
 }
 
 IDirectDraw2* RND_GetDirectDraw() {
-    return g_RndDirectDraw;
+    return g_Rnd.directDraw;
 }
 
 IDirectDrawSurface3* RND_GetPrimarySurface() {
-    return g_RndPrimary;
+    return g_Rnd.primary;
 }
 
 IDirectDrawSurface3* RND_GetBackBuffer() {
-    return g_RndBackBuffer;
+    return g_Rnd.backBuffer;
 }
 
 IDirectDrawPalette* RND_GetPalette() {
-    return g_RndPalette;
+    return g_Rnd.palette;
 }
 
 IDirect3D2* RND_GetDirect3D() {
-    return g_RndDirect3D;
+    return g_Rnd.direct3D;
 }
 
 IDirect3DDevice2* RND_GetDevice() {
-    return g_RndDevice;
+    return g_Rnd.device;
 }
 
 int RND_IsHardwareDevice() {
-    return g_RndHardwareDevice;
+    return g_Rnd.hardwareDevice;
 }
 
 int RND_CanBlendAdditive() {
-    return g_RndCanBlendAdditive;
+    return g_Rnd.canBlendAdditive;
 }
 
 float RND_GetScreenWidth() {
-    return g_RndScreenWidth;
+    return g_Rnd.screenWidth;
 }
 
 float RND_GetScreenHeight() {
-    return g_RndScreenHeight;
+    return g_Rnd.screenHeight;
 }
 
 int RND_GetBitDepth() {
@@ -75,21 +61,21 @@ int RND_GetBitDepth() {
 
 void RND_SetHardwareAllowed(int flag) {
     RND_Trace("RND_SetHardwareAllowed", "%d", flag);
-    g_RndHardwareAllowed = flag;
+    g_Rnd.hardwareAllowed = flag;
 }
 
 float RND_ScaleByAspect(float value) {
     const DisplayMode* mode = RND_CurrentMode();
     if (!mode)
-        return value * g_RndScreenHeight / g_RndScreenWidth;
+        return value * g_Rnd.screenHeight / g_Rnd.screenWidth;
     return value * float(mode->height) / float(mode->width);
 }
 
 void* RND_Alloc(size_t size) {
     void* block = std::malloc(size);
     if (block) {
-        ++g_RndLiveBlocks;
-        g_RndAllocatedBytes += int32_t(size);
+        ++g_Rnd.liveBlocks;
+        g_Rnd.allocatedBytes += int32_t(size);
     }
     return block;
 }
@@ -98,5 +84,5 @@ void RND_Free(void* block) {
     if (!block)
         return;
     std::free(block);
-    --g_RndLiveBlocks;
+    --g_Rnd.liveBlocks;
 }

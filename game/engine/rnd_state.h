@@ -10,21 +10,24 @@
 #include "ddraw.h"
 #include "win32.h"
 
-extern IDirectDraw2* g_RndDirectDraw;
-extern IDirectDrawSurface3* g_RndPrimary;     // front buffer, flipped each frame
-extern IDirectDrawSurface3* g_RndBackBuffer;  // render target, 2D blits and debug text
-extern IDirectDrawSurface3* g_RndZBuffer;     // attached to the back buffer
-extern IDirectDrawPalette* g_RndPalette;      // the display palette in 8-bit modes
-extern IDirect3D2* g_RndDirect3D;
-extern IDirect3DDevice2* g_RndDevice;         // HAL or Ramp device
-extern IDirect3DViewport2* g_RndViewport;
-extern int32_t g_RndHardwareAllowed;   // the next device may be the HAL device (1)
-extern int32_t g_RndHardwareDevice;    // the device in use is the HAL device (1), else Ramp (0)
-extern int32_t g_RndCanBlendAdditive;  // blend factor ONE for source and destination (0)
-extern int32_t g_RndModeRow;           // row of the display mode table in use (0: none)
-extern float g_RndScreenWidth, g_RndScreenHeight;  // the mode's size (320 x 240 at first)
-extern RECT g_RndClipRect;             // the 2D clip rectangle in pixels (0, 0, 640, 480)
-extern int32_t g_RndLiveBlocks, g_RndAllocatedBytes;  // RND_Alloc / RND_Free counters
+struct RndState {
+    IDirectDraw2* directDraw = nullptr;
+    IDirectDrawSurface3* primary = nullptr;     // front buffer, flipped each frame
+    IDirectDrawSurface3* backBuffer = nullptr;  // render target, 2D blits and debug text
+    IDirectDrawSurface3* zBuffer = nullptr;     // attached to the back buffer
+    IDirectDrawPalette* palette = nullptr;      // the display palette in 8-bit modes
+    IDirect3D2* direct3D = nullptr;
+    IDirect3DDevice2* device = nullptr;         // HAL or Ramp device
+    IDirect3DViewport2* viewport = nullptr;
+    int32_t hardwareAllowed = 1;   // the next device may be the HAL device (1)
+    int32_t hardwareDevice = 1;    // the device in use is the HAL device (1), else Ramp (0)
+    int32_t canBlendAdditive = 0;  // blend factor ONE for source and destination (0)
+    int32_t modeRow = 0;           // row of the display mode table in use (0: none)
+    float screenWidth = 320.0f, screenHeight = 240.0f;  // the mode's size (320 x 240 at first)
+    RECT clipRect = {0, 0, 640, 480};                  // the 2D clip rectangle in pixels
+    int32_t liveBlocks = 0, allocatedBytes = 0;         // RND_Alloc / RND_Free counters
+};
+extern RndState g_Rnd;
 
 struct DisplayMode;
 // The display mode table's row in use; null when no mode is set.

@@ -50,7 +50,7 @@ HRESULT MatchMode(DDSURFACEDESC* mode, void* context) {
 }  // namespace
 
 void RND_SetDefaultRenderStates() {
-    IDirect3DDevice2* device = g_RndDevice;
+    IDirect3DDevice2* device = g_Rnd.device;
     if (!device)
         return;
     if (RND_IsHardwareDevice())
@@ -69,9 +69,9 @@ void RND_SetDefaultRenderStates() {
 int RND_IsDisplayModeSupported(int width, int height, int bpp) {
     if (RND_IsHardwareDevice() && bpp == 8)
         return 0;
-    if (!g_RndDirectDraw)
+    if (!g_Rnd.directDraw)
         return 0;
     ModeSearch search{uint32_t(width), uint32_t(height), uint32_t(bpp), 0};
-    g_RndDirectDraw->EnumDisplayModes(0, nullptr, &search, MatchMode);
+    g_Rnd.directDraw->EnumDisplayModes(0, nullptr, &search, MatchMode);
     return search.found;
 }

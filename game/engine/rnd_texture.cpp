@@ -35,7 +35,7 @@ RenderTexture* ListNewTexture(RenderTexture* texture, const char* fileName, bool
 
 RenderTexture* LoadTexture(const char* fileName, bool keyed) {
     RND_Trace(keyed ? "RND_LoadTextureKeyed" : "RND_LoadTexture", "%s", fileName ? fileName : "(null)");
-    RenderTexture* texture = RND_CreateTextureFromFile(g_RndDevice, fileName);
+    RenderTexture* texture = RND_CreateTextureFromFile(g_Rnd.device, fileName);
     return texture ? ListNewTexture(texture, fileName, keyed) : nullptr;
 }
 
@@ -78,11 +78,11 @@ void RND_MakeTextureResident(RenderTexture* texture) {
     if (!texture)
         return;
     if (!texture->loaded) {
-        if (g_RndHardwareDevice)
+        if (g_Rnd.hardwareDevice)
             RND_UploadTexture(texture);
         // An upload that found no room leaves the texture unloaded (drawn with handle 0); it stays
         // on the unloaded list and is tried again when next drawn.
-        if (g_RndHardwareDevice && !texture->loaded)
+        if (g_Rnd.hardwareDevice && !texture->loaded)
             return;
     }
     RND_TouchTexture(texture);

@@ -91,7 +91,7 @@ int RND_SquareTextureSide(int width, int height) {
 RenderTexture* RND_CreateTextureFromFile(IDirect3DDevice2* device, const char* fileName) {
     // A null name has no file to look for: it gives a record without surfaces.
     const char* path = fileName ? MUF_ExtractToTemp(fileName) : nullptr;
-    IDirectDraw2* directDraw = g_RndDirectDraw;
+    IDirectDraw2* directDraw = g_Rnd.directDraw;
     if (!directDraw)
         return nullptr;
     auto* texture = static_cast<RenderTexture*>(RND_Alloc(sizeof(RenderTexture)));
@@ -132,7 +132,7 @@ RenderTexture* RND_CreateTextureFromFile(IDirect3DDevice2* device, const char* f
         RND_Free(texture);
         return nullptr;
     }
-    if (!g_RndHardwareDevice) {
+    if (!g_Rnd.hardwareDevice) {
         texture->deviceSurface = texture->systemSurface;
         texture->deviceSurface->AddRef();
         texture->loaded = 1;
@@ -141,7 +141,7 @@ RenderTexture* RND_CreateTextureFromFile(IDirect3DDevice2* device, const char* f
     }
 
     if (choice.format.dwRGBBitCount == 8) {
-        if (!g_RndHardwareDevice)
+        if (!g_Rnd.hardwareDevice)
             texture->palette =
                 RND_GetBitDepth() == 8 ? RND_ClonePalette(directDraw) : RND_CreateDefaultPalette(directDraw);
         else
@@ -208,7 +208,7 @@ int RND_CopyBitmapToTexture(RenderTexture* texture, HBITMAP bitmap) {
 }
 
 void RND_UploadTexture(RenderTexture* texture) {
-    if (!texture || texture->loaded || !g_RndDirectDraw || !g_RndDevice)
+    if (!texture || texture->loaded || !g_Rnd.directDraw || !g_Rnd.device)
         return;
     if (!texture->systemSurface) {
         texture->loaded = 1;
@@ -220,7 +220,7 @@ void RND_UploadTexture(RenderTexture* texture) {
     desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PIXELFORMAT;
     desc.ddsCaps.dwCaps = DDSCAPS_TEXTURE | DDSCAPS_VIDEOMEMORY | DDSCAPS_ALLOCONLOAD;
     HRESULT result;
-    while ((result = g_RndDirectDraw->CreateSurface(&desc, &texture->deviceSurface, nullptr)) ==
+    while ((result = g_Rnd.directDraw->CreateSurface(&desc, &texture->deviceSurface, nullptr)) ==
            DDERR_OUTOFVIDEOMEMORY) {
         // Make room by unloading the texture drawn longest ago. When none is left this texture
         // cannot be had in video memory at all: it stays unloaded and draws with handle 0.
@@ -241,7 +241,7 @@ void RND_UploadTexture(RenderTexture* texture) {
         texture->deviceSurface->QueryInterface(IID_IDirect3DTexture2, reinterpret_cast<void**>(&to));
         if (from && to) {
             to->Load(from);
-            if (to->GetHandle(g_RndDevice, &texture->handle) != D3D_OK)
+            if (to->GetHandle(g_Rnd.device, &texture->handle) != D3D_OK)
                 texture->handle = 0;
         }
         if (from)
@@ -267,10 +267,10 @@ void RND_ApplyColourKey(RenderTexture* texture) {
 }
 
 int RND_CreateTextureMaterial(RenderTexture* texture) {
-    if (!texture || !g_RndDirect3D)
+    if (!texture || !g_Rnd.direct3D)
         return 0;
     IDirect3DMaterial2* material = nullptr;
-    if (g_RndDirect3D->CreateMaterial(&material, nullptr) != D3D_OK || !material)
+    if (g_Rnd.direct3D->CreateMaterial(&material, nullptr) != D3D_OK || !material)
         return 0;
     D3DMATERIAL data{};
     data.dwSize = sizeof data;
@@ -280,7 +280,7 @@ int RND_CreateTextureMaterial(RenderTexture* texture) {
     data.hTexture = texture->handle;
     data.dwRampSize = 16;
     material->SetMaterial(&data);
-    if (material->GetHandle(g_RndDevice, &texture->materialHandle) != D3D_OK)
+    if (material->GetHandle(g_Rnd.device, &texture->materialHandle) != D3D_OK)
         texture->materialHandle = 0;
     texture->material = material;
     return 1;

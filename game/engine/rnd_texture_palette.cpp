@@ -42,11 +42,11 @@ IDirectDrawPalette* RND_SetPaletteFromBitmap(IDirectDraw2* directDraw, HBITMAP b
 }
 
 IDirectDrawPalette* RND_ClonePalette(IDirectDraw2* directDraw) {
-    if (!directDraw || !g_RndPalette)
+    if (!directDraw || !g_Rnd.palette)
         return nullptr;
     PALETTEENTRY entries[RND_PALETTE_ENTRIES] = {};
     uint32_t caps = 0;
-    if (g_RndPalette->GetEntries(0, 0, RND_PALETTE_ENTRIES, entries) != DD_OK || g_RndPalette->GetCaps(&caps) != DD_OK)
+    if (g_Rnd.palette->GetEntries(0, 0, RND_PALETTE_ENTRIES, entries) != DD_OK || g_Rnd.palette->GetCaps(&caps) != DD_OK)
         return nullptr;
     caps &= ~uint32_t(DDPCAPS_PRIMARYSURFACE | DDPCAPS_PRIMARYSURFACELEFT);
     return MakePalette(directDraw, caps, entries);

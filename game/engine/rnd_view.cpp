@@ -17,7 +17,7 @@ void RND_SetViewScale(float factor) {
         return;
     D3DVIEWPORT2 viewport{};
     viewport.dwSize = sizeof viewport;
-    const bool haveViewport = g_RndViewport && g_RndViewport->GetViewport2(&viewport) == D3D_OK;
+    const bool haveViewport = g_Rnd.viewport && g_Rnd.viewport->GetViewport2(&viewport) == D3D_OK;
 
     const int32_t viewWidth = g_RndViewWidth ? g_RndViewWidth : mode->width;
     const int32_t viewHeight = g_RndViewHeight ? g_RndViewHeight : mode->height;
@@ -31,10 +31,10 @@ void RND_SetViewScale(float factor) {
     g_RndViewWidth = w;
     g_RndViewHeight = h;
     // The new view starts on a clean Z buffer and an empty batch.
-    if (g_RndViewport) {
-        const RECT& clip = g_RndClipRect;
+    if (g_Rnd.viewport) {
+        const RECT& clip = g_Rnd.clipRect;
         const D3DRECT zone{clip.left, clip.top, clip.right, clip.bottom};
-        g_RndViewport->Clear(1, &zone, D3DCLEAR_ZBUFFER);
+        g_Rnd.viewport->Clear(1, &zone, D3DCLEAR_ZBUFFER);
     }
     RND_ResetTextureQueues();
     if (!haveViewport)
@@ -52,16 +52,16 @@ void RND_SetViewScale(float factor) {
     viewport.dvClipHeight = float(h) * 10.0f / float(ratio);
     viewport.dvMinZ = 0.0f;
     viewport.dvMaxZ = 1.0f;
-    g_RndViewport->SetViewport2(&viewport);
-    if (g_RndDevice)
-        g_RndDevice->SetCurrentViewport(g_RndViewport);
+    g_Rnd.viewport->SetViewport2(&viewport);
+    if (g_Rnd.device)
+        g_Rnd.device->SetCurrentViewport(g_Rnd.viewport);
 
     RND_SetProjectionFactors(float(uint32_t(mode->width) / ratio) * 0.5f, float(uint32_t(mode->height) / ratio) * 0.5f);
     RND_SetClipPlanes(g_RndProjectionNear, g_RndProjectionFar);
 
     const LONG cap = mode->width == 640 ? 425 : 212;
     const LONG bottom = y + h;
-    g_RndClipRect = RECT{x, y, x + w, bottom > cap ? cap : bottom};
+    g_Rnd.clipRect = RECT{x, y, x + w, bottom > cap ? cap : bottom};
 }
 
 void RND_SetViewZoom(float zoom) {
@@ -70,7 +70,7 @@ void RND_SetViewZoom(float zoom) {
 
 void RND_SetClipRectRaw(int left, int top, int right, int bottom) {
     RND_Trace("RND_SetClipRectRaw", "%d,%d,%d,%d", left, top, right, bottom);
-    g_RndClipRect = RECT{left, top, right, bottom};
+    g_Rnd.clipRect = RECT{left, top, right, bottom};
 }
 
 void RND_SetClipRect(int left, int top, int right, int bottom) {
@@ -79,7 +79,7 @@ void RND_SetClipRect(int left, int top, int right, int bottom) {
 }
 
 void RND_GetClipRect(int rect[4]) {
-    const RECT& clip = g_RndClipRect;
+    const RECT& clip = g_Rnd.clipRect;
     rect[0] = int(DSP_ScreenToDesignX(float(clip.left)));
     rect[1] = int(DSP_ScreenToDesignY(float(clip.top)));
     rect[2] = int(DSP_ScreenToDesignX(float(clip.right - clip.left)));
@@ -87,7 +87,7 @@ void RND_GetClipRect(int rect[4]) {
 }
 
 void RND_GetClipRectRaw(int rect[4]) {
-    const RECT& clip = g_RndClipRect;
+    const RECT& clip = g_Rnd.clipRect;
     rect[0] = clip.left;
     rect[1] = clip.top;
     rect[2] = clip.right - clip.left;

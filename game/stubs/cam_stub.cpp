@@ -40,3 +40,7 @@ void CAM_StubSetPose(const Pose& pose) {
 void CAM_SetMode(int mode) {
     TRC_Trace("CAM_SetMode", "%d", mode);
 }
+
+void CAM_Reset() {
+    TRC_Trace("CAM_Reset");
+}

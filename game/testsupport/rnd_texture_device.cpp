@@ -74,19 +74,19 @@ uint32_t TST_TextureVideoBytes(uint32_t width, uint32_t height) {
 
 bool TST_OpenTextureDevice(bool hardware, uint32_t textureBudget) {
     TST_CloseTextureDevice();
-    g_SavedHardwareDevice = g_RndHardwareDevice;
+    g_SavedHardwareDevice = g_Rnd.hardwareDevice;
     g_Open = true;
     const DDSURFACEDESC target = TargetDesc(hardware);
     UseOneDriver((hardware ? MeasureVideoBytes(target) : 0) + textureBudget);
 
-    g_RndHardwareDevice = hardware ? 1 : 0;
+    g_Rnd.hardwareDevice = hardware ? 1 : 0;
     const bool made =
         DirectDrawCreate(nullptr, &g_TestDirectDraw, nullptr) == DD_OK &&
-        g_TestDirectDraw->QueryInterface(IID_IDirectDraw2, reinterpret_cast<void**>(&g_RndDirectDraw)) == DD_OK &&
-        g_RndDirectDraw->QueryInterface(IID_IDirect3D2, reinterpret_cast<void**>(&g_RndDirect3D)) == DD_OK &&
-        g_RndDirectDraw->CreateSurface(&target, &g_RndBackBuffer, nullptr) == DD_OK &&
-        g_RndDirect3D->CreateDevice(hardware ? IID_IDirect3DHALDevice : IID_IDirect3DRampDevice, g_RndBackBuffer,
-                                    &g_RndDevice) == D3D_OK;
+        g_TestDirectDraw->QueryInterface(IID_IDirectDraw2, reinterpret_cast<void**>(&g_Rnd.directDraw)) == DD_OK &&
+        g_Rnd.directDraw->QueryInterface(IID_IDirect3D2, reinterpret_cast<void**>(&g_Rnd.direct3D)) == DD_OK &&
+        g_Rnd.directDraw->CreateSurface(&target, &g_Rnd.backBuffer, nullptr) == DD_OK &&
+        g_Rnd.direct3D->CreateDevice(hardware ? IID_IDirect3DHALDevice : IID_IDirect3DRampDevice, g_Rnd.backBuffer,
+                                    &g_Rnd.device) == D3D_OK;
     RND_InitTextureLists();
     if (!made)
         TST_CloseTextureDevice();
@@ -96,13 +96,13 @@ bool TST_OpenTextureDevice(bool hardware, uint32_t textureBudget) {
 void TST_CloseTextureDevice() {
     RND_FreeAllTextures();
     RND_InitTextureLists();
-    ReleaseOne(g_RndDevice);
-    ReleaseOne(g_RndBackBuffer);
-    ReleaseOne(g_RndDirect3D);
-    ReleaseOne(g_RndDirectDraw);
+    ReleaseOne(g_Rnd.device);
+    ReleaseOne(g_Rnd.backBuffer);
+    ReleaseOne(g_Rnd.direct3D);
+    ReleaseOne(g_Rnd.directDraw);
     ReleaseOne(g_TestDirectDraw);
     if (g_Open)
-        g_RndHardwareDevice = g_SavedHardwareDevice;
+        g_Rnd.hardwareDevice = g_SavedHardwareDevice;
     g_Open = false;
     plat::SetDisplayDrivers(plat::DefaultDisplayDrivers());
 }

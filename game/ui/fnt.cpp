@@ -91,15 +91,15 @@ void DrawSystemText(const char* text, int x, int y, int alignment) {
         x -= 4 * len;
         y -= 8;
     }
-    if (!g_RndBackBuffer || len == 0)
+    if (!g_Rnd.backBuffer || len == 0)
         return;
     HDC dc = nullptr;
-    if (g_RndBackBuffer->GetDC(&dc) != DD_OK)
+    if (g_Rnd.backBuffer->GetDC(&dc) != DD_OK)
         return;
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(255, 255, 255));
     TextOutA(dc, x, y, text, len);
-    g_RndBackBuffer->ReleaseDC(dc);
+    g_Rnd.backBuffer->ReleaseDC(dc);
 }
 
 }  // namespace

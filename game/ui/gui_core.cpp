@@ -165,7 +165,7 @@ int GUI_Init(HWND window) {
     g_Options.edgeScroll = 1;
     const int32_t toggles = RND_GetBitDepth() == 8 ? 0 : 1;
     g_Options.fog = g_Options.worldLighting = g_Options.modelLighting = toggles;
-    g_Options.displayMode = RND_IsHardwareDevice() && g_RndHardwareAllowed ? 7 : 6;
+    g_Options.displayMode = RND_IsHardwareDevice() && g_Rnd.hardwareAllowed ? 7 : 6;
     g_Options.cdMusic = 1;
     g_Options.volumeStep = SND_GetMasterVolume() / 6;
 

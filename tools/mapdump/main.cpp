@@ -161,7 +161,7 @@ int main(int argc, char** argv) {
     Floats("matrix", camera.m, 12);
     std::printf("\n");
     Dump(g_Landscape);
-    LND_UnloadMap();
+    MAP_UnloadMap();
     MUF_CloseAll();
     return std::fflush(stdout) == 0 ? 0 : 1;
 }

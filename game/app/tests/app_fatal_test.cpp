@@ -69,9 +69,9 @@ TEST_P(FatalScreenTest, TogglesEveryFiftyPassesUntilClosed) {
     const ScreenCase& c = GetParam();
     UseInputScript("120 close\n");  // Alt-F4 after 120 frames of the screen
     CreateMainWindow();
-    const float shownWidth = g_RndScreenWidth, shownHeight = g_RndScreenHeight;
-    g_RndScreenWidth = float(c.width);
-    g_RndScreenHeight = float(c.height);
+    const float shownWidth = g_Rnd.screenWidth, shownHeight = g_Rnd.screenHeight;
+    g_Rnd.screenWidth = float(c.width);
+    g_Rnd.screenHeight = float(c.height);
     g_Match.inLevel = 1;
     const int width = std::min(640, c.width), height = std::min(80, c.height);
 
@@ -85,8 +85,8 @@ TEST_P(FatalScreenTest, TogglesEveryFiftyPassesUntilClosed) {
     for (int pass = 0; pass < 120; ++pass)
         expected = Concat(expected, Pass((pass / 50) % 2 == 1, width, height, message));
     EXPECT_EQ(TRC_TraceLog(), Concat(expected, kShutdownCalls));
-    g_RndScreenWidth = shownWidth;
-    g_RndScreenHeight = shownHeight;
+    g_Rnd.screenWidth = shownWidth;
+    g_Rnd.screenHeight = shownHeight;
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, FatalScreenTest,

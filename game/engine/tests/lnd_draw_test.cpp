@@ -86,7 +86,7 @@ TEST_F(DrawTest, LightFromAboveBrightensTheFloorLightFromBelowLeavesTheAmbientFl
         ASSERT_EQ(drawn.size(), 2u);
         for (const RenderTriangle& t : drawn)
             for (int k = 0; k < 3; ++k) EXPECT_FLOAT_EQ(t.colour[k][0], c.expected) << k;
-        LND_UnloadMap();
+        MAP_UnloadMap();
     }
 }
 

@@ -48,7 +48,7 @@ TEST_F(LndTest, SurfaceColoursFromEachKindOfLight) {
             EXPECT_NEAR(s.cornerRed[k], c.red[size_t(k)], 1e-5f) << k;
             EXPECT_NEAR(s.cornerGreen[k], c.green[size_t(k)], 1e-5f) << k;
         }
-        LND_UnloadMap();
+        MAP_UnloadMap();
     }
 }
 
@@ -100,7 +100,7 @@ TEST_F(LndTest, AMapWithMoreThan32LightsIsRefused) {
     map.lights.assign(32, Sun({0, -1, 0}, {0.01f, 0.01f, 0.01f}));
     LoadText(map);
     EXPECT_EQ(g_Landscape->surfaces[1].lightCount, 32);
-    LND_UnloadMap();
+    MAP_UnloadMap();
     map.lights.push_back(Sun({0, -1, 0}));
     PutText("many.clm", dk::TextMapString(map, dk::TextDialect::Clm));
     EXPECT_EQ(Load("many.clm"), 0);

@@ -48,7 +48,7 @@ TEST_F(LndTest, TextureAnimationModesStepAtTheGivenTimes) {
             EXPECT_EQ(LND_GetMaterialTexture(1), s.texture);
             EXPECT_EQ(g_Landscape->materials[1].mode, s.mode);
         }
-        LND_UnloadMap();
+        MAP_UnloadMap();
     }
     LND_SetTime(3.0f);
     LND_SetTime(2.5f);

@@ -288,7 +288,7 @@ protected:
         dup2(logFd, 2);
     }
     void TearDown() override {
-        LND_UnloadMap();
+        MAP_UnloadMap();
         MUF_CloseAll();
         TRC_ResetAll();
         std::fflush(stderr);

@@ -41,7 +41,7 @@ TEST_F(MapLoad, ExtensionChoosesTheReaderWithoutRegardToCase) {
         if (c.vertexCount) {
             EXPECT_EQ(g_Landscape->materials[2].uvAnimKind, c.uvAnimKind);
         }
-        LND_UnloadMap();
+        MAP_UnloadMap();
     }
 }
 
@@ -123,7 +123,7 @@ TEST_F(MapLoad, TextAndBinaryMapsOfOneLandscapeAgree) {
     const Fields binary = Flatten(g_Landscape);
     std::vector<Vec3> binaryNormals;
     for (int s = 1; s <= g_Landscape->surfaceCount; ++s) binaryNormals.push_back(g_Landscape->surfaces[s].normal);
-    LND_UnloadMap();
+    MAP_UnloadMap();
 
     // Not compared: computed by the lighting and the object set-up, kept only by the binary
     // format's reader, or settings the binary format does not hold.
@@ -154,7 +154,7 @@ TEST_F(MapLoad, TextAndBinaryMapsOfOneLandscapeAgree) {
         const Fields text = prune(Flatten(g_Landscape), keys);
         EXPECT_GT(text.size(), 150u);
         EXPECT_EQ(text, prune(binary, keys));
-        LND_UnloadMap();
+        MAP_UnloadMap();
     }
 }
 
@@ -173,7 +173,7 @@ TEST_F(MapLoad, EveryFormatGetsTheListOfAllLights) {
         ASSERT_EQ(Load(c.path), 1) << refusal;
         ASSERT_NE(g_AllLights, nullptr);
         EXPECT_EQ(std::vector<uint8_t>(g_AllLights, g_AllLights + g_Landscape->lightCount), c.lights);
-        LND_UnloadMap();
+        MAP_UnloadMap();
         EXPECT_EQ(g_AllLights, nullptr);
     }
 }
@@ -198,14 +198,14 @@ TEST_F(MapLoad, UnloadReleasesEverythingAndLeavesNoLandscape) {
     // Loading again replaces the loaded map: it is unloaded first (the sanitizer build reports
     // anything of it left behind).
     ASSERT_EQ(Load("sq.blm"), 1);
-    LND_UnloadMap();
+    MAP_UnloadMap();
     EXPECT_EQ(g_MapLoaded, 0);
     EXPECT_EQ(g_Landscape, nullptr);
     EXPECT_EQ(g_RenderObjects, nullptr);
     EXPECT_EQ(g_RelativeVertices, nullptr);
     EXPECT_EQ(g_LocateList, nullptr);
     EXPECT_EQ(g_AllLights, nullptr);
-    LND_UnloadMap();  // nothing loaded: nothing happens
+    MAP_UnloadMap();  // nothing loaded: nothing happens
     EXPECT_EQ(g_Landscape, nullptr);
 }
 
@@ -215,7 +215,7 @@ TEST_F(MapLoad, StartCameraGoesToTheCallerOrAScratchMatrix) {
     map.cameraYaw = 0.5f;
     PutText("cam.clm", dk::TextMapString(map, dk::TextDialect::Clm));
     ASSERT_EQ(Load("cam.clm", nullptr), 1);
-    LND_UnloadMap();
+    MAP_UnloadMap();
     Matrix34 camera;
     MTH_MatrixIdentity(&camera);
     ASSERT_EQ(Load("cam.clm", &camera), 1);

@@ -101,7 +101,7 @@ TEST_F(TextMapObjectSurfaces, EverySurfaceLineAndTheNextObjectAreRead) {
             ASSERT_TRUE(f.count(key)) << key;
             EXPECT_EQ(f.at(key), value) << key;
         }
-        LND_UnloadMap();
+        MAP_UnloadMap();
     }
 }
 

@@ -191,7 +191,7 @@ TEST_F(TextMap, EachDialectFillsWhatItLeavesOutWithItsDefaults) {
     EXPECT_FLOAT_EQ(camera.m[0], std::cos(0.5f));
     EXPECT_FLOAT_EQ(camera.m[6], std::sin(0.5f));
     EXPECT_EQ(camera.m[10], 2.0f);
-    LND_UnloadMap();
+    MAP_UnloadMap();
 
     // .blm has no texture-coordinate animation or turning objects; .clm keeps them.
     dk::MapData map = SquareMap();
@@ -206,20 +206,20 @@ TEST_F(TextMap, EachDialectFillsWhatItLeavesOutWithItsDefaults) {
         EXPECT_EQ(g_Landscape->objects[1].spin.y, keeps ? 0.5f : 0.0f);
         EXPECT_EQ(g_Landscape->materials[2].frameTime, 0.25f);
         EXPECT_EQ(g_Landscape->surfaces[2].flow.x, 1.5f);
-        LND_UnloadMap();
+        MAP_UnloadMap();
     }
 }
 
 TEST_F(TextMap, CrLfLineEndsReadLikeLf) {
     const Fields lf = LoadFields("lf.clm", kHandClm);
-    LND_UnloadMap();
+    MAP_UnloadMap();
     EXPECT_EQ(LoadFields("crlf.clm", WithCrLf(kHandClm)), lf);
     EXPECT_STREQ(g_Landscape->objects[1].name, "crate");
 }
 
 TEST_F(TextMap, MapThatLivesOnlyInAnArchiveLoads) {
     const Fields onDisk = LoadFields("hand.clm", kHandClm);
-    LND_UnloadMap();
+    MAP_UnloadMap();
     std::filesystem::remove(root / "hand.clm");
     // The entry after the map holds records that must not be read as part of it.
     Blob archive;
@@ -290,12 +290,12 @@ TEST_F(TextMap, NoiseMalformedLinesAndStrayRecordsAreTolerated) {
         SCOPED_TRACE(c.name);
         const Fields f = LoadFields("case.blm", std::string(c.before) + kBase + c.after);
         ExpectFields(f, c.want);
-        LND_UnloadMap();
+        MAP_UnloadMap();
     }
     // Without a totals record there is nothing to fill: an empty map.
     const Fields empty = LoadFields("empty.blm", "V1:\tx = 9, y = 9, z = 9\n");
     ExpectFields(empty, {{"vertexCount", "0"}, {"objectCount", "0"}});
-    LND_UnloadMap();
+    MAP_UnloadMap();
     // An .alm without texture records still names the default texture.
     PutText("bare.alm", "T:\tV=0, E=0, S=0, X=0, F=0, M=0, L=0, O=0, D=0\n");
     ASSERT_EQ(Load("bare.alm"), 1) << refusal;
@@ -325,7 +325,7 @@ TEST_F(TextMap, FileEndingInsideARecordStopsReading) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ExpectFields(LoadFields("cut.blm", std::string(kBase) + c.tail), c.want);
-        LND_UnloadMap();
+        MAP_UnloadMap();
     }
 }
 

@@ -338,7 +338,7 @@ TEST_F(Zlm, EveryTruncationLoadsWhatWasReadOrIsRefused) {
     Put("full.zlm", kHandZlm);
     ASSERT_EQ(Load("full.zlm"), 1);
     const Fields full = Flatten(g_Landscape);
-    LND_UnloadMap();
+    MAP_UnloadMap();
     PutCuts(kHandZlm, ".zlm");
     for (size_t n = 0; n < kHandZlm.size(); ++n) {
         SCOPED_TRACE("cut at " + std::to_string(n));
@@ -366,7 +366,7 @@ TEST_F(Zlm, TruncatedArchiveEntryDoesNotReadItsNeighbour) {
     Put("cut.zlm", Blob(kHandZlm.begin(), kHandZlm.begin() + cut));
     ASSERT_EQ(Load("cut.zlm"), 1);
     const Fields onDisk = Flatten(g_Landscape);
-    LND_UnloadMap();
+    MAP_UnloadMap();
     Blob archive;
     ASSERT_TRUE(dk::MufArchiveBytes({{"maps/cut.zlm", Blob(kHandZlm.begin(), kHandZlm.begin() + cut)},
                                      {"maps/next.zlm", Blob(kHandZlm.begin() + cut, kHandZlm.end())}},

@@ -216,9 +216,9 @@ TEST_F(BatchTest, TextureStatesAreSetOnlyWhenTheyChange) {
     RenderTexture* keyedB = Texture(5, RND_TEXTURE_KEYED);
     RenderTexture* plain = Texture(8, 0);
     const auto statesOf = [&](const RenderTexture* texture) {
-        RND_SetTextureState(g_RndDevice, texture);
+        RND_SetTextureState(g_Rnd.device, texture);
         States states;
-        for (const D3DRecord& r : plat::D3DTakeRecords(g_RndDevice))
+        for (const D3DRecord& r : plat::D3DTakeRecords(g_Rnd.device))
             if (r.kind == D3DRecord::kState)
                 states.emplace_back(r.state, r.value);
         return states;
@@ -238,13 +238,13 @@ TEST_F(BatchTest, TextureStatesAreSetOnlyWhenTheyChange) {
                                        {D3DRENDERSTATE_TEXTUREMIN, D3DFILTER_LINEAR}}));
     const auto material = [] {
         uint32_t value = 0xDEAD;
-        EXPECT_EQ(g_RndDevice->GetLightState(D3DLIGHTSTATE_MATERIAL, &value), D3D_OK);
+        EXPECT_EQ(g_Rnd.device->GetLightState(D3DLIGHTSTATE_MATERIAL, &value), D3D_OK);
         return value;
     };
     EXPECT_EQ(material(), 0u) << "the HAL device draws without materials";
     // The Ramp device keeps its nearest filter: only the key switches; and each texture brings
     // its material.
-    g_RndHardwareDevice = 0;
+    g_Rnd.hardwareDevice = 0;
     keyedA->materialHandle = 33;
     EXPECT_EQ(statesOf(keyedA), (States{{D3DRENDERSTATE_TEXTUREHANDLE, 3},
                                         {D3DRENDERSTATE_ALPHABLENDENABLE, 0},
@@ -252,7 +252,7 @@ TEST_F(BatchTest, TextureStatesAreSetOnlyWhenTheyChange) {
     EXPECT_EQ(material(), 33u);
     EXPECT_EQ(statesOf(nullptr), (States{{D3DRENDERSTATE_COLORKEYENABLE, 0}, {D3DRENDERSTATE_TEXTUREHANDLE, 0}}));
     EXPECT_EQ(material(), 0u);
-    g_RndHardwareDevice = 1;
+    g_Rnd.hardwareDevice = 1;
 }
 
 TEST_F(BatchTest, TheWalkMakesUnloadedTexturesResidentAndDrawsEachOnce) {
@@ -279,7 +279,7 @@ TEST_F(BatchTest, TheWalkMakesUnloadedTexturesResidentAndDrawsEachOnce) {
 }
 
 TEST_F(BatchTest, TheRampDeviceDrawsInGrey) {
-    g_RndHardwareDevice = 0;
+    g_Rnd.hardwareDevice = 0;
     RenderTriangle t = Facing(500, 20);
     for (auto& c : t.colour) {
         c[0] = 1.0f;
@@ -287,7 +287,7 @@ TEST_F(BatchTest, TheRampDeviceDrawsInGrey) {
         c[2] = 0.0f;
     }
     EXPECT_EQ(RND_DrawTriangle(&t), 1);
-    g_RndHardwareDevice = 1;
+    g_Rnd.hardwareDevice = 1;
     const std::vector<D3DRecord> draws = Draws();
     ASSERT_EQ(draws.size(), 1u);
     // (1 + 0.5 + 0) x 0.33333334 x 255 = 127.5, truncated.

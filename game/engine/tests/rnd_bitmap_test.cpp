@@ -117,7 +117,7 @@ TEST_F(BitmapTest, WholePictureInEveryMode) {
         DesignPoint at = {0.0f, 0.0f};
         DSP_BlitBitmap(b, &at, 640, 480);
         int width = 0, height = 0;
-        const std::vector<uint32_t> shown = Grab(g_RndBackBuffer, &width, &height);
+        const std::vector<uint32_t> shown = Grab(g_Rnd.backBuffer, &width, &height);
         ASSERT_EQ(width, m.width);
         int wrong = 0;
         for (int y = 0; y < height; ++y)
@@ -153,18 +153,18 @@ TEST_F(BitmapTest, PositionIsConvertedInPlaceAndBlitsOffTheScreenDrawNothing) {
     DSP_BlitBitmap(b, &at, 64, 48);
     EXPECT_EQ(at.x, 50.0f) << "the caller's position now holds screen pixels";
     EXPECT_EQ(at.y, 25.0f);
-    EXPECT_EQ(PixelOf(g_RndBackBuffer, 50, 25), Expected(16, GradientIndex(0, 0)));
-    EXPECT_EQ(PixelOf(g_RndBackBuffer, 81, 48), Expected(16, GradientIndex(62, 46)));
-    EXPECT_EQ(PixelOf(g_RndBackBuffer, 82, 25), 0u);
+    EXPECT_EQ(PixelOf(g_Rnd.backBuffer, 50, 25), Expected(16, GradientIndex(0, 0)));
+    EXPECT_EQ(PixelOf(g_Rnd.backBuffer, 81, 48), Expected(16, GradientIndex(62, 46)));
+    EXPECT_EQ(PixelOf(g_Rnd.backBuffer, 82, 25), 0u);
 
     BlackFrame();
-    const std::vector<uint32_t> before = Grab(g_RndBackBuffer);
+    const std::vector<uint32_t> before = Grab(g_Rnd.backBuffer);
     const DesignPoint refused[] = {{600.0f, 0.0f}, {-10.0f, 0.0f}, {0.0f, 450.0f}, {1e12f, 0.0f}};
     for (DesignPoint p : refused)
         DSP_BlitBitmapKeyed(b, &p, 64, 48);
     DesignPoint whole = {0.0f, 0.0f};
     DSP_BlitBitmap(b, &whole, 66, 48);  // wider than the picture
-    EXPECT_EQ(Grab(g_RndBackBuffer), before);
+    EXPECT_EQ(Grab(g_Rnd.backBuffer), before);
     DSP_BlitBitmap(nullptr, &whole, 64, 48);
     DSP_FreeBitmap(b);
 }
@@ -204,7 +204,7 @@ TEST_F(BitmapTest, PartBlitClipsInTheDesignSpace) {
             const int bottom = top + int(scaleY * (c.sourceY + c.dest.height)) - int(scaleY * c.sourceY);
             const int sx = int(scaleX * c.sourceX), sy = int(scaleY * c.sourceY);
             int width = 0, height = 0, wrong = 0;
-            const std::vector<uint32_t> shown = Grab(g_RndBackBuffer, &width, &height);
+            const std::vector<uint32_t> shown = Grab(g_Rnd.backBuffer, &width, &height);
             for (int y = 0; y < height; ++y)
                 for (int x = 0; x < width; ++x) {
                     const bool inside = c.drawn && x >= left && x < right && y >= top && y < bottom;
@@ -250,7 +250,7 @@ TEST_F(BitmapTest, KeyedBlitLeavesBlackOutAndDarkColoursAreRaised) {
             for (int y = 0; y < 4; ++y)
                 for (int x = 0; x < 4; ++x) {
                     const bool black = ((x + y) & 1) == 0;
-                    EXPECT_EQ(PixelOf(g_RndBackBuffer, 10 + x, 20 + y),
+                    EXPECT_EQ(PixelOf(g_Rnd.backBuffer, 10 + x, 20 + y),
                               black ? (keyed ? c.background : 0u) : c.colour)
                         << (keyed ? "keyed " : "plain ") << x << "," << y;
                 }
@@ -334,7 +334,7 @@ TEST_F(BitmapTest, MappedBlitCopiesThroughTheMapping) {
             DesignRect rect = {100, 50, 256, 256};
             DSP_BlitBitmapMapped(&rect, b, &c.mapping);
             int width = 0, height = 0, wrong = 0;
-            const std::vector<uint32_t> shown = Grab(g_RndBackBuffer, &width, &height);
+            const std::vector<uint32_t> shown = Grab(g_Rnd.backBuffer, &width, &height);
             for (int r = 0; r < 256; ++r)
                 for (int col = 0; col < 256; ++col) {
                     const int sx = col + c.shiftX, sy = r + c.shiftY;
@@ -351,15 +351,15 @@ TEST_F(BitmapTest, MappedBlitCopiesThroughTheMapping) {
         Bitmap* b = DSP_LoadBitmap("square.bmp");
         ASSERT_NE(b, nullptr);
         BlackFrame();
-        const uint32_t background = PixelOf(g_RndBackBuffer, 300, 300);
+        const uint32_t background = PixelOf(g_Rnd.backBuffer, 300, 300);
         const BitmapMapping identity = {0, 0, 256, 0, 0, 256};
         for (DesignRect rect : {DesignRect{600, 450, 256, 256}, DesignRect{-200, -100, 256, 256}}) {
             const int x0 = rect.x, y0 = rect.y;
             DSP_BlitBitmapMapped(&rect, b, &identity);
-            EXPECT_EQ(PixelOf(g_RndBackBuffer, std::max(x0, 0), std::max(y0, 0)),
+            EXPECT_EQ(PixelOf(g_Rnd.backBuffer, std::max(x0, 0), std::max(y0, 0)),
                       Expected(bits, square.at(std::max(-x0, 0), std::max(-y0, 0))));
         }
-        EXPECT_EQ(PixelOf(g_RndBackBuffer, 300, 300), background);
+        EXPECT_EQ(PixelOf(g_Rnd.backBuffer, 300, 300), background);
         DSP_FreeBitmap(b);
         DSP_Release(window);
     }
@@ -403,13 +403,13 @@ TEST_F(BitmapTest, LoadFailuresLeaveNothingBehind) {
     Write(dk::EncodeBmp8(Gradient(1, 1)), "dot.bmp");
     OpenDisplay(320, 240, 16);
     const int objects = plat::LiveDisplayObjects();
-    const int32_t blocks = g_RndLiveBlocks;
+    const int32_t blocks = g_Rnd.liveBlocks;
     EXPECT_EQ(DSP_LoadBitmap("missing.bmp"), nullptr);
     EXPECT_EQ(DSP_LoadBitmap("broken.bmp"), nullptr);
     EXPECT_EQ(DSP_LoadBitmap(nullptr), nullptr);
     EXPECT_EQ(DSP_LoadBitmap("dot.bmp"), nullptr) << "a 1 x 1 picture scales to nothing in 320 x 240";
     EXPECT_EQ(plat::LiveDisplayObjects(), objects);
-    EXPECT_EQ(g_RndLiveBlocks, blocks);
+    EXPECT_EQ(g_Rnd.liveBlocks, blocks);
     DSP_Release(window);
     EXPECT_EQ(DSP_LoadBitmap("dot.bmp"), nullptr) << "no display";
 }

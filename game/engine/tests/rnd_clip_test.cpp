@@ -45,13 +45,13 @@ protected:
     void SetUp() override {
         nearPlane_ = g_RndNear;
         farPlane_ = g_RndFar;
-        hardware_ = g_RndHardwareDevice;
+        hardware_ = g_Rnd.hardwareDevice;
         for (int k = 0; k < 3; ++k)
             scale_[k] = g_RndColourScale[k];
     }
     void TearDown() override {
         RND_SetClipPlanes(nearPlane_, farPlane_);
-        g_RndHardwareDevice = hardware_;
+        g_Rnd.hardwareDevice = hardware_;
         for (int k = 0; k < 3; ++k)
             g_RndColourScale[k] = scale_[k];
     }
@@ -216,11 +216,11 @@ TEST_F(ClipTest, TLVerticesFixWindingAndPackDepthAndColour) {
 
 TEST_F(ClipTest, FogColourScalesPackedColoursByDeviceKind) {
     const float tint[3] = {1.0f, 0.5f, 0.0f};
-    g_RndHardwareDevice = 1;
+    g_Rnd.hardwareDevice = 1;
     RND_SetFogColour(tint);
     const float white[3] = {1, 1, 1};
     EXPECT_EQ(RND_PackColour(white), 0x00FF7F00u);
-    g_RndHardwareDevice = 0;
+    g_Rnd.hardwareDevice = 0;
     RND_SetFogColour(tint);
     // Ramp: the mean of the three for all three, (1.5 x 0.33333334) x 255 = 127.5.
     EXPECT_EQ(RND_PackColour(white), 0x007F7F7Fu);
@@ -236,15 +236,15 @@ TEST_F(ClipTest, FogSwitchAndStartReturnThePreviousValue) {
     EXPECT_EQ(RND_SetFogStart(start), 1234.0f);
 }
 TEST_F(ClipTest, OutCodeAgainstPlanesAndTheClipRectangle) {
-    const int32_t row = g_RndModeRow;
-    const float width = g_RndScreenWidth, height = g_RndScreenHeight;
-    const RECT clip = g_RndClipRect;
-    g_RndModeRow = DSP_FindMode(640, 480, 16);
-    g_RndScreenWidth = 640.0f;
-    g_RndScreenHeight = 480.0f;
+    const int32_t row = g_Rnd.modeRow;
+    const float width = g_Rnd.screenWidth, height = g_Rnd.screenHeight;
+    const RECT clip = g_Rnd.clipRect;
+    g_Rnd.modeRow = DSP_FindMode(640, 480, 16);
+    g_Rnd.screenWidth = 640.0f;
+    g_Rnd.screenHeight = 480.0f;
     // 90-degree view: one unit of x / z is 320 pixels less a little.
     RND_SetProjection(100.0f, 2000.0f, 0.0f, 0.7853982f, 0.7853982f);
-    g_RndClipRect = RECT{0, 0, 640, 425};
+    g_Rnd.clipRect = RECT{0, 0, 640, 425};
     struct Case {
         Vec3 p;
         uint8_t code;
@@ -263,10 +263,10 @@ TEST_F(ClipTest, OutCodeAgainstPlanesAndTheClipRectangle) {
         SCOPED_TRACE(testing::Message() << c.p.x << "," << c.p.y << "," << c.p.z);
         EXPECT_EQ(RND_OutCode(&c.p), c.code);
     }
-    g_RndModeRow = row;
-    g_RndScreenWidth = width;
-    g_RndScreenHeight = height;
-    g_RndClipRect = clip;
+    g_Rnd.modeRow = row;
+    g_Rnd.screenWidth = width;
+    g_Rnd.screenHeight = height;
+    g_Rnd.clipRect = clip;
     RND_SetProjection(100.0f, 4000.0f, 0.0f, 0.31415927f, 0.31415927f);
 }
 }  // namespace

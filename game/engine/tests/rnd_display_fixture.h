@@ -46,15 +46,15 @@ protected:
         previous_ = std::filesystem::current_path();
         std::filesystem::current_path(dir_);
 
-        g_RndHardwareAllowed = 1;
-        g_RndHardwareDevice = 1;
-        g_RndCanBlendAdditive = 0;
-        g_RndModeRow = 0;
+        g_Rnd.hardwareAllowed = 1;
+        g_Rnd.hardwareDevice = 1;
+        g_Rnd.canBlendAdditive = 0;
+        g_Rnd.modeRow = 0;
         g_DspDisplayReady = 0;
         g_DspWidth = g_DspHeight = g_DspBitsPerPixel = 0;
         DSP_SetPaletteFileName("def_pal.bin");
         DSP_SetDesignSize(640, 480);
-        blocks_ = g_RndLiveBlocks;
+        blocks_ = g_Rnd.liveBlocks;
 
         WNDCLASSEXA cls{};
         cls.lpfnWndProc = DefWindowProcA;
@@ -71,7 +71,7 @@ protected:
         LND_SetCallTrace(nullptr);
         RND_SetCallTrace(nullptr);
         EXPECT_EQ(plat::LiveDisplayObjects(), 0) << "a surface, palette or device was not released";
-        EXPECT_EQ(g_RndLiveBlocks, blocks_) << "a counted block was not freed";
+        EXPECT_EQ(g_Rnd.liveBlocks, blocks_) << "a counted block was not freed";
         std::filesystem::current_path(previous_);
         std::error_code ec;
         std::filesystem::remove_all(dir_, ec);
@@ -88,7 +88,7 @@ protected:
     void OpenDisplay(int width, int height, int bits) {
         ASSERT_EQ(DSP_CreateDevice(window), 1);
         if (width != g_DspWidth || height != g_DspHeight || bits != g_DspBitsPerPixel) {
-            g_RndModeRow = DSP_FindMode(width, height, bits);
+            g_Rnd.modeRow = DSP_FindMode(width, height, bits);
             ASSERT_EQ(DSP_SetMode(width, height, bits), 1);
         }
         ASSERT_EQ(RND_GetBitDepth(), bits);

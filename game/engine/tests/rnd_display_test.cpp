@@ -41,7 +41,7 @@ uint32_t OpenedDriverMegabytes() {
 bool DeviceIsHal() {
     D3DDEVICEDESC hardware{}, emulation{};
     hardware.dwSize = emulation.dwSize = sizeof(D3DDEVICEDESC);
-    return g_RndDevice && g_RndDevice->GetCaps(&hardware, &emulation) == D3D_OK && hardware.dwFlags != 0;
+    return g_Rnd.device && g_Rnd.device->GetCaps(&hardware, &emulation) == D3D_OK && hardware.dwFlags != 0;
 }
 
 bool InVideoMemory(IDirectDrawSurface3* s) {
@@ -121,22 +121,22 @@ TEST_F(DisplayStartTest, DriverAndDeviceChoice) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         plat::SetDisplayDrivers(c.drivers);
-        g_RndHardwareAllowed = c.hardwareAllowed;
-        g_RndCanBlendAdditive = 0;
-        g_RndModeRow = 0;
+        g_Rnd.hardwareAllowed = c.hardwareAllowed;
+        g_Rnd.canBlendAdditive = 0;
+        g_Rnd.modeRow = 0;
         g_DspBitsPerPixel = 0;
         EXPECT_EQ(DSP_CreateDevice(window), c.result);
         EXPECT_EQ(OpenedDriverMegabytes(), c.megabytes);
-        EXPECT_EQ(g_RndHardwareDevice, c.hardwareFlag);
+        EXPECT_EQ(g_Rnd.hardwareDevice, c.hardwareFlag);
         EXPECT_EQ(g_DspDisplayReady, uint32_t(c.result));
         if (c.result) {
             EXPECT_EQ(DeviceIsHal(), c.hal);
-            EXPECT_EQ(InVideoMemory(g_RndZBuffer), c.zInVideoMemory);
+            EXPECT_EQ(InVideoMemory(g_Rnd.zBuffer), c.zInVideoMemory);
             EXPECT_EQ(g_DspBitsPerPixel, c.bits);
-            EXPECT_EQ(g_RndModeRow, c.modeRow);
+            EXPECT_EQ(g_Rnd.modeRow, c.modeRow);
             EXPECT_EQ(RND_GetBitDepth(), c.bits) << "the renderer reports the depth the display has";
-            EXPECT_EQ(g_RndPalette != nullptr, c.bits == 8);
-            EXPECT_EQ(g_RndCanBlendAdditive, c.additive);
+            EXPECT_EQ(g_Rnd.palette != nullptr, c.bits == 8);
+            EXPECT_EQ(g_Rnd.canBlendAdditive, c.additive);
         }
         DSP_Release(window);
         EXPECT_EQ(plat::LiveDisplayObjects(), 0);
@@ -145,61 +145,61 @@ TEST_F(DisplayStartTest, DriverAndDeviceChoice) {
 
 TEST_F(DisplayStartTest, CreationLeavesAReadyDisplayOnBlackFrames) {
     const uint64_t frames = plat::FrameCount();
-    const int32_t blocks = g_RndLiveBlocks;
+    const int32_t blocks = g_Rnd.liveBlocks;
     ASSERT_EQ(DSP_CreateDevice(window), 1);
     EXPECT_EQ(plat::FrameCount(), frames + 4) << "two black frames of the mode set, two of the start";
     EXPECT_EQ(Shown(320, 240), 0u);
-    EXPECT_EQ(g_RndScreenWidth, 640.0f);
-    EXPECT_EQ(g_RndScreenHeight, 480.0f);
-    EXPECT_EQ(g_RndClipRect.right, 640);
-    EXPECT_EQ(g_RndClipRect.bottom, 480);
+    EXPECT_EQ(g_Rnd.screenWidth, 640.0f);
+    EXPECT_EQ(g_Rnd.screenHeight, 480.0f);
+    EXPECT_EQ(g_Rnd.clipRect.right, 640);
+    EXPECT_EQ(g_Rnd.clipRect.bottom, 480);
     EXPECT_EQ(g_RndNear, 100.0f);
     EXPECT_EQ(g_RndFar, 5000.0f);
     D3DVIEWPORT2 viewport{};
     viewport.dwSize = sizeof viewport;
-    ASSERT_EQ(g_RndViewport->GetViewport2(&viewport), D3D_OK);
+    ASSERT_EQ(g_Rnd.viewport->GetViewport2(&viewport), D3D_OK);
     EXPECT_EQ(viewport.dwWidth, 640u);
     EXPECT_EQ(viewport.dvClipWidth, 6400.0f);
     EXPECT_EQ(viewport.dvClipHeight, 4800.0f);
     EXPECT_EQ(viewport.dvMaxZ, 1.0f);
     IDirect3DViewport2* current = nullptr;
-    ASSERT_EQ(g_RndDevice->GetCurrentViewport(&current), D3D_OK);
-    EXPECT_EQ(current, g_RndViewport);
+    ASSERT_EQ(g_Rnd.device->GetCurrentViewport(&current), D3D_OK);
+    EXPECT_EQ(current, g_Rnd.viewport);
     current->Release();
     DDSCAPS zCaps{DDSCAPS_ZBUFFER};
     IDirectDrawSurface3* attached = nullptr;
-    ASSERT_EQ(g_RndBackBuffer->GetAttachedSurface(&zCaps, &attached), DD_OK);
-    EXPECT_EQ(attached, g_RndZBuffer);
+    ASSERT_EQ(g_Rnd.backBuffer->GetAttachedSurface(&zCaps, &attached), DD_OK);
+    EXPECT_EQ(attached, g_Rnd.zBuffer);
     attached->Release();
-    EXPECT_EQ(g_RndLiveBlocks, blocks) << "the driver records are all freed";
+    EXPECT_EQ(g_Rnd.liveBlocks, blocks) << "the driver records are all freed";
 }
 
 TEST_F(DisplayStartTest, SetModeOfTheCurrentModeTouchesNothing) {
     OpenDisplay(640, 480, 16);
-    IDirectDrawSurface3* primary = g_RndPrimary;
-    IDirect3DDevice2* device = g_RndDevice;
+    IDirectDrawSurface3* primary = g_Rnd.primary;
+    IDirect3DDevice2* device = g_Rnd.device;
     const uint64_t frames = plat::FrameCount();
     EXPECT_EQ(DSP_SetMode(640, 480, 16), 1);
-    EXPECT_EQ(g_RndPrimary, primary);
-    EXPECT_EQ(g_RndDevice, device);
+    EXPECT_EQ(g_Rnd.primary, primary);
+    EXPECT_EQ(g_Rnd.device, device);
     EXPECT_EQ(plat::FrameCount(), frames);
 
-    g_RndModeRow = DSP_FindMode(320, 240, 16);
+    g_Rnd.modeRow = DSP_FindMode(320, 240, 16);
     ASSERT_EQ(DSP_SetMode(320, 240, 16), 1);
     EXPECT_EQ(plat::FrameCount(), frames + 2);
     DDSURFACEDESC desc{};
     desc.dwSize = sizeof desc;
-    ASSERT_EQ(g_RndBackBuffer->GetSurfaceDesc(&desc), DD_OK);
+    ASSERT_EQ(g_Rnd.backBuffer->GetSurfaceDesc(&desc), DD_OK);
     EXPECT_EQ(desc.dwWidth, 320u);
-    EXPECT_EQ(g_RndScreenWidth, 320.0f);
-    EXPECT_EQ(g_RndClipRect.right, 320);
-    EXPECT_EQ(g_RndClipRect.bottom, 240);
+    EXPECT_EQ(g_Rnd.screenWidth, 320.0f);
+    EXPECT_EQ(g_Rnd.clipRect.right, 320);
+    EXPECT_EQ(g_Rnd.clipRect.bottom, 240);
 
     // A mode the driver refuses: nothing changes.
-    IDirectDrawSurface3* small = g_RndPrimary;
+    IDirectDrawSurface3* small = g_Rnd.primary;
     EXPECT_EQ(DSP_SetMode(700, 500, 16), 0);
     EXPECT_EQ(g_DspWidth, 320);
-    EXPECT_EQ(g_RndPrimary, small);
+    EXPECT_EQ(g_Rnd.primary, small);
 }
 
 TEST_F(DisplayStartTest, SetModeOverTheModeTable) {
@@ -213,28 +213,28 @@ TEST_F(DisplayStartTest, SetModeOverTheModeTable) {
         SCOPED_TRACE(std::to_string(m.width) + " x " + std::to_string(m.height) + " x " +
                      std::to_string(m.bitsPerPixel));
         ASSERT_EQ(DSP_CreateDevice(window), 1);
-        g_RndModeRow = row;
+        g_Rnd.modeRow = row;
         ASSERT_EQ(DSP_SetMode(m.width, m.height, m.bitsPerPixel), 1);
         EXPECT_EQ(RND_GetBitDepth(), m.bitsPerPixel);
         DDSURFACEDESC desc{};
         desc.dwSize = sizeof desc;
-        for (IDirectDrawSurface3* s : {g_RndPrimary, g_RndBackBuffer, g_RndZBuffer}) {
+        for (IDirectDrawSurface3* s : {g_Rnd.primary, g_Rnd.backBuffer, g_Rnd.zBuffer}) {
             ASSERT_EQ(s->GetSurfaceDesc(&desc), DD_OK);
             EXPECT_EQ(int(desc.dwWidth), m.width);
             EXPECT_EQ(int(desc.dwHeight), m.height);
         }
-        ASSERT_EQ(g_RndBackBuffer->GetSurfaceDesc(&desc), DD_OK);
+        ASSERT_EQ(g_Rnd.backBuffer->GetSurfaceDesc(&desc), DD_OK);
         EXPECT_EQ(int(desc.ddpfPixelFormat.dwRGBBitCount), m.bitsPerPixel);
         EXPECT_EQ(DeviceIsHal(), m.bitsPerPixel == 16);
-        EXPECT_EQ(g_RndHardwareDevice, m.bitsPerPixel == 16 ? 1 : 0);
-        EXPECT_EQ(g_RndPalette != nullptr, m.bitsPerPixel == 8);
-        EXPECT_EQ(g_RndScreenWidth, float(m.width));
-        EXPECT_EQ(g_RndScreenHeight, float(m.height));
-        EXPECT_EQ(g_RndClipRect.right, m.width);
-        EXPECT_EQ(g_RndClipRect.bottom, m.height);
+        EXPECT_EQ(g_Rnd.hardwareDevice, m.bitsPerPixel == 16 ? 1 : 0);
+        EXPECT_EQ(g_Rnd.palette != nullptr, m.bitsPerPixel == 8);
+        EXPECT_EQ(g_Rnd.screenWidth, float(m.width));
+        EXPECT_EQ(g_Rnd.screenHeight, float(m.height));
+        EXPECT_EQ(g_Rnd.clipRect.right, m.width);
+        EXPECT_EQ(g_Rnd.clipRect.bottom, m.height);
         D3DVIEWPORT2 viewport{};
         viewport.dwSize = sizeof viewport;
-        ASSERT_EQ(g_RndViewport->GetViewport2(&viewport), D3D_OK);
+        ASSERT_EQ(g_Rnd.viewport->GetViewport2(&viewport), D3D_OK);
         EXPECT_EQ(int(viewport.dwWidth), m.width);
         EXPECT_EQ(viewport.dvClipHeight, 10.0f * float(m.height));
         EXPECT_EQ(Shown(m.width - 1, m.height - 1), 0u) << "the mode starts on black frames";
@@ -256,28 +256,28 @@ TEST_F(DisplayStartTest, PrimaryFallsBackToSystemMemory) {
     tiny.caps = 0;
     tiny.halDevice = false;
     plat::SetDisplayDrivers({tiny});
-    g_RndHardwareAllowed = 1;
+    g_Rnd.hardwareAllowed = 1;
     ASSERT_EQ(DSP_CreateDevice(window), 1);
-    EXPECT_FALSE(InVideoMemory(g_RndPrimary));
+    EXPECT_FALSE(InVideoMemory(g_Rnd.primary));
     EXPECT_FALSE(DeviceIsHal());
 }
 
 TEST_F(DisplayStartTest, ReleaseAllKeepsTheInterfacesUnlessAll) {
     OpenDisplay(640, 480, 8);
     DSP_ReleaseAll(0);
-    EXPECT_EQ(g_RndDevice, nullptr);
-    EXPECT_EQ(g_RndViewport, nullptr);
-    EXPECT_EQ(g_RndZBuffer, nullptr);
-    EXPECT_EQ(g_RndBackBuffer, nullptr);
-    EXPECT_EQ(g_RndPrimary, nullptr);
-    EXPECT_EQ(g_RndPalette, nullptr);
-    EXPECT_NE(g_RndDirectDraw, nullptr);
-    EXPECT_NE(g_RndDirect3D, nullptr);
+    EXPECT_EQ(g_Rnd.device, nullptr);
+    EXPECT_EQ(g_Rnd.viewport, nullptr);
+    EXPECT_EQ(g_Rnd.zBuffer, nullptr);
+    EXPECT_EQ(g_Rnd.backBuffer, nullptr);
+    EXPECT_EQ(g_Rnd.primary, nullptr);
+    EXPECT_EQ(g_Rnd.palette, nullptr);
+    EXPECT_NE(g_Rnd.directDraw, nullptr);
+    EXPECT_NE(g_Rnd.direct3D, nullptr);
     EXPECT_NE(g_DspDirectDraw, nullptr);
     EXPECT_EQ(g_DspDisplayReady, 1u);
     DSP_Release(window);
-    EXPECT_EQ(g_RndDirectDraw, nullptr);
-    EXPECT_EQ(g_RndDirect3D, nullptr);
+    EXPECT_EQ(g_Rnd.directDraw, nullptr);
+    EXPECT_EQ(g_Rnd.direct3D, nullptr);
     EXPECT_EQ(g_DspDirectDraw, nullptr);
     EXPECT_EQ(g_DspDisplayReady, 0u);
     EXPECT_EQ(plat::LiveDisplayObjects(), 0);
@@ -311,9 +311,9 @@ TEST_F(DisplayStartTest, PaletteFileRules) {
         }
         DSP_SetPaletteFileName(c.paletteName);
         OpenDisplay(640, 480, 8);
-        ASSERT_NE(g_RndPalette, nullptr);
+        ASSERT_NE(g_Rnd.palette, nullptr);
         PALETTEENTRY entries[256];
-        ASSERT_EQ(g_RndPalette->GetEntries(0, 0, 256, entries), DD_OK);
+        ASSERT_EQ(g_Rnd.palette->GetEntries(0, 0, 256, entries), DD_OK);
         for (int i : {0, 1, 37, 255}) {
             const PALETTEENTRY expected =
                 c.fromFile ? PALETTEENTRY{full[size_t(i) * 3], full[size_t(i) * 3 + 1], full[size_t(i) * 3 + 2], 0x40}
@@ -328,10 +328,10 @@ TEST_F(DisplayStartTest, PaletteFileRules) {
             EXPECT_EQ(entries[255].peRed, 224);
             EXPECT_EQ(entries[255].peBlue, 192);
         }
-        for (IDirectDrawSurface3* s : {g_RndPrimary, g_RndBackBuffer}) {
+        for (IDirectDrawSurface3* s : {g_Rnd.primary, g_Rnd.backBuffer}) {
             IDirectDrawPalette* attached = nullptr;
             ASSERT_EQ(s->GetPalette(&attached), DD_OK);
-            EXPECT_EQ(attached, g_RndPalette);
+            EXPECT_EQ(attached, g_Rnd.palette);
             attached->Release();
         }
         DSP_Release(window);
@@ -343,13 +343,13 @@ TEST_F(DisplayStartTest, PaletteFileRules) {
 
 TEST_F(DisplayStartTest, LoadingThePaletteAgainRefreshesTheSameOne) {
     OpenDisplay(640, 480, 8);
-    IDirectDrawPalette* palette = g_RndPalette;
+    IDirectDrawPalette* palette = g_Rnd.palette;
     std::vector<uint8_t> file(768, 0x55);
     std::ofstream("def_pal.bin", std::ios::binary).write(reinterpret_cast<const char*>(file.data()), 768);
     DSP_LoadDefaultPalette();
-    EXPECT_EQ(g_RndPalette, palette);
+    EXPECT_EQ(g_Rnd.palette, palette);
     PALETTEENTRY entry{};
-    ASSERT_EQ(g_RndPalette->GetEntries(0, 200, 1, &entry), DD_OK);
+    ASSERT_EQ(g_Rnd.palette->GetEntries(0, 200, 1, &entry), DD_OK);
     EXPECT_EQ(entry.peGreen, 0x55);
 }
 
@@ -365,12 +365,12 @@ TEST_F(DisplayStartTest, GameInitGraphicsRunsTheStartUpInOrder) {
                                      "LND_SetViewProjection(100.0,2500.0,2500.0,0.6283,0.4712)",
                                      "APP_SetDisplayMode(7,1)", "CAM_Reset"});
     g_GraphicsReady = 0;
-    g_RndHardwareAllowed = 0;
+    g_Rnd.hardwareAllowed = 0;
     EXPECT_EQ(GAME_InitGraphics(window), 0);
     EXPECT_EQ(TRC_TraceLog(), expected);
     EXPECT_EQ(g_GraphicsReady, 1u);
     EXPECT_EQ(g_DspDisplayReady, 1u);
-    EXPECT_EQ(g_RndHardwareAllowed, 1);
+    EXPECT_EQ(g_Rnd.hardwareAllowed, 1);
 
     // Without a HAL device the option is the software 640 x 480 x 16 mode.
     DSP_Release(window);
@@ -403,7 +403,7 @@ TEST_F(DisplayStartTest, TextureRecordsAreFreedOnlyWhileTheDisplayIsReady) {
     add(&g_RndLoadedTextures);
     add(&g_RndLoadedTextures);
     add(&g_RndUnloadedTextures);
-    const int32_t live = g_RndLiveBlocks;
+    const int32_t live = g_Rnd.liveBlocks;
     g_DspDisplayReady = 0;
     DSP_ReleaseTextureSurfaces();
     EXPECT_EQ(LST_Count(&g_RndLoadedTextures), 2u) << "not while the display is not ready";
@@ -411,16 +411,16 @@ TEST_F(DisplayStartTest, TextureRecordsAreFreedOnlyWhileTheDisplayIsReady) {
     DSP_ReleaseTextureSurfaces();
     EXPECT_EQ(LST_Count(&g_RndLoadedTextures), 0u);
     EXPECT_EQ(LST_Count(&g_RndUnloadedTextures), 0u);
-    EXPECT_EQ(g_RndLiveBlocks, live - 3);
+    EXPECT_EQ(g_Rnd.liveBlocks, live - 3);
 }
 
 TEST_F(DisplayStartTest, FrameStartRestoresLostSurfaces) {
     OpenDisplay(640, 480, 16);
     plat::LoseDisplaySurfaces();
-    EXPECT_EQ(g_RndPrimary->IsLost(), DDERR_SURFACELOST);
+    EXPECT_EQ(g_Rnd.primary->IsLost(), DDERR_SURFACELOST);
     RND_BeginFrame();
-    EXPECT_EQ(g_RndPrimary->IsLost(), DD_OK);
-    EXPECT_EQ(g_RndZBuffer->IsLost(), DD_OK);
+    EXPECT_EQ(g_Rnd.primary->IsLost(), DD_OK);
+    EXPECT_EQ(g_Rnd.zBuffer->IsLost(), DD_OK);
     RND_EndScene();
     const uint64_t frames = plat::FrameCount();
     RND_Flip();

@@ -63,9 +63,9 @@ protected:
         const float white[3] = {1, 1, 1};
         RND_SetFogColour(white);
         RND_SetProjection(100.0f, 3000.0f, 3000.0f, 0.62831855f, 0.62831855f);
-        g_RndClipRect = RECT{0, 0, 640, 480};
-        if (g_RndDevice)
-            plat::D3DRecordDevice(g_RndDevice, false);
+        g_Rnd.clipRect = RECT{0, 0, 640, 480};
+        if (g_Rnd.device)
+            plat::D3DRecordDevice(g_Rnd.device, false);
         DisplayFixture::TearDown();
     }
     // Opens the display afresh in a mode (the device kind as allowed) and records the new device.
@@ -78,8 +78,8 @@ protected:
         StartRecording();
     }
     void StartRecording() {
-        plat::D3DRecordDevice(g_RndDevice, true);
-        plat::D3DTakeRecords(g_RndDevice);
+        plat::D3DRecordDevice(g_Rnd.device, true);
+        plat::D3DTakeRecords(g_Rnd.device);
     }
     // A texture record of the test's own, loaded, on the loaded list's tail, with a made-up
     // handle (the draws are recorded, whatever the handle).
@@ -97,7 +97,7 @@ protected:
     // Draws recorded since the last call.
     std::vector<D3DRecord> Draws() {
         std::vector<D3DRecord> draws;
-        for (D3DRecord& r : plat::D3DTakeRecords(g_RndDevice))
+        for (D3DRecord& r : plat::D3DTakeRecords(g_Rnd.device))
             if (r.kind == D3DRecord::kDraw)
                 draws.push_back(std::move(r));
         return draws;
@@ -111,7 +111,7 @@ protected:
     void SetUp() override {
         RenderFixture::SetUp();
         ASSERT_EQ(RND_BeginFrame(), 1);
-        plat::D3DTakeRecords(g_RndDevice);
+        plat::D3DTakeRecords(g_Rnd.device);
     }
     void TearDown() override {
         RND_EndScene();

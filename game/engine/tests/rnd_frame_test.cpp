@@ -47,18 +47,18 @@ TEST_F(FrameTest, BackgroundFillUsesThePixelFormatOfTheDisplay) {
     };
     for (const Case& c : {Case{16, 0xFC00}, Case{8, (7u << 5) | (4u << 2)}}) {
         SCOPED_TRACE(c.bits);
-        g_RndHardwareAllowed = c.bits == 16;
+        g_Rnd.hardwareAllowed = c.bits == 16;
         OpenDisplay(640, 480, c.bits);
         RND_SetClipRectRaw(10, 20, 100, 200);
         const float orange[3] = {1.0f, 0.5f, 0.0f};
         RND_SetBackgroundColour(orange);
         ASSERT_EQ(RND_BeginFrame(), 1);
         RND_EndScene();
-        EXPECT_EQ(PixelOf(g_RndBackBuffer, 10, 20), c.pixel);
-        EXPECT_EQ(PixelOf(g_RndBackBuffer, 99, 199), c.pixel);
-        EXPECT_EQ(PixelOf(g_RndBackBuffer, 100, 100), 0u) << "only the clip rectangle is filled";
-        EXPECT_EQ(PixelOf(g_RndBackBuffer, 9, 100), 0u);
-        g_RndHardwareAllowed = 1;
+        EXPECT_EQ(PixelOf(g_Rnd.backBuffer, 10, 20), c.pixel);
+        EXPECT_EQ(PixelOf(g_Rnd.backBuffer, 99, 199), c.pixel);
+        EXPECT_EQ(PixelOf(g_Rnd.backBuffer, 100, 100), 0u) << "only the clip rectangle is filled";
+        EXPECT_EQ(PixelOf(g_Rnd.backBuffer, 9, 100), 0u);
+        g_Rnd.hardwareAllowed = 1;
     }
 }
 
@@ -68,12 +68,12 @@ TEST_F(FrameTest, WithoutTheFillOnlyClearScreenAndClearRectFill) {
     RND_SetBackgroundColour(nullptr);
     ASSERT_EQ(RND_BeginFrame(), 1);
     RND_EndScene();
-    EXPECT_EQ(PixelOf(g_RndBackBuffer, 5, 5), 0u) << "no fill at frame start";
+    EXPECT_EQ(PixelOf(g_Rnd.backBuffer, 5, 5), 0u) << "no fill at frame start";
     RND_ClearRect(0, 0, 10, 10);
-    EXPECT_EQ(PixelOf(g_RndBackBuffer, 5, 5), 0x001Fu);
-    EXPECT_EQ(PixelOf(g_RndBackBuffer, 50, 50), 0u);
+    EXPECT_EQ(PixelOf(g_Rnd.backBuffer, 5, 5), 0x001Fu);
+    EXPECT_EQ(PixelOf(g_Rnd.backBuffer, 50, 50), 0u);
     RND_ClearScreen();
-    EXPECT_EQ(PixelOf(g_RndBackBuffer, 639, 479), 0x001Fu);
+    EXPECT_EQ(PixelOf(g_Rnd.backBuffer, 639, 479), 0x001Fu);
 }
 
 TEST_F(FrameTest, FrameStartEmptiesTheQueuesAndEndOfSceneDrawsThem) {
@@ -91,7 +91,7 @@ TEST_F(FrameTest, FrameStartEmptiesTheQueuesAndEndOfSceneDrawsThem) {
     const std::vector<D3DRecord> draws = Draws();
     ASSERT_EQ(draws.size(), 1u);
     EXPECT_EQ(draws[0].Texture(), 7u);
-    EXPECT_EQ(g_RndDevice->EndScene(), D3DERR_SCENE_NOT_IN_SCENE) << "the scene was ended";
+    EXPECT_EQ(g_Rnd.device->EndScene(), D3DERR_SCENE_NOT_IN_SCENE) << "the scene was ended";
 }
 
 TEST_F(FrameTest, FrameStartClearsTheZBufferInsideTheClipRectangle) {
@@ -103,12 +103,12 @@ TEST_F(FrameTest, FrameStartClearsTheZBufferInsideTheClipRectangle) {
     RND_DrawTriangle(&nearer);
     RND_DrawTriangle(&farther);
     RND_EndScene();
-    const uint32_t centre = PixelOf(g_RndBackBuffer, 330, 230);
+    const uint32_t centre = PixelOf(g_Rnd.backBuffer, 330, 230);
     EXPECT_EQ(centre, 0xFFFFu) << "the nearer white triangle hides the blue one";
     ASSERT_EQ(RND_BeginFrame(), 1);
     RND_DrawTriangle(&farther);
     RND_EndScene();
-    EXPECT_EQ(PixelOf(g_RndBackBuffer, 330, 230), 0x001Fu);
+    EXPECT_EQ(PixelOf(g_Rnd.backBuffer, 330, 230), 0x001Fu);
 }
 
 TEST_F(FrameTest, AViewChangeEmptiesTheQueues) {
@@ -137,7 +137,7 @@ TEST_F(FrameTest, DebugTextIsWhiteAtItsFractionOfTheScreen) {
     int white = 0, outside = 0;
     for (int y = 230; y < 260; ++y)
         for (int x = 310; x < 360; ++x) {
-            const bool lit = PixelOf(g_RndBackBuffer, x, y) == 0xFFFFu;
+            const bool lit = PixelOf(g_Rnd.backBuffer, x, y) == 0xFFFFu;
             white += lit && x >= 320 && y >= 240;
             outside += lit && (x < 320 || y < 240);
         }
@@ -148,18 +148,18 @@ TEST_F(FrameTest, DebugTextIsWhiteAtItsFractionOfTheScreen) {
 TEST_F(FrameTest, ALostDisplayIsRestoredAndLoadedTexturesWaitForTheirNextDraw) {
     for (int hardware : {1, 0}) {
         SCOPED_TRACE(hardware);
-        g_RndHardwareDevice = hardware;
+        g_Rnd.hardwareDevice = hardware;
         RenderTexture* a = Texture(3);
         RenderTexture* b = Texture(4);
         RenderTexture* unloadedOnLoadedList = Texture(5);
         unloadedOnLoadedList->loaded = 0;
         plat::LoseDisplaySurfaces();
-        ASSERT_EQ(g_RndPrimary->IsLost(), DDERR_SURFACELOST);
+        ASSERT_EQ(g_Rnd.primary->IsLost(), DDERR_SURFACELOST);
         RND_BeginFrame();
         RND_EndScene();
-        EXPECT_EQ(g_RndPrimary->IsLost(), DD_OK);
+        EXPECT_EQ(g_Rnd.primary->IsLost(), DD_OK);
         int flushes = 0;
-        for (const D3DRecord& r : plat::D3DTakeRecords(g_RndDevice))
+        for (const D3DRecord& r : plat::D3DTakeRecords(g_Rnd.device))
             flushes += r.kind == D3DRecord::kState && r.state == D3DRENDERSTATE_FLUSHBATCH;
         if (hardware) {
             EXPECT_EQ(flushes, 2);
@@ -175,7 +175,7 @@ TEST_F(FrameTest, ALostDisplayIsRestoredAndLoadedTexturesWaitForTheirNextDraw) {
             LST_Remove(&t.link);
         textures_.clear();
     }
-    g_RndHardwareDevice = 1;
+    g_Rnd.hardwareDevice = 1;
 }
 
 TEST_F(FrameTest, ModeSwitchFallsBackWhenTextureMemoryIsShort) {
@@ -198,23 +198,23 @@ TEST_F(FrameTest, ModeSwitchFallsBackWhenTextureMemoryIsShort) {
         std::vector<plat::DisplayDriverSpec> drivers = plat::DefaultDisplayDrivers();
         drivers[0].videoMemory = c.videoMemory;
         plat::SetDisplayDrivers(drivers);
-        g_RndHardwareAllowed = c.hardwareAllowed;
+        g_Rnd.hardwareAllowed = c.hardwareAllowed;
         ASSERT_EQ(DSP_CreateDevice(window), 1);
         EXPECT_EQ(RND_SetDisplayModeEx(1024, 768, 16, c.check), 1);
-        EXPECT_EQ(g_RndScreenWidth, float(c.width));
-        EXPECT_EQ(g_RndScreenHeight, float(c.height));
-        EXPECT_EQ(g_DspModes[g_RndModeRow].width, c.width);
+        EXPECT_EQ(g_Rnd.screenWidth, float(c.width));
+        EXPECT_EQ(g_Rnd.screenHeight, float(c.height));
+        EXPECT_EQ(g_DspModes[g_Rnd.modeRow].width, c.width);
         // The projection fits the new mode: the screen centre is the view axis.
         Vec3 s{};
         const Vec3 ahead{0, 0, 500};
         ASSERT_EQ(RND_ProjectPoint(&s, &ahead), 1);
         EXPECT_EQ(s.x, float(c.width) / 2);
     }
-    g_RndHardwareAllowed = 1;
+    g_Rnd.hardwareAllowed = 1;
     // A mode the table does not have fails.
     EXPECT_EQ(RND_SetDisplayMode(1000, 700, 16), 0);
     EXPECT_EQ(RND_SetDisplayMode(640, 480, 16), 1);
-    EXPECT_EQ(g_RndScreenWidth, 640.0f);
+    EXPECT_EQ(g_Rnd.screenWidth, 640.0f);
     StartRecording();
 }
 }  // namespace

@@ -64,9 +64,9 @@ protected:
         RenderFixture::SetUp();
         const int bits = GetParam();
         // The HAL device refuses 8-bit modes: those are drawn by the Ramp device.
-        g_RndHardwareAllowed = bits == 16;
+        g_Rnd.hardwareAllowed = bits == 16;
         OpenDisplay(320, 240, bits);
-        g_RndHardwareAllowed = 1;
+        g_Rnd.hardwareAllowed = 1;
         RND_SetProjection(100.0f, 3000.0f, 3000.0f, 0.62831855f, 0.62831855f);
         const float grey[3] = {0.1f, 0.1f, 0.15f};
         RND_SetBackgroundColour(grey);
@@ -92,7 +92,7 @@ protected:
         d.dwHeight = uint32_t(h);
         d.ddpfPixelFormat = DDPIXELFORMAT{sizeof(DDPIXELFORMAT), DDPF_RGB, 16, 0xF800, 0x07E0, 0x001F};
         TestTexture t;
-        EXPECT_EQ(g_RndDirectDraw->CreateSurface(&d, &t.surface, nullptr), DD_OK);
+        EXPECT_EQ(g_Rnd.directDraw->CreateSurface(&d, &t.surface, nullptr), DD_OK);
         if (!t.surface)
             return nullptr;
         DDSURFACEDESC l{};
@@ -113,7 +113,7 @@ protected:
         EXPECT_EQ(t.surface->QueryInterface(IID_IDirect3DTexture2, reinterpret_cast<void**>(&t.texture)), DD_OK);
         uint32_t handle = 0;
         if (t.texture) {
-            EXPECT_EQ(t.texture->GetHandle(g_RndDevice, &handle), D3D_OK);
+            EXPECT_EQ(t.texture->GetHandle(g_Rnd.device, &handle), D3D_OK);
         }
         made_.push_back(t);
         return Texture(handle, flags);

@@ -18,24 +18,24 @@ std::vector<std::string> g_Calls;
 class ProjectionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        saved_ = {g_RndModeRow, g_RndScreenWidth, g_RndScreenHeight, g_RndNear, g_RndFar};
+        saved_ = {g_Rnd.modeRow, g_Rnd.screenWidth, g_Rnd.screenHeight, g_RndNear, g_RndFar};
         g_Calls.clear();
         RND_SetCallTrace([](const char* entry) { g_Calls.emplace_back(entry); });
     }
     void TearDown() override {
         RND_SetCallTrace(nullptr);
-        g_RndModeRow = saved_.row;
-        g_RndScreenWidth = saved_.width;
-        g_RndScreenHeight = saved_.height;
+        g_Rnd.modeRow = saved_.row;
+        g_Rnd.screenWidth = saved_.width;
+        g_Rnd.screenHeight = saved_.height;
         RND_SetProjection(100.0f, 4000.0f, 0.0f, 0.31415927f, 0.31415927f);
         RND_SetClipPlanes(saved_.nearPlane, saved_.farPlane);
     }
     // Selects a mode row as the display start-up does.
     static void UseMode(int width, int height, int bpp) {
-        g_RndModeRow = DSP_FindMode(width, height, bpp);
-        ASSERT_GT(g_RndModeRow, 0);
-        g_RndScreenWidth = float(width);
-        g_RndScreenHeight = float(height);
+        g_Rnd.modeRow = DSP_FindMode(width, height, bpp);
+        ASSERT_GT(g_Rnd.modeRow, 0);
+        g_Rnd.screenWidth = float(width);
+        g_Rnd.screenHeight = float(height);
     }
     struct Saved {
         int32_t row;
@@ -100,7 +100,7 @@ TEST_F(ProjectionTest, ProjectPointFlipsYAndRefusesZeroDepthOrNoMode) {
     const Vec3 atEye{10, 10, 0};
     EXPECT_EQ(RND_ProjectPoint(&out, &atEye), 0);
     EXPECT_EQ(out.x, untouched.x);
-    g_RndModeRow = 0;
+    g_Rnd.modeRow = 0;
     const Vec3 ahead{10, 10, 500};
     EXPECT_EQ(RND_ProjectPoint(&out, &ahead), 0);
     EXPECT_EQ(out.z, untouched.z);
@@ -151,15 +151,15 @@ TEST_F(ProjectionTest, LandscapeKeepsItsViewAndResetRestoresNearFarAndBlendCapab
     EXPECT_EQ(g_RndHorizontalAngle, 0.62831855f);
     // Changed for part of a frame, then reset.
     RND_SetNearFar(5.0f, 50.0f);
-    const int32_t savedBlend = g_RndCanBlendAdditive;
-    g_RndCanBlendAdditive = 1;
+    const int32_t savedBlend = g_Rnd.canBlendAdditive;
+    g_Rnd.canBlendAdditive = 1;
     g_CanBlendAdditive = 0;
     LND_ResetView();
     EXPECT_EQ(g_RndNear, 100.0f);
     EXPECT_EQ(g_RndFar, 2500.0f);
     EXPECT_EQ(g_CanBlendAdditive, 1);
     EXPECT_EQ(g_Calls.back(), "LND_ResetView");
-    g_RndCanBlendAdditive = savedBlend;
+    g_Rnd.canBlendAdditive = savedBlend;
     g_CanBlendAdditive = savedBlend;
 }
 }  // namespace

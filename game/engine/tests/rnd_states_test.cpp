@@ -17,14 +17,14 @@ using States = std::vector<std::pair<uint32_t, uint32_t>>;
 class RenderStateTest : public DisplayFixture {
 protected:
     States Defaults(int hardware) {
-        g_RndHardwareDevice = hardware;
-        plat::D3DRecordDevice(g_RndDevice, true);
+        g_Rnd.hardwareDevice = hardware;
+        plat::D3DRecordDevice(g_Rnd.device, true);
         RND_SetDefaultRenderStates();
         States states;
-        for (const D3DRecord& r : plat::D3DTakeRecords(g_RndDevice))
+        for (const D3DRecord& r : plat::D3DTakeRecords(g_Rnd.device))
             if (r.kind == D3DRecord::kState)
                 states.emplace_back(r.state, r.value);
-        plat::D3DRecordDevice(g_RndDevice, false);
+        plat::D3DRecordDevice(g_Rnd.device, false);
         return states;
     }
 };
@@ -57,7 +57,7 @@ TEST_F(RenderStateTest, DefaultsPerDeviceKindInOrder) {
 }
 
 TEST_F(RenderStateTest, WithoutADeviceNothingIsSet) {
-    ASSERT_EQ(g_RndDevice, nullptr);
+    ASSERT_EQ(g_Rnd.device, nullptr);
     RND_SetDefaultRenderStates();  // must not touch a missing device
 }
 
@@ -69,7 +69,7 @@ TEST_F(RenderStateTest, DisplayModeCheck) {
     for (const Case& c : {Case{1, 640, 480, 16, 1}, Case{0, 640, 480, 16, 1}, Case{1, 640, 480, 8, 0},
                           Case{0, 640, 480, 8, 1}, Case{0, 641, 480, 16, 0}, Case{0, 640, 480, 24, 0}}) {
         SCOPED_TRACE(testing::Message() << c.hardware << " " << c.width << "x" << c.height << "x" << c.bpp);
-        g_RndHardwareDevice = c.hardware;
+        g_Rnd.hardwareDevice = c.hardware;
         EXPECT_EQ(RND_IsDisplayModeSupported(c.width, c.height, c.bpp), c.supported);
     }
 }

@@ -51,7 +51,7 @@ TEST_F(TextureBlendTest, AdditiveTexturesNeedTheDevicesOneOneBlend) {
         drawn = 0;
         LND_Draw(&camera, 1);
         EXPECT_EQ(drawn, c.drawnTriangles);
-        LND_UnloadMap();
+        MAP_UnloadMap();
     }
 }
 

@@ -27,14 +27,14 @@ protected:
     void OpenWithTextureMemory(uint32_t budget) {
         DDSCAPS caps{DDSCAPS_TEXTURE};
         uint32_t total = 0, free = 0;
-        ASSERT_EQ(g_RndDirectDraw->GetAvailableVidMem(&caps, &total, &free), DD_OK);
+        ASSERT_EQ(g_Rnd.directDraw->GetAvailableVidMem(&caps, &total, &free), DD_OK);
         DSP_Release(window);
         std::vector<plat::DisplayDriverSpec> drivers = plat::DefaultDisplayDrivers();
         drivers[0].videoMemory = total - free + budget;
         plat::SetDisplayDrivers(drivers);
         OpenDisplay(640, 480, 16);
-        ASSERT_EQ(g_RndHardwareDevice, 1);
-        ASSERT_EQ(g_RndDirectDraw->GetAvailableVidMem(&caps, &total, &free), DD_OK);
+        ASSERT_EQ(g_Rnd.hardwareDevice, 1);
+        ASSERT_EQ(g_Rnd.directDraw->GetAvailableVidMem(&caps, &total, &free), DD_OK);
         ASSERT_EQ(free, budget);
     }
     RenderTexture* Load(const std::string& name, dk::Rgb colour) {
@@ -48,7 +48,7 @@ protected:
     // One frame drawing a triangle with each texture; the texture handle of each draw.
     std::vector<uint32_t> Frame(const std::vector<RenderTexture*>& textures) {
         EXPECT_EQ(RND_BeginFrame(), 1);
-        plat::D3DTakeRecords(g_RndDevice);
+        plat::D3DTakeRecords(g_Rnd.device);
         for (RenderTexture* t : textures) {
             RenderTriangle triangle = Facing(500.0f, 100.0f, t);
             EXPECT_EQ(RND_DrawTriangle(&triangle), 1);

@@ -37,19 +37,19 @@ protected:
         g_MufReady = 1;
         DSP_SetPaletteFileName("def_pal.bin");
         RND_SetTextureShrink(0);
-        savedModeRow_ = g_RndModeRow;
-        g_RndModeRow = 0;
+        savedModeRow_ = g_Rnd.modeRow;
+        g_Rnd.modeRow = 0;
         objects_ = plat::LiveDisplayObjects();
-        blocks_ = g_RndLiveBlocks;
+        blocks_ = g_Rnd.liveBlocks;
     }
 
     void TearDown() override {
         TST_CloseTextureDevice();
         RND_SetTextureShrink(0);
-        g_RndModeRow = savedModeRow_;
+        g_Rnd.modeRow = savedModeRow_;
         MUF_CloseAll();
         EXPECT_EQ(plat::LiveDisplayObjects(), objects_) << "a surface or palette was not released";
-        EXPECT_EQ(g_RndLiveBlocks, blocks_) << "a texture record was not freed";
+        EXPECT_EQ(g_Rnd.liveBlocks, blocks_) << "a texture record was not freed";
         std::filesystem::current_path(previous_);
         std::error_code ec;
         std::filesystem::remove_all(root_, ec);

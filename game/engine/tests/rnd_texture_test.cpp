@@ -227,14 +227,14 @@ TEST_F(TextureTest, RampPalettesComeFromThePaletteFileOrTheRamp) {
     // An 8-bit display: the display palette, without its primary-surface caps.
     PALETTEENTRY display[256];
     for (int i = 0; i < 256; ++i) display[i] = PALETTEENTRY{uint8_t(i), 7, uint8_t(255 - i), 0};
-    ASSERT_EQ(g_RndDirectDraw->CreatePalette(DDPCAPS_8BIT | DDPCAPS_PRIMARYSURFACE, display, &g_RndPalette, nullptr),
+    ASSERT_EQ(g_Rnd.directDraw->CreatePalette(DDPCAPS_8BIT | DDPCAPS_PRIMARYSURFACE, display, &g_Rnd.palette, nullptr),
               DD_OK);
-    g_RndModeRow = DSP_FindMode(640, 480, 8);
+    g_Rnd.modeRow = DSP_FindMode(640, 480, 8);
     ASSERT_EQ(RND_GetBitDepth(), 8);
     RenderTexture* t = RND_LoadTexture("three.bmp");
-    g_RndModeRow = 0;
-    g_RndPalette->Release();
-    g_RndPalette = nullptr;
+    g_Rnd.modeRow = 0;
+    g_Rnd.palette->Release();
+    g_Rnd.palette = nullptr;
     ASSERT_NE(t, nullptr);
     uint32_t caps = 0;
     const std::vector<PALETTEENTRY> e = EntriesOf(t->palette, &caps);
@@ -248,7 +248,7 @@ TEST_F(TextureTest, PaletteFromABitmapWithoutAColourTableIsTheRamp) {
     PutPlain("plain.bmp", 2, 2, dk::Rgb{1, 2, 3});
     auto bitmap = static_cast<HBITMAP>(LoadImageA(nullptr, "plain.bmp", IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
     ASSERT_NE(bitmap, nullptr);
-    IDirectDrawPalette* palette = RND_SetPaletteFromBitmap(g_RndDirectDraw, bitmap);
+    IDirectDrawPalette* palette = RND_SetPaletteFromBitmap(g_Rnd.directDraw, bitmap);
     DeleteObject(bitmap);
     uint32_t caps = 0;
     const std::vector<PALETTEENTRY> e = EntriesOf(palette, &caps);
@@ -370,7 +370,7 @@ TEST_F(TextureTest, ColourKeyAndFlagWords) {
     desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
     desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
     IDirectDrawSurface3* target = nullptr;
-    ASSERT_EQ(g_RndDirectDraw->CreateSurface(&desc, &target, nullptr), DD_OK);
+    ASSERT_EQ(g_Rnd.directDraw->CreateSurface(&desc, &target, nullptr), DD_OK);
     DDBLTFX fx{};
     fx.dwSize = sizeof fx;
     fx.dwFillColor = 0xFFFFFF;

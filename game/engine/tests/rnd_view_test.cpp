@@ -19,13 +19,13 @@ protected:
     }
     void TearDown() override {
         g_RndViewWidth = g_RndViewHeight = 0;
-        g_RndClipRect = RECT{0, 0, 640, 480};
+        g_Rnd.clipRect = RECT{0, 0, 640, 480};
         DisplayFixture::TearDown();
     }
     D3DVIEWPORT2 Viewport() {
         D3DVIEWPORT2 v{};
         v.dwSize = sizeof v;
-        EXPECT_EQ(g_RndViewport->GetViewport2(&v), D3D_OK);
+        EXPECT_EQ(g_Rnd.viewport->GetViewport2(&v), D3D_OK);
         return v;
     }
     static float Factor(float half, float angle) { return half * 2500.0f / (half + 2500.0f * std::tan(angle)); }
@@ -46,17 +46,17 @@ TEST_F(ViewScaleTest, HalfSizeIsCentredWithRatioTwo) {
     // Half sizes (640 / 2) / 2 and (480 / 2) / 2.
     EXPECT_FLOAT_EQ(g_RndFactorX, Factor(160.0f, 0.62831855f));
     EXPECT_FLOAT_EQ(g_RndFactorY, Factor(120.0f, 0.47123891f));
-    EXPECT_EQ(g_RndClipRect.left, 160);
-    EXPECT_EQ(g_RndClipRect.top, 120);
-    EXPECT_EQ(g_RndClipRect.right, 480);
-    EXPECT_EQ(g_RndClipRect.bottom, 360);
+    EXPECT_EQ(g_Rnd.clipRect.left, 160);
+    EXPECT_EQ(g_Rnd.clipRect.top, 120);
+    EXPECT_EQ(g_Rnd.clipRect.right, 480);
+    EXPECT_EQ(g_Rnd.clipRect.bottom, 360);
     EXPECT_EQ(g_RndFar, 2500.0f);
 }
 
 TEST_F(ViewScaleTest, FullSizeCapsTheClipBottomAndZoomIsTheInverse) {
     RND_SetViewScale(1.0f);
-    EXPECT_EQ(g_RndClipRect.bottom, 425) << "the cap applies to any accepted scale";
-    EXPECT_EQ(g_RndClipRect.right, 640);
+    EXPECT_EQ(g_Rnd.clipRect.bottom, 425) << "the cap applies to any accepted scale";
+    EXPECT_EQ(g_Rnd.clipRect.right, 640);
     EXPECT_FLOAT_EQ(g_RndFactorX, Factor(320.0f, 0.62831855f));
     RND_SetViewZoom(2.0f);
     EXPECT_EQ(g_RndViewWidth, 320);
@@ -66,14 +66,14 @@ TEST_F(ViewScaleTest, FullSizeCapsTheClipBottomAndZoomIsTheInverse) {
 
 TEST_F(ViewScaleTest, SizesOutsideTheLimitsChangeNothing) {
     RND_SetViewScale(0.5f);
-    const RECT clip = g_RndClipRect;
+    const RECT clip = g_Rnd.clipRect;
     const float fx = g_RndFactorX;
     // 320 x 0.2 = 64 < 80 (an eighth); 320 x 2.5 = 800 > 640; 0.25 exactly an eighth is accepted.
     for (float factor : {0.2f, 2.5f, 0.0f, -1.0f}) {
         SCOPED_TRACE(factor);
         RND_SetViewScale(factor);
         EXPECT_EQ(g_RndViewWidth, 320);
-        EXPECT_EQ(g_RndClipRect.bottom, clip.bottom);
+        EXPECT_EQ(g_Rnd.clipRect.bottom, clip.bottom);
         EXPECT_EQ(g_RndFactorX, fx);
     }
     RND_SetViewZoom(0.0f);  // an infinite factor

@@ -55,7 +55,7 @@ TEST_F(DemoFonts, GlyphsLoadForEveryFontAndDrawInsideTheirCells) {
     int lit = 0, outside = 0;
     for (int y = 70; y < 130; ++y)
         for (int x = 90; x < 130; ++x) {
-            const bool on = PixelOf(g_RndBackBuffer, x, y) != 0;
+            const bool on = PixelOf(g_Rnd.backBuffer, x, y) != 0;
             const bool inCell = x >= 100 && x < 118 && y >= 83 && y < 117;
             lit += on && inCell;
             outside += on && !inCell;

@@ -83,7 +83,7 @@ protected:
     static std::string Row(int y, int x0, int x1) {
         std::string s;
         for (int x = x0; x < x1; ++x)
-            s += PixelOf(g_RndBackBuffer, x, y) ? '#' : '.';
+            s += PixelOf(g_Rnd.backBuffer, x, y) ? '#' : '.';
         return s;
     }
 };
@@ -115,9 +115,9 @@ TEST_F(Fonts, CentredTextStartsHalfItsWidthLeftAndIsVerticallyCentred) {
     // Top = 100 - 15/2 = 93; left = 320 - 16/2 = 312.
     EXPECT_EQ(Row(93, 310, 330), "..################..");
     EXPECT_EQ(Row(107, 310, 330), "..################..");
-    EXPECT_EQ(PixelOf(g_RndBackBuffer, 312, 92), 0u);
-    EXPECT_EQ(PixelOf(g_RndBackBuffer, 312, 108), 0u);
-    EXPECT_EQ(PixelOf(g_RndBackBuffer, 312, 93), kWhite16);
+    EXPECT_EQ(PixelOf(g_Rnd.backBuffer, 312, 92), 0u);
+    EXPECT_EQ(PixelOf(g_Rnd.backBuffer, 312, 108), 0u);
+    EXPECT_EQ(PixelOf(g_Rnd.backBuffer, 312, 93), kWhite16);
 }
 
 TEST_F(Fonts, GapsForMissingPicturesAndNoAdvanceForHighCodes) {
@@ -148,16 +148,16 @@ TEST_F(Fonts, RefusedCallsAndFontNumbers) {
 TEST_F(Fonts, FontOneDrawsAsFontZeroAndFontTwoInItsOwnColour) {
     FNT_DrawText("A", 100, 200, 0, 0);
     const std::string zero = Row(200, 95, 125);
-    const uint32_t white = PixelOf(g_RndBackBuffer, 100, 183);
+    const uint32_t white = PixelOf(g_Rnd.backBuffer, 100, 183);
     BlackFrame();
     FNT_DrawText("A", 100, 200, 0, 1);
     EXPECT_EQ(Row(200, 95, 125), zero);
     EXPECT_EQ(zero, ".....##################.......");
-    EXPECT_EQ(PixelOf(g_RndBackBuffer, 100, 183), white);  // top = 200 - 34/2
-    EXPECT_EQ(PixelOf(g_RndBackBuffer, 100, 182), 0u);
+    EXPECT_EQ(PixelOf(g_Rnd.backBuffer, 100, 183), white);  // top = 200 - 34/2
+    EXPECT_EQ(PixelOf(g_Rnd.backBuffer, 100, 182), 0u);
     BlackFrame();
     FNT_DrawText("A", 100, 200, 0, 2);
-    EXPECT_EQ(PixelOf(g_RndBackBuffer, 100, 200), 0xF800u);
+    EXPECT_EQ(PixelOf(g_Rnd.backBuffer, 100, 200), 0xF800u);
 }
 
 TEST_F(Fonts, RedrawCountAndHolderSets) {
@@ -173,14 +173,14 @@ TEST_F(Fonts, RedrawCountAndHolderSets) {
     for (int i = 0; i < 5; ++i) {
         BlackFrame();
         EXPECT_EQ(IMG_DrawBitmap(&h, 0, 0, 0, 8, 15, IMG_KEYED), 1);
-        drawn += PixelOf(g_RndBackBuffer, 0, 0) ? '#' : '.';
+        drawn += PixelOf(g_Rnd.backBuffer, 0, 0) ? '#' : '.';
     }
     EXPECT_EQ(drawn, "###..");
     EXPECT_EQ(h.redraw, 0);
     BlackFrame();
     h.redraw = 1;
     EXPECT_EQ(IMG_DrawBitmap(&h, 0, 0, 0, 8, 15, 2), 1);  // unknown mode: counted, nothing drawn
-    EXPECT_EQ(PixelOf(g_RndBackBuffer, 0, 0), 0u);
+    EXPECT_EQ(PixelOf(g_Rnd.backBuffer, 0, 0), 0u);
     IMG_FreeBitmap(&h);
     EXPECT_EQ(h.loaded, 0);
     EXPECT_EQ(h.bitmap, nullptr);

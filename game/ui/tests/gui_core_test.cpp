@@ -278,10 +278,10 @@ TEST_F(GuiCore, OverlayEraserClearsItsBandsInDisplayPixels) {
         {640, 480, "RND_ClearRect(0,0,640,128,"},
         {320, 240, "RND_ClearRect(0,0,320,64,"},
     };
-    const float shownWidth = g_RndScreenWidth, shownHeight = g_RndScreenHeight;
+    const float shownWidth = g_Rnd.screenWidth, shownHeight = g_Rnd.screenHeight;
     for (const Case& c : cases) {
-        g_RndScreenWidth = float(c.width);
-        g_RndScreenHeight = float(c.height);
+        g_Rnd.screenWidth = float(c.width);
+        g_Rnd.screenHeight = float(c.height);
         g_Match.inLevel = 0;
         g_HudMessageBand = 1;
         TRC_TraceClear();
@@ -302,8 +302,8 @@ TEST_F(GuiCore, OverlayEraserClearsItsBandsInDisplayPixels) {
         EXPECT_EQ(Matching(c.band).size(), 1u) << c.width;
     }
     g_HudMessageBand = 0;
-    g_RndScreenWidth = shownWidth;
-    g_RndScreenHeight = shownHeight;
+    g_Rnd.screenWidth = shownWidth;
+    g_Rnd.screenHeight = shownHeight;
 }
 
 TEST_F(GuiCore, EnteringTheMainMenuClosesTheOtherScreensAndStartsTheMusic) {

@@ -51,7 +51,7 @@ protected:
         Lit lit{0, 0};
         for (int py = y - 12; py < y + 12; ++py)
             for (int px = 0; px < 90; ++px) {  // left of the pointer
-                const uint32_t v = PixelOf(g_RndBackBuffer, px, py);
+                const uint32_t v = PixelOf(g_Rnd.backBuffer, px, py);
                 const uint32_t r = (v >> 11) & 31, g = (v >> 5) & 63;
                 lit.white += r >= 26 && g >= 52;
                 lit.red += r >= 22 && g <= 16;
@@ -75,7 +75,7 @@ TEST_F(MainMenuFrames, TheButtonUnderThePointerIsDrawnInTheSecondFont) {
             EXPECT_EQ(lit.red, 0) << row;
         }
     }
-    EXPECT_NE(PixelOf(g_RndBackBuffer, 320, 100), 0u) << "the background is drawn";
+    EXPECT_NE(PixelOf(g_Rnd.backBuffer, 320, 100), 0u) << "the background is drawn";
 }
 
 TEST_F(MainMenuFrames, ExitShowsTheQuitDialogOverTheMenu) {
@@ -88,7 +88,7 @@ TEST_F(MainMenuFrames, ExitShowsTheQuitDialogOverTheMenu) {
     int lit = 0;
     for (int y = 205; y < 275; ++y)
         for (int x = 220; x < 420; ++x) {
-            const uint32_t v = PixelOf(g_RndBackBuffer, x, y);
+            const uint32_t v = PixelOf(g_Rnd.backBuffer, x, y);
             lit += ((v >> 11) & 31) >= 26 && ((v >> 5) & 63) >= 52;
         }
     EXPECT_GT(lit, 50);

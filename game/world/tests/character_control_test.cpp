@@ -6,16 +6,8 @@
 
 namespace {
 
-class MemTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_EQ(MEM_ResetTracker(), 0); }
-    void TearDown() override {
-        g_MemEnabled = 1;
-        MEM_FreeAll();
-    }
-};
-
-TEST_F(MemTest, CharacterControlIsATaggedZeroedBlockWithItsAiRecord) {
+TEST(CharacterControl, IsATaggedZeroedBlockWithItsAiRecord) {
+    ASSERT_EQ(MEM_ResetTracker(), 0);
     int aiRecord = 0;
     CharacterControl* control = MEM_AllocCharacterControl(&aiRecord);
     ASSERT_NE(control, nullptr);
@@ -30,6 +22,8 @@ TEST_F(MemTest, CharacterControlIsATaggedZeroedBlockWithItsAiRecord) {
 
     g_MemEnabled = 0;
     EXPECT_EQ(MEM_AllocCharacterControl(&aiRecord), nullptr);
+    g_MemEnabled = 1;
+    MEM_FreeAll();
 }
 
 }  // namespace

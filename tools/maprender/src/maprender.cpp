@@ -180,7 +180,7 @@ void DrawFrame(const Matrix34& pose, int32_t cameraSurface) {
 }
 
 void CloseDisplay() {
-    LND_UnloadMap();
+    MAP_UnloadMap();
     if (g_Window) {
         DSP_Release(g_Window);
         DestroyWindow(g_Window);

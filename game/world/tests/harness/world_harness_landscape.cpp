@@ -36,7 +36,7 @@ dk::MapObject Wall(const WhWall& w, int index, int origin) {
 
 void WH_ReleaseLandscape() {
     if (g_Landscape)
-        LND_UnloadMap();
+        MAP_UnloadMap();
 }
 
 void WH_BuildLandscape(const std::vector<WhFloor>& floors, const std::vector<WhWall>& walls) {
