@@ -1,6 +1,8 @@
 // What sessions opened from the network may hold: a listening session keeps at most its bound of
 // clones whose peer has not been heard beyond the connect (a flood of connects from new ports is
-// dropped past it, counted and logged, while confirmed sessions and later ones work on).
+// dropped past it, counted and logged, while confirmed sessions and later ones work on), and a
+// thousand sessions opened and closed leave the library's heaps and tables as they found them
+// (a session closed by its peer is the user's to close).
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
@@ -9,6 +11,10 @@
 #include <algorithm>
 #include <optional>
 
+#include "krmux.h"
+#include "krmux_rx.h"
+#include "krrq_key.h"
+#include "krrq_req.h"
 #include "sess_fixture.h"
 #include "test_machine.h"
 
@@ -149,6 +155,73 @@ TEST_P(SessLimits, ConfirmedSessionsWorkThroughTheFloodAndNewOnesAfterIt) {
     EXPECT_EQ(Call(late), 0x41u);
     EXPECT_EQ(KrSessUnconfirmedCount(listener), 0u);
     EXPECT_EQ(Stat(listener, KRSTAT_OPENS_DROPPED), 6u);
+}
+
+// The library's counters of what it holds.
+struct Holdings {
+    uint32_t sessions, muxes, rxBuffers, requests, messages, cryptHandles;
+    bool operator==(const Holdings&) const = default;
+};
+Holdings Now() {
+    return {KrSessCount(), KrMuxCount(), KrMuxRxBufCount(), KrReqHndlCount(), KrReqMsgCount(), KrReqCryptHndlCount()};
+}
+std::ostream& operator<<(std::ostream& out, const Holdings& h) {
+    return out << h.sessions << " sessions, " << h.muxes << " muxes, " << h.rxBuffers << " receive buffers, "
+               << h.requests << " requests, " << h.messages << " messages, " << h.cryptHandles << " crypt handles";
+}
+
+TEST_P(SessLimits, SessionsOpenedAndClosedLeaveTheHeapsAndTablesAsTheyWere) {
+    uint16_t port = 0;
+    KRSESS_HNDL* listener = Listen(&port);
+    ASSERT_NE(listener, nullptr);
+    const Holdings before = Now();
+    // The client ends each session; the server closes its side on the closed notice, as a
+    // server must. Over TCP every session has a connection of its own whose port stays taken
+    // for a while after it closes (the active side binds in the library's port range): fewer.
+    const int rounds = Tcp() ? 20 : 1000;
+    for (int i = 0; i < rounds; ++i) {
+        const size_t opened = rec_.Count(KRSESS_CODE_OPENED), closed = rec_.Count(KRSESS_CODE_CLOSED);
+        KRSESS_HNDL* client = Open(port, {}, &client_);
+        ASSERT_NE(client, nullptr) << Trace();
+        ASSERT_EQ(Call(client), 0x41u);
+        ASSERT_TRUE(rec_.Wait([&] { return rec_.Count(KRSESS_CODE_OPENED) > opened; }));
+        KrSessClose(client);
+        ASSERT_TRUE(rec_.Wait([&] { return rec_.Count(KRSESS_CODE_CLOSED) > closed; }));
+        KRSESS_HNDL* clone = nullptr;
+        {
+            std::lock_guard<std::mutex> hold(rec_.lock);
+            clone = rec_.seen.back().session;
+            rec_.seen.clear();
+        }
+        KrSessClose(clone);
+        std::lock_guard<std::mutex> hold(client_.lock);
+        client_.seen.clear();
+        opened_.pop_back();
+    }
+    ASSERT_TRUE(kio::WaitUntil([&] { return Now() == before; })) << Now() << " against " << before;
+    EXPECT_EQ(KrSessUnconfirmedCount(listener), 0u);
+    EXPECT_EQ(Stat(listener, KRSTAT_CLONES), (uint32_t)rounds);
+    EXPECT_EQ(Stat(listener, KRSTAT_CLONES_CLOSED), (uint32_t)rounds);
+
+    // A clone closed by its peer stays the server's until the server closes it too: a server
+    // that never does holds per finished session its record, its two crypt handles and its
+    // answered requests (kept to answer repeats until the session goes).
+    constexpr int kKept = 10;
+    for (int i = 0; i < kKept; ++i) {
+        const size_t closed = rec_.Count(KRSESS_CODE_CLOSED);
+        KRSESS_HNDL* client = Open(port, {}, &client_);
+        ASSERT_NE(client, nullptr) << Trace();
+        ASSERT_EQ(Call(client), 0x41u);
+        KrSessClose(client);
+        opened_.pop_back();
+        ASSERT_TRUE(rec_.Wait([&] { return rec_.Count(KRSESS_CODE_CLOSED) > closed; }));
+    }
+    ASSERT_TRUE(kio::WaitUntil([&] { return KrMuxCount() == before.muxes; }));
+    EXPECT_EQ(Now().sessions, before.sessions + kKept);
+    EXPECT_EQ(Now().cryptHandles, before.cryptHandles + 2 * kKept);
+    EXPECT_EQ(Now().requests, before.requests + kKept);
+    CloseAll(); // closes the clones, as a server does on the closed notice
+    EXPECT_EQ(Now(), (Holdings{}));
 }
 
 INSTANTIATE_TEST_SUITE_P(UdpAndTcp, SessLimits, ::testing::Values(0, 1),
