@@ -4,10 +4,11 @@
 // (krxdr_free releases what a decode allocated). Records hold fixed 32-bit fields; strings are
 // allocated on decode unless they are fixed fields, which have room for their terminator.
 #pragma once
+#include <rpc/xdr.h>
+
 #include <cstdint>
 
-#include "encryption.h"
-#include "krxdr.h"
+#include "lobbex_exports.h"
 
 // ---- basic types ----
 constexpr uint32_t KR_TLADDR_ARRAY_MAX = 200;

@@ -82,6 +82,32 @@ KRBMAP_BLOCK* Find(KRBMAP_LIST* list, uint32_t base, KRBMAP_BLOCK** insertBefore
     return nullptr;
 }
 
+// Where one id lives: its block (null when there is none, with where a block for it would go),
+// looked up under the list lock, and its word and bit in that block.
+struct IdSlot {
+    KRBMAP_BLOCK* block;
+    KRBMAP_BLOCK* insertBefore;
+    uint32_t base;
+    uint32_t word;
+    uint32_t mask;
+};
+
+// Fills *slot for `id`; false (KrErrno 1) for a null list.
+bool Locate(KRBMAP_LIST* list, uint32_t id, IdSlot* slot) {
+    if (!list) {
+        KrErrorSet(KRERR_PARAM);
+        return false;
+    }
+    *slot = IdSlot{};
+    slot->base = id & ~(KR_BMAP_BLOCK_IDS - 1);
+    slot->word = (id - slot->base) / 32;
+    slot->mask = 1u << ((id - slot->base) % 32);
+    KrLockEnter(&list->lock);
+    slot->block = Find(list, slot->base, &slot->insertBefore);
+    KrLockLeave(&list->lock);
+    return true;
+}
+
 }  // namespace
 
 KRBMAP_LIST* KrBMapListCreate(void) {
@@ -163,28 +189,20 @@ int KrBMapAlloc(KRBMAP_LIST* list, uint32_t* id) {
 }
 
 int KrBMapFree(KRBMAP_LIST* list, uint32_t id) {
-    if (!list) {
-        KrErrorSet(KRERR_PARAM);
-        return 0;
-    }
-    uint32_t base = id & ~(KR_BMAP_BLOCK_IDS - 1);
-    KRBMAP_BLOCK* before = nullptr;
-    KrLockEnter(&list->lock);
-    KRBMAP_BLOCK* block = Find(list, base, &before);
-    KrLockLeave(&list->lock);
+    IdSlot slot;
+    if (!Locate(list, id, &slot)) return 0;
+    KRBMAP_BLOCK* block = slot.block;
     if (!block) {
         KR_LOG(2, "KrBMapFree[0x%x]: Failed to find Korrin Bit Map Block to be freed.", id);
         KrErrorSet(KRERR_PARAM);
         return 0;
     }
-    uint32_t offset = id - base;
-    uint32_t mask = 1u << (offset % 32);
-    if (!(block->words[offset / 32] & mask)) {
+    if (!(block->words[slot.word] & slot.mask)) {
         KR_INVARIANT(false); // the id was not in use
         KrErrorSet(KRERR_PARAM);
         return 0;
     }
-    block->words[offset / 32] &= ~mask;
+    block->words[slot.word] &= ~slot.mask;
     if (++block->freeCount == KR_BMAP_BLOCK_IDS) {
         KrLockEnter(&list->lock);
         Unlink(list, block);
@@ -195,34 +213,26 @@ int KrBMapFree(KRBMAP_LIST* list, uint32_t id) {
 }
 
 int KrBMapSet(KRBMAP_LIST* list, uint32_t id) {
-    if (!list) {
-        KrErrorSet(KRERR_PARAM);
-        return 0;
-    }
-    uint32_t base = id & ~(KR_BMAP_BLOCK_IDS - 1);
-    KRBMAP_BLOCK* before = nullptr;
-    KrLockEnter(&list->lock);
-    KRBMAP_BLOCK* block = Find(list, base, &before);
-    KrLockLeave(&list->lock);
-    if (!block) {
-        block = BlockMake(base);
-        if (!block) {
+    IdSlot slot;
+    if (!Locate(list, id, &slot)) return 0;
+    if (!slot.block) {
+        slot.block = BlockMake(slot.base);
+        if (!slot.block) {
             KR_LOG(1, "KrBMapSet[%x]: Failed to find Korrin Bit Map Block in which bit is to be set, probably out of memory.", id);
             KrErrorSet(KRERR_NO_MEMORY);
             return 0;
         }
         KrLockEnter(&list->lock);
-        InsertBefore(list, block, before, before && before == list->first);
+        InsertBefore(list, slot.block, slot.insertBefore, slot.insertBefore && slot.insertBefore == list->first);
         KrLockLeave(&list->lock);
     }
-    uint32_t offset = id - base;
-    uint32_t mask = 1u << (offset % 32);
-    if (block->words[offset / 32] & mask) {
+    uint32_t& word = slot.block->words[slot.word];
+    if (word & slot.mask) {
         KrErrorSet(KRERR_PARAM);
         return 0;
     }
-    block->words[offset / 32] |= mask;
-    --block->freeCount;
+    word |= slot.mask;
+    --slot.block->freeCount;
     return 1;
 }
 

@@ -236,11 +236,7 @@ void EventLoop(const PLAT_FD_SET& ready, int setIndex) {
         }
         KrLockLeave(&g_KrIO.lock);
         if (held) {
-            KRIO_CBF callback;
-            void* argument;
-            uint32_t interest;
-            KrIOCallbackGet(channel, &callback, &argument, &interest);
-            if ((interest & eventClass) && callback) callback(argument, eventClass);
+            KrIOCallbackCall(channel, eventClass);
             KrIOHndlDeref(channel);
         }
         KrLockEnter(&g_KrIO.lock);
@@ -375,6 +371,14 @@ void KrIOCallbackGet(KRIO_HNDL* channel, KRIO_CBF* callback, void** argument, ui
     if (argument) *argument = channel->argument;
     if (interest) *interest = channel->interest;
     KrLockLeave(&channel->lock);
+}
+
+void KrIOCallbackCall(KRIO_HNDL* channel, uint32_t eventClass) {
+    KRIO_CBF callback;
+    void* argument;
+    uint32_t interest;
+    KrIOCallbackGet(channel, &callback, &argument, &interest);
+    if ((interest & eventClass) && callback) callback(argument, eventClass);
 }
 
 void KrIOCallbackSet(KRIO_HNDL* channel, KRIO_CBF callback, void* argument, uint32_t interest) {

@@ -768,15 +768,6 @@ int TCPTxV(KRIO_HNDL* channel, const KRIOVEC* vector, uint32_t count) {
 
 // ---- protocol options, channel options and statistics ----
 
-int RangeGet(uint32_t* value) {
-    uint32_t first, count;
-    KrIOInetPortRange(KRIO_TYPE_TCP, &first, &count);
-    *value = KrPortRange(first, count);
-    return 0;
-}
-int RangeSet(uint32_t value) {
-    return KrIOInetPortRangeSet(KRIO_TYPE_TCP, value);
-}
 int SndGet(uint32_t* value) {
     *value = g_TcpSndBufSize.load();
     return 0;
@@ -814,19 +805,14 @@ int IocbufSet(uint32_t value) {
 }
 
 constexpr KrIOProtocolOption kProtocolOptions[] = {
-    {KRIO_TCP_PORT_RANGE, RangeGet, RangeSet},
+    KrIOInetPortRangeOption<KRIO_TYPE_TCP>(KRIO_TCP_PORT_RANGE),
     {KRIO_TCP_SNDBUF_SIZE, SndGet, SndSet},
     {KRIO_TCP_RCVBUF_SIZE, RcvGet, RcvSet},
     {KRIO_TCP_IOCBUF_SIZE, IocbufGet, IocbufSet},
 };
 
-int TCPProtocolOptionGet(uint32_t id, uint32_t* value) {
-    return KrIOProtocolOptionGet(kProtocolOptions, std::size(kProtocolOptions), id, value);
-}
-
-int TCPProtocolOptionsSet(const KRIO_OPTION* options, uint32_t count) {
-    return KrIOProtocolOptionsSet(kProtocolOptions, std::size(kProtocolOptions), options, count);
-}
+constexpr auto TCPProtocolOptionGet = KrIOProtocolOptionGetFrom<kProtocolOptions>;
+constexpr auto TCPProtocolOptionsSet = KrIOProtocolOptionsSetFrom<kProtocolOptions>;
 
 int TCPChannelOptionGet(KRIO_HNDL* channel, uint32_t id, uint32_t* value) {
     auto* h = static_cast<TcpHandle*>(channel->backEnd);

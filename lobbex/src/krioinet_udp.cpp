@@ -188,11 +188,7 @@ int UDPActiveRx(UdpHandle* owner, KRIO_HNDL* channel, sockaddr_in* from) {
 // Calls a channel's callback with a reference held, when its interest has the class.
 void CallChannel(KRIO_HNDL* channel, uint32_t eventClass) {
     if (KrIOHndlRef(channel) != 0) return;
-    KRIO_CBF callback;
-    void* argument;
-    uint32_t interest;
-    KrIOCallbackGet(channel, &callback, &argument, &interest);
-    if ((interest & eventClass) && callback) callback(argument, eventClass);
+    KrIOCallbackCall(channel, eventClass);
     KrIOHndlDeref(channel);
 }
 
@@ -545,15 +541,6 @@ uint32_t UDPRxDiscard(KRIO_HNDL* channel) {
 
 // ---- options and statistics ----
 
-int RangeGet(uint32_t* value) {
-    uint32_t first, count;
-    KrIOInetPortRange(KRIO_TYPE_UDP, &first, &count);
-    *value = KrPortRange(first, count);
-    return 0;
-}
-int RangeSet(uint32_t value) {
-    return KrIOInetPortRangeSet(KRIO_TYPE_UDP, value);
-}
 int SizeGet(uint32_t* value) {
     *value = KRIO_UDP_DATAGRAM;
     return 0;
@@ -564,17 +551,12 @@ int SizeSet(uint32_t value) {
 }
 
 constexpr KrIOProtocolOption kProtocolOptions[] = {
-    {KRIO_UDP_PORT_RANGE, RangeGet, RangeSet},
+    KrIOInetPortRangeOption<KRIO_TYPE_UDP>(KRIO_UDP_PORT_RANGE),
     {KRIO_UDP_DATAGRAM_SIZE, SizeGet, SizeSet},
 };
 
-int UDPProtocolOptionGet(uint32_t id, uint32_t* value) {
-    return KrIOProtocolOptionGet(kProtocolOptions, std::size(kProtocolOptions), id, value);
-}
-
-int UDPProtocolOptionsSet(const KRIO_OPTION* options, uint32_t count) {
-    return KrIOProtocolOptionsSet(kProtocolOptions, std::size(kProtocolOptions), options, count);
-}
+constexpr auto UDPProtocolOptionGet = KrIOProtocolOptionGetFrom<kProtocolOptions>;
+constexpr auto UDPProtocolOptionsSet = KrIOProtocolOptionsSetFrom<kProtocolOptions>;
 
 int UDPChannelOptionGet(KRIO_HNDL* channel, uint32_t id, uint32_t* value) {
     auto* h = static_cast<UdpHandle*>(channel->backEnd);

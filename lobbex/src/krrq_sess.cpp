@@ -16,6 +16,7 @@
 #include "krlog.h"
 #include "krmux_ctl.h"
 #include "krnetdb.h"
+#include "krreg.h"
 #include "krtime.h"
 #include "krtrace.h"
 
@@ -71,12 +72,56 @@ uint32_t Protocol(const KRTLADDR* address) {
     return family == KRTL_TCP || family == KRTL_UDP ? family : 0;
 }
 
+// A clone leaves its listening session's unconfirmed count, once: when its peer is heard
+// beyond the connect, or when it closes. Session lock held (or the last reference); the parent
+// is still referenced then.
+void LeaveUnconfirmedNL(KRSESS_HNDL* s) {
+    if (!(s->flags & KRSESS_F_UNCONFIRMED)) return;
+    s->flags &= ~KRSESS_F_UNCONFIRMED;
+    if (s->parent) s->parent->unconfirmed.fetch_sub(1);
+}
+
+// A message addressed by a clone's id shows that its peer heard the connect-ack.
+void Confirm(KRSESS_HNDL* s) {
+    KrLockEnter(&s->lock);
+    LeaveUnconfirmedNL(s);
+    KrLockLeave(&s->lock);
+}
+
+// A place among the listener's unconfirmed clones; false (the open dropped, logged and counted
+// in the listener's statistics) when they are at the bound.
+bool TakeUnconfirmedPlace(KRSESS_HNDL* listener) {
+    uint32_t held = listener->unconfirmed.load();
+    do {
+        if (held >= listener->unconfirmedBound) {
+            // Logged before it is counted: whoever reads the count finds the line written.
+            KR_LOG(KrWarning, "KrSessClone[0x%x]: %u sessions opened from the network are not confirmed yet; connect dropped.",
+                   Tag(listener), held);
+            KrLockEnter(&listener->lock);
+            ++listener->stats[KRSTAT_OPENS_DROPPED];
+            KrLockLeave(&listener->lock);
+            return false;
+        }
+    } while (!listener->unconfirmed.compare_exchange_weak(held, held + 1));
+    return true;
+}
+
+uint32_t UnconfirmedBound() {
+    uint8_t bytes[4] = {};
+    uint32_t size = sizeof bytes;
+    if (LoadManifestEntry("MAIN", "MAXUNCONFIRMEDSESSIONS", bytes, &size, 0) != 0) return KRSESS_UNCONFIRMED_DEFAULT;
+    const uint32_t bound = (uint32_t)bytes[0] | (uint32_t)bytes[1] << 8 | (uint32_t)bytes[2] << 16 |
+                           (uint32_t)bytes[3] << 24;
+    return bound ? bound : KRSESS_UNCONFIRMED_DEFAULT;
+}
+
 void Destroy(KRSESS_HNDL* s) {
     KR_TRACE_EVENT("rq__sdes", s, s->link.localId, s->link.remoteId, 0, 0);
     KrSessReqCleanup(s);
     KrSessOptCleanup(s);
     KrSessCryptCleanup(s);
     if (s->destroyCallback) s->destroyCallback(s);
+    LeaveUnconfirmedNL(s);
     if (s->parent) KrSessRefDec(s->parent);
     KrEventDestroy(&s->event);
     KrLockDestroy(&s->lock);
@@ -267,10 +312,14 @@ void OpConnectAck(KRMUX_SESS* link, const KRHDR* h, const uint8_t* payload, uint
 }
 
 void OpControl(KRMUX_SESS* link, const KRHDR* h, const uint8_t* payload, uint32_t length) {
+    Confirm(Owner(link));
     KrSessControlHndlr(Owner(link), h, payload, length);
 }
 
-void OpRequest(KRMUX_SESS* link, const KRMUX_RX* packet) { KrSessRequestHndlr(Owner(link), packet); }
+void OpRequest(KRMUX_SESS* link, const KRMUX_RX* packet) {
+    Confirm(Owner(link));
+    KrSessRequestHndlr(Owner(link), packet);
+}
 
 void OpRemoteClose(KRMUX_SESS* link, uint32_t reason) {
     // Called for sessions the mux has already unlinked: the handle is checked in the registry.
@@ -399,6 +448,7 @@ KRSESS_HNDL* KrSessOpenInternal(uint32_t passive, const KRTLADDR* local, const K
         return nullptr;
     }
     s->passive = passive ? 1 : 0;
+    if (passive) s->unconfirmedBound = UnconfirmedBound();
     s->family = chosen->family;
     s->reliable = protocol == KRTL_TCP;
     s->handler = handler;
@@ -469,6 +519,10 @@ KRSESS_HNDL* KrSessOpenInternal(uint32_t passive, const KRTLADDR* local, const K
 
 KRSESS_HNDL* KrSessClone(KRSESS_HNDL* listener) {
     if (KrSessRefInc(listener, KRSESS_CLOSED) != 0) return nullptr;
+    if (!TakeUnconfirmedPlace(listener)) {
+        KrSessRefDec(listener);
+        return nullptr;
+    }
     KRSESS_HNDL* s = Alloc("KrSessClone");
     if (s && KrSessCryptInit(s) != 0) {
         KR_LOG(KrErr, "KrSessActiveInit[0x%x]: Failed to allocate plain-text control encryption handle: error %d.",
@@ -479,6 +533,7 @@ KRSESS_HNDL* KrSessClone(KRSESS_HNDL* listener) {
         s = nullptr;
     }
     if (!s) {
+        listener->unconfirmed.fetch_sub(1);
         KrSessRefDec(listener);
         return nullptr;
     }
@@ -491,6 +546,7 @@ KRSESS_HNDL* KrSessClone(KRSESS_HNDL* listener) {
     ++listener->stats[KRSTAT_CLONES];
     KrLockLeave(&listener->lock);
     s->parent = listener; // keeps the reference taken above until the clone closes
+    s->flags |= KRSESS_F_UNCONFIRMED;
     s->link.active = 1;
     s->state = KRSESS_ACCEPTED;
     Enter(s);
@@ -516,6 +572,7 @@ LOBBEX_API int KrSessClose(KRSESS_HNDL* session) {
     const bool byPeer = (session->flags & KRSESS_F_REMOTE_CLOSED) != 0;
     session->flags |= KRSESS_F_USER_CLOSED;
     SetState(session, KRSESS_CLOSED);
+    LeaveUnconfirmedNL(session);
     KRSESS_HNDL* parent = session->parent;
     session->parent = nullptr;
     if (!byPeer) {
@@ -562,6 +619,7 @@ void KrSessRemoteClose(KRSESS_HNDL* session, uint32_t reason) {
         KR_LOG(KrLevelDebug, "KrSessRemoteClose[0x%x]: Remote close for connecting session, always exciting", Tag(session));
     session->flags |= KRSESS_F_REMOTE_CLOSED;
     SetState(session, KRSESS_CLOSED);
+    LeaveUnconfirmedNL(session);
     KrSessTimersStop(session);
     KrEventSignal(&session->event);
     KrLockLeave(&session->lock);
@@ -596,6 +654,8 @@ void KrSessDestroyCBFSet(KRSESS_HNDL* session, KRSESS_DESTROY_CBF callback) {
 }
 
 // ---- accessors ----
+
+uint32_t KrSessUnconfirmedCount(KRSESS_HNDL* listener) { return listener->unconfirmed.load(); }
 
 int KrSessIsActive(const KRSESS_HNDL* session) { return session->passive == 0; }
 int KrSessIsPassive(const KRSESS_HNDL* session) { return session->passive != 0; }

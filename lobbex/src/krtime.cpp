@@ -58,21 +58,35 @@ uint32_t KrTickCount(void) {
 
 namespace {
 
+// How far time() may lag the system clock when the two agree.
+constexpr int64_t kClockSlackMs = 50;
+
+int64_t SystemMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
 // Re-bases the clock on the wall time and the current tick; with `swap`, the tick source is
 // replaced in the same step. The source, the base and the tick read from it change under one
 // lock, so that no reader ever pairs one source's ticks with a base taken from the other.
 void Rebase(bool swap, KRTICK_SOURCE source) {
-    using namespace std::chrono;
-    const int64_t systemMs = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
-    const time_t seconds = std::time(nullptr);
-    const uint32_t systemSecond = (uint32_t)((systemMs / 1000) % 60);
-    if (systemSecond != (uint32_t)(seconds % 60))
+    // The seconds of time() and the milliseconds of the system clock are compared as whole
+    // milliseconds, never as clock fields: a second may turn between two reads, and time() may
+    // read a coarser clock that turns a few milliseconds late. So the system clock is read
+    // before and after time(), and the two clocks disagree only when time()'s second, widened
+    // by that slack, does not meet the span of the two readings. The base is then one moment:
+    // the system clock's second and millisecond (time()'s second whenever the clocks agree).
+    const int64_t before = SystemMs();
+    const int64_t seconds = (int64_t)std::time(nullptr);
+    const int64_t after = SystemMs();
+    const bool agree = seconds * 1000 - kClockSlackMs <= after && before < seconds * 1000 + 1000 + kClockSlackMs;
+    if (!agree)
         KR_LOG(KrWarning, "KrModuleStartTimeReset: disparity in seconds from 1970/1/1 0:0:0 UCT %u %u",
-               (unsigned)seconds, systemSecond);
+               (unsigned)seconds, (unsigned)((after / 1000) % 60));
     std::lock_guard<std::mutex> hold(g_KrBaseLock);
     if (swap) g_KrTickSource.store(source);
-    g_KrBase.sec = (uint32_t)seconds;
-    g_KrBase.msec = (uint32_t)(systemMs % 1000);
+    g_KrBase.sec = (uint32_t)(agree ? after / 1000 : seconds);
+    g_KrBase.msec = (uint32_t)(after % 1000);
     g_KrBase.tick = KrTickCount();
     g_KrBase.set = true;
 }

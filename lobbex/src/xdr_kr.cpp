@@ -2,6 +2,8 @@
 // names, number lists, fixed strings, IDEA and PAD keys and the key union KRCRYPT_KEY.
 #include <cstring>
 
+#include "encryption.h"
+#include "krxdr.h"
 #include "krxdrtypes.h"
 
 namespace {

@@ -1,5 +1,6 @@
 // XDR routines of the game instance server's records: join, the client list, the GULP list with
 // its style parameters, and the server list with its server records.
+#include "krxdr.h"
 #include "krxdrtypes.h"
 
 namespace {

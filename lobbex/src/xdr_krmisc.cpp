@@ -1,4 +1,5 @@
 // XDR routines of the protocol records that no part of the client uses (see krxdrmisc.h).
+#include "krxdr.h"
 #include "krxdrmisc.h"
 
 namespace {

@@ -3,6 +3,7 @@
 // type and status word go on the wire from the node it refers to.
 #include <cstdlib>
 
+#include "krxdr.h"
 #include "krxdrtypes.h"
 
 int xdr_KRST_HEADER(XDR* xdrs, KRST_HEADER* r) {

@@ -1,6 +1,7 @@
 // XDR routines of the account records (no caller inside the library): names, addresses,
 // contact, billing, overview and usage records, the players-instance list and the billing plans.
 // Fixed groups of words go through the stream's inline operation when it has the room.
+#include "krxdr.h"
 #include "krxdrtypes.h"
 
 namespace {

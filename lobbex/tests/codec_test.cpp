@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+#include "encryption.h"
 #include "krxdrmisc.h"
 #include "krxdrtypes.h"
 #include "xdr_helpers.h"

@@ -163,6 +163,21 @@ TEST(Clock, AdvancesWithTheTicksAcrossTheirWrap) {
     EXPECT_GE(today.year, 2020) << "the real clock is back";
 }
 
+// Re-basing reads the wall clock twice (its seconds and its milliseconds): a second that turns
+// between the two reads is no disparity between the clocks. Re-based without pause until the
+// wall clock has turned a second, that moment falls between the reads of some re-base.
+TEST(Clock, ReBasingAcrossASecondThatTurnsFindsNoDisparity) {
+    const std::string dir = kt::FreshTraceDir();
+    const uint32_t word = KrGetTrace();
+    KrSetTrace(0x00FF0000);
+    const time_t start = std::time(nullptr);
+    while (std::time(nullptr) < start + 2) KrModuleStartTimeReset();
+    KrSetTrace(word);
+    KrTraceClose();
+    const std::string trace = kt::ReadFile(dir + "/krtrace.txt");
+    EXPECT_EQ(trace.find("disparity"), std::string::npos) << trace.substr(0, 600);
+}
+
 uint32_t FarTick() {
     return 5;
 }

@@ -138,6 +138,9 @@ void KrIOEventListRemoveLocked(KRIO_HNDL* channel);
 // install their own while they work: a passive UDP channel, a TCP connect).
 void KrIOCallbackGet(KRIO_HNDL* channel, KRIO_CBF* callback, void** argument, uint32_t* interest);
 void KrIOCallbackSet(KRIO_HNDL* channel, KRIO_CBF callback, void* argument, uint32_t interest);
+// Calls the channel's callback with the event class when its interest has that class. The caller
+// holds a reference on the channel; the callback runs without the channel's lock.
+void KrIOCallbackCall(KRIO_HNDL* channel, uint32_t eventClass);
 
 // References: 0 and a reference taken when the channel is live and usable.
 int KrIOHndlRef(KRIO_HNDL* channel);

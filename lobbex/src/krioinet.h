@@ -3,6 +3,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 
 #include "krio.h"
 
@@ -51,11 +52,37 @@ struct KrIOProtocolOption {
     int (*get)(uint32_t* value);
     int (*set)(uint32_t value);
 };
+// The port-range row of a back end's table: the range of io type `Type` read as one word
+// (KrPortRange) and set through KrIOInetPortRangeSet.
+template <uint32_t Type>
+int KrIOInetPortRangeOptionGet(uint32_t* value) {
+    uint32_t first, count;
+    KrIOInetPortRange(Type, &first, &count);
+    *value = KrPortRange(first, count);
+    return 0;
+}
+template <uint32_t Type>
+int KrIOInetPortRangeOptionSet(uint32_t value) {
+    return KrIOInetPortRangeSet(Type, value);
+}
+template <uint32_t Type>
+constexpr KrIOProtocolOption KrIOInetPortRangeOption(uint32_t id) {
+    return {id, KrIOInetPortRangeOptionGet<Type>, KrIOInetPortRangeOptionSet<Type>};
+}
 // Reads one option through the table; an id not in it fails with KRERR_NO_ENTRY. 0 = done.
 int KrIOProtocolOptionGet(const KrIOProtocolOption* table, size_t rows, uint32_t id, uint32_t* value);
 // Sets the options in order, stopping at the first unknown id (KRERR_NO_ENTRY) or refusal.
 int KrIOProtocolOptionsSet(const KrIOProtocolOption* table, size_t rows, const KRIO_OPTION* options,
                            uint32_t count);
+// The two protocol-option operations of a back end, over its table.
+template <const auto& Table>
+int KrIOProtocolOptionGetFrom(uint32_t id, uint32_t* value) {
+    return KrIOProtocolOptionGet(Table, std::size(Table), id, value);
+}
+template <const auto& Table>
+int KrIOProtocolOptionsSetFrom(const KRIO_OPTION* options, uint32_t count) {
+    return KrIOProtocolOptionsSet(Table, std::size(Table), options, count);
+}
 
 // The transmit threads of TCP channels that are running in this process (tests look at it).
 uint32_t TCPTxThreadsRunning(void);

@@ -6,6 +6,7 @@
 // Every entry point validates a handle through the registry and holds an internal reference
 // while it works; no session lock is held while the upper layer is called back.
 #pragma once
+#include <atomic>
 #include <cstdint>
 
 #include "encryption.h"
@@ -39,6 +40,14 @@ constexpr uint32_t KRSESS_F_LOCAL_KEY = 1u << 8;  // a local data-key change is 
 constexpr uint32_t KRSESS_F_PEER_KEY = 1u << 9;   // a peer's data-key change is in progress
 constexpr uint32_t KRSESS_F_LOCAL_HB = 1u << 10;  // a local heartbeat change is in progress
 constexpr uint32_t KRSESS_F_PEER_HB = 1u << 11;   // a peer's heartbeat change is in progress
+constexpr uint32_t KRSESS_F_UNCONFIRMED = 1u << 12; // a clone whose peer has not been heard since its connect
+
+// A listening session holds at most this many clones that the network has opened and whose peer
+// has not yet been heard beyond its connect; further connects are dropped until some are
+// confirmed or closed. The binary value MAXUNCONFIRMEDSESSIONS of the install's MAIN key (32
+// bits, little-endian) replaces it when present and not zero; it is read when the listening
+// session opens.
+constexpr uint32_t KRSESS_UNCONFIRMED_DEFAULT = 256;
 
 // The option words.
 enum : uint32_t {
@@ -120,6 +129,7 @@ enum : uint32_t {
     KRSTAT_LAST_RX = 8,     // 8-10
     KRSTAT_LAST_TX = 11,    // 11-13
     KRSTAT_SREQ = 14,       // 14, 15 count and bytes
+    KRSTAT_OPENS_DROPPED = 16, // a listening session: connects dropped at its unconfirmed bound
     KRSTAT_SREQ_DROP = 18,  // 18, 19
     KRSTAT_SREQ_NORESP = 20,
     KRSTAT_SRESP = 21,      // 21, 22
@@ -180,6 +190,9 @@ struct KRSESS_HNDL {
     KRTIME txDue;           // when the next heartbeat is due
     KRMUX_HNDL* mux;        // the session's own copy of link.mux, under its lock (null once detached)
     KRREQ_LIST notices;     // internal notices with the request handler, not completed yet
+    // A listening session: its clones that carry KRSESS_F_UNCONFIRMED, and their bound.
+    std::atomic<uint32_t> unconfirmed;
+    uint32_t unconfirmedBound;
 };
 
 // ---- module ----
@@ -190,6 +203,8 @@ void KrSessModuleCleanup(void);
 uint32_t KrSessNextWord(void);
 // Sessions in the registry (for checks).
 uint32_t KrSessCount(void);
+// A listening session's clones not confirmed yet (for checks).
+uint32_t KrSessUnconfirmedCount(KRSESS_HNDL* listener);
 // How many starts of the request layer are outstanding (KrRqModuleInit / KrRqModuleCleanup).
 uint32_t KrRqModuleCount(void);
 
