@@ -121,7 +121,12 @@ public:
 private:
     ~DirectDrawSurface();
     void Present();
+    // The rectangle a call works on (null: the whole surface), refused when it does not lie
+    // inside the surface.
     HRESULT CheckRect(const RECT* rect, RECT* out) const;
+    // What Blt and Lock check before they touch the pixels: the surface is not lost, not locked,
+    // and the rectangle is good (CheckRect).
+    HRESULT CheckAccess(const RECT* rect, RECT* out) const;
 
     std::atomic<ULONG> refs_{1};
     std::shared_ptr<DisplayMachine> machine_;

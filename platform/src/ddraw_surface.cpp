@@ -121,6 +121,14 @@ ULONG DirectDrawSurface::Release() {
     return left;
 }
 
+HRESULT DirectDrawSurface::CheckAccess(const RECT* rect, RECT* out) const {
+    if (lost_)
+        return DDERR_SURFACELOST;
+    if (locked_)
+        return DDERR_SURFACEBUSY;
+    return CheckRect(rect, out);
+}
+
 HRESULT DirectDrawSurface::CheckRect(const RECT* rect, RECT* out) const {
     if (!rect) {
         *out = RECT{0, 0, width_, height_};
@@ -151,12 +159,8 @@ HRESULT DirectDrawSurface::Blt(const RECT* dest, IDirectDrawSurface3* source, co
         return DDERR_UNSUPPORTED;
     if (!fx || fx->dwSize != sizeof(DDBLTFX))
         return DDERR_INVALIDPARAMS;
-    if (lost_)
-        return DDERR_SURFACELOST;
-    if (locked_)
-        return DDERR_SURFACEBUSY;
     RECT r;
-    if (HRESULT result = CheckRect(dest, &r))
+    if (HRESULT result = CheckAccess(dest, &r))
         return result;
     const uint32_t c = fx->dwFillColor;
     const uint32_t value = ColourToPixel(BitsPerPixel(), palette_ ? palette_->Entries() : nullptr,
@@ -318,12 +322,8 @@ HRESULT DirectDrawSurface::Restore() {
 HRESULT DirectDrawSurface::Lock(const RECT* rect, DDSURFACEDESC* desc, uint32_t, HANDLE) {
     if (!desc || desc->dwSize != sizeof(DDSURFACEDESC))
         return DDERR_INVALIDPARAMS;
-    if (lost_)
-        return DDERR_SURFACELOST;
-    if (locked_)
-        return DDERR_SURFACEBUSY;
     RECT r;
-    if (HRESULT result = CheckRect(rect, &r))
+    if (HRESULT result = CheckAccess(rect, &r))
         return result;
     GetSurfaceDesc(desc);
     desc->dwFlags |= DDSD_LPSURFACE;

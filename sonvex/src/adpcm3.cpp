@@ -7,7 +7,7 @@
 #include "adpcm3.h"
 
 #include "integer.h"
-#include "strings.h"
+#include "sonvex_log.h"
 
 namespace {
 
@@ -23,7 +23,7 @@ uint32_t outputWord(int32_t mid, int32_t side) {
     high = high < -32768 ? -32768 : (high > 32767 ? 32767 : high);
     int64_t low = 2 * int64_t{mid} - high;
     low = low < -32768 ? -32768 : (low > 32767 ? 32767 : low);
-    return sampleWord(static_cast<int32_t>(high), static_cast<int32_t>(low));
+    return SampleWord(static_cast<int32_t>(high), static_cast<int32_t>(low));
 }
 
 int32_t average(int32_t a, int32_t b) {
@@ -31,8 +31,8 @@ int32_t average(int32_t a, int32_t b) {
 }
 
 // Decodes word r (0..3) of the group at g into a word, with the step function given.
-template <void (*Step)(adpcmChannel&, uint32_t)>
-uint32_t groupWord(const uint8_t* g, uint32_t r, adpcmChannel& mid, adpcmChannel& side) {
+template <void (*Step)(svxfmt::Channel&, uint32_t)>
+uint32_t groupWord(const uint8_t* g, uint32_t r, svxfmt::Channel& mid, svxfmt::Channel& side) {
     int32_t used;
     switch (r) {
     case 0: {
@@ -68,7 +68,7 @@ uint64_t adpcm3::dataLength(uint32_t count) {
     return (d + 3) / 4 * 4;
 }
 
-adpcm3::adpcm3(const uint8_t* block, uint32_t available, uint32_t* used) : m_header(block) {
+adpcm3::adpcm3(const uint8_t* block, uint32_t available, uint32_t* used) : adpcmSource(0, block) {
     if (available < 16)
         AUDIO_FATAL("adpcm3::Block too short, length " << available << ", should be " << 16);
     m_typeId = block[0];
@@ -96,15 +96,15 @@ void adpcm3::rewind() {
     m_position = 0;
     m_mid.predictor = le16(m_header + 10);
     m_side.predictor = le16(m_header + 12);
-    m_mid.index = m_header[14] > 88 ? 88 : m_header[14];
-    m_side.index = m_header[15] > 88 ? 88 : m_header[15];
+    m_mid.index = m_header[14] > svxfmt::kMaxIndex ? svxfmt::kMaxIndex : m_header[14];
+    m_side.index = m_header[15] > svxfmt::kMaxIndex ? svxfmt::kMaxIndex : m_header[15];
 }
 
 uint32_t adpcm3::next() {
     if (remaining() == 0)
         AUDIO_FATAL("adpcm3::Calling next() on empty source");
     const uint8_t* g = m_data + 3 * static_cast<size_t>(m_position / 4);
-    uint32_t w = groupWord<adpcmStepClamped>(g, m_position % 4, m_mid, m_side);
+    uint32_t w = groupWord<svxfmt::StepClamped>(g, m_position % 4, m_mid, m_side);
     ++m_position;
     return w;
 }
@@ -118,12 +118,12 @@ uint32_t adpcm3::extract(uint32_t* words, uint32_t n) {
     uint32_t groups = (n - done) / 4;  // whole groups of the request only
     if (groups > 0) {
         const uint8_t* g = m_data + 3 * static_cast<size_t>(m_position / 4);
-        adpcmChannel mid = m_mid, side = m_side;
+        svxfmt::Channel mid = m_mid, side = m_side;
         for (uint32_t k = 0; k < groups; ++k, g += 3)
             for (uint32_t r = 0; r < 4; ++r)
-                words[done++] = groupWord<adpcmStepFree>(g, r, mid, side);
-        mid.index = mid.index > 88 ? 88 : mid.index;
-        side.index = side.index > 88 ? 88 : side.index;
+                words[done++] = groupWord<svxfmt::StepFree>(g, r, mid, side);
+        mid.index = mid.index > svxfmt::kMaxIndex ? svxfmt::kMaxIndex : mid.index;
+        side.index = side.index > svxfmt::kMaxIndex ? svxfmt::kMaxIndex : side.index;
         m_mid = mid;
         m_side = side;
         m_position += 4 * groups;

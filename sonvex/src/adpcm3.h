@@ -3,17 +3,14 @@
 #pragma once
 #include <cstdint>
 
-#include "adpcmmn.h"
+#include "adpcm.h"
 
-class adpcm3 final : public audioSeekableSource {
+class adpcm3 final : public adpcmSource {
 public:
     // Reads the header and reports the bytes the block uses (header + data) through *used.
     adpcm3(const uint8_t* block, uint32_t available, uint32_t* used);
     void describe(std::ostream& out) const override;
-    uint32_t rate() const override { return m_rate; }
     uint32_t next() override;
-    uint32_t remaining() const override { return m_count - m_position; }
-    uint32_t position() const override { return m_position; }
     uint32_t extract(uint32_t* words, uint32_t n) override;
     void rewind() override;
 
@@ -24,13 +21,8 @@ public:
 private:
     uint32_t m_typeId;
     uint32_t m_version;
-    uint32_t m_rate;
-    uint32_t m_count;
-    const uint8_t* m_header;
-    const uint8_t* m_data;
-    adpcmChannel m_mid;
-    adpcmChannel m_side;
-    uint32_t m_position = 0;
+    svxfmt::Channel m_mid;
+    svxfmt::Channel m_side;
 };
 
 class adpcm3BlockFactory final : public audioBlockFactory {

@@ -9,7 +9,7 @@
 #include <new>
 
 #include "integer.h"
-#include "strings.h"
+#include "sonvex_log.h"
 
 namespace {
 
@@ -61,7 +61,7 @@ struct emitter {
     }
     // One sample word as a frame: mono is (L + R) >> 1.
     void word(uint32_t w) {
-        int32_t l = wordLeft(w), r = wordRight(w);
+        int32_t l = WordLeft(w), r = WordRight(w);
         if constexpr (Layout == audioMono)
             frame((l + r) >> 1, 0);
         else
@@ -85,11 +85,11 @@ uint32_t copyKernel(E& e, const uint32_t* in, uint32_t n) {
 template <uint32_t Layout, class E>
 void emitMidpoint(E& e, uint32_t p, uint32_t x) {
     if constexpr (Layout == audioMono) {
-        int32_t mp = (wordLeft(p) + wordRight(p)) >> 1;
-        int32_t mx = (wordLeft(x) + wordRight(x)) >> 1;
+        int32_t mp = (WordLeft(p) + WordRight(p)) >> 1;
+        int32_t mx = (WordLeft(x) + WordRight(x)) >> 1;
         e.frame((mp + mx) >> 1, 0);
     } else {
-        e.frame((wordLeft(p) + wordLeft(x)) >> 1, (wordRight(p) + wordRight(x)) >> 1);
+        e.frame((WordLeft(p) + WordLeft(x)) >> 1, (WordRight(p) + WordRight(x)) >> 1);
     }
 }
 
@@ -97,9 +97,9 @@ void emitMidpoint(E& e, uint32_t p, uint32_t x) {
 template <uint32_t Layout, class E>
 void emitAverage(E& e, uint32_t a, uint32_t b) {
     if constexpr (Layout == audioMono)
-        e.frame((wordLeft(a) + wordRight(a) + wordLeft(b) + wordRight(b)) >> 2, 0);
+        e.frame((WordLeft(a) + WordRight(a) + WordLeft(b) + WordRight(b)) >> 2, 0);
     else
-        e.frame((wordLeft(a) + wordLeft(b)) >> 1, (wordRight(a) + wordRight(b)) >> 1);
+        e.frame((WordLeft(a) + WordLeft(b)) >> 1, (WordRight(a) + WordRight(b)) >> 1);
 }
 
 template <uint32_t Layout, bool Wide>
@@ -367,8 +367,8 @@ uint32_t audioAdaptor::fill(audioSource& source, audioBlock& out, const audioFor
             uint8_t* p = dst + 4 * static_cast<size_t>(i);
             uint32_t w;
             std::memcpy(&w, p, sizeof w);
-            put16(p, wordLeft(w));
-            put16(p + 2, wordRight(w));
+            put16(p, WordLeft(w));
+            put16(p + 2, WordRight(w));
         }
         out.advance(oc);
         m_offset = m_convertor->offset();

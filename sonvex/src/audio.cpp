@@ -3,7 +3,7 @@
 
 #include <new>
 
-#include "strings.h"
+#include "sonvex_log.h"
 
 void audioFormat::describe(std::ostream& out) const {
     out << "sample rate " << rate() << ", ";

@@ -16,8 +16,9 @@
 #include <new>
 
 #include "adpcm3.h"
+#include "adpcmmn.h"
 #include "adpcmst.h"
-#include "strings.h"
+#include "sonvex_log.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "pcmblock.h"
 #include "sonvex.h"
-#include "wdz/speaker.h"
+#include "waveout/speaker.h"
 
 // The factory for a stream's format (null when it cannot be allocated); bad headers are fatal.
 audioBlockFactory* makeAudioFactory(int32_t channels, int32_t rate, int32_t formatTag, int32_t bitsPerSample,

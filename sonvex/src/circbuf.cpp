@@ -3,7 +3,7 @@
 
 #include <new>
 
-#include "strings.h"
+#include "sonvex_log.h"
 
 circBuf::circBuf(uint32_t capacity) {
     m_start = new (std::nothrow) int32_t[capacity ? capacity : 1];

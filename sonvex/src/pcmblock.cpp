@@ -4,20 +4,20 @@
 #include <algorithm>
 
 #include "integer.h"
-#include "strings.h"
+#include "sonvex_log.h"
 
 namespace {
 int32_t le16(const uint8_t* p) {
     return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
 }
 uint32_t pbm8Word(uint8_t b) {
-    return monoWord(static_cast<int32_t>(static_cast<uint32_t>(b ^ 0x80u) << 8));
+    return MonoWord(static_cast<int32_t>(static_cast<uint32_t>(b ^ 0x80u) << 8));
 }
 uint32_t pbs8Word(const uint8_t* p) {
-    return sampleWord((p[0] - 128) * 256, (p[1] - 128) * 256);
+    return SampleWord((p[0] - 128) * 256, (p[1] - 128) * 256);
 }
 uint32_t pbs16Word(const uint8_t* p) {
-    return sampleWord(le16(p), le16(p + 2));
+    return SampleWord(le16(p), le16(p + 2));
 }
 }  // namespace
 
@@ -63,14 +63,14 @@ void PBM16::describe(std::ostream& out) const {
 uint32_t PBM16::next() {
     if (remaining() == 0)
         AUDIO_FATAL("PBM16::Trying to extract from an empty source");
-    return monoWord(le16(m_data + 2 * m_position++));
+    return MonoWord(le16(m_data + 2 * m_position++));
 }
 
 uint32_t PBM16::extract(uint32_t* words, uint32_t n) {
     uint32_t k = take(n);
     const uint8_t* p = m_data + 2 * static_cast<size_t>(m_position);
     for (uint32_t i = 0; i < k; ++i)
-        words[i] = monoWord(le16(p + 2 * i));
+        words[i] = MonoWord(le16(p + 2 * i));
     m_position += k;
     return k;
 }

@@ -2,7 +2,7 @@
 #include "rational.h"
 
 #include "natural.h"
-#include "strings.h"
+#include "sonvex_log.h"
 
 Rational::Rational(uint32_t numerator, uint32_t denominator, bool negative) {
     if (denominator == 0)

@@ -23,22 +23,22 @@ TEST(MagnitudeTable, FollowsTheFormulaWithTheRaisedRows) {
     const std::array<uint16_t, 8> row0 = {0, 2, 4, 6, 7, 9, 11, 13};
     const std::array<uint16_t, 8> row7 = {1, 5, 9, 13, 16, 20, 24, 28};
     const std::array<uint16_t, 8> row88 = {4095, 12287, 20479, 28671, 36862, 45054, 53246, 61438};
-    EXPECT_EQ(adpcmMagnitudes[0], row0);
-    EXPECT_EQ(adpcmMagnitudes[7], row7);
-    EXPECT_EQ(adpcmMagnitudes[88], row88);
-    // The data kit builds the same table on its own from the same rule.
+    EXPECT_EQ(svxfmt::kMagnitudes[0], row0);
+    EXPECT_EQ(svxfmt::kMagnitudes[7], row7);
+    EXPECT_EQ(svxfmt::kMagnitudes[88], row88);
+    // The data kit's encoders answer from the same table.
     for (int i = 0; i < 89; ++i)
         for (int m = 0; m < 8; ++m)
-            EXPECT_EQ(adpcmMagnitudes[static_cast<size_t>(i)][static_cast<size_t>(m)], dk::AdpcmMagnitude(i, m))
+            EXPECT_EQ(svxfmt::kMagnitudes[static_cast<size_t>(i)][static_cast<size_t>(m)], dk::AdpcmMagnitude(i, m))
                 << i << "," << m;
 }
 
 TEST(AdpcmIndex, StaysInsideItsRange) {
-    EXPECT_EQ(adpcmNextIndex(88, 7), 88);
-    EXPECT_EQ(adpcmNextIndex(0, 0), 0);
-    EXPECT_EQ(adpcmNextIndex(10, 3), 9);
-    EXPECT_EQ(adpcmNextIndex(10, 4), 12);
-    EXPECT_EQ(adpcmNextIndex(10, 7), 18);
+    EXPECT_EQ(svxfmt::NextIndex(88, 7), 88);
+    EXPECT_EQ(svxfmt::NextIndex(0, 0), 0);
+    EXPECT_EQ(svxfmt::NextIndex(10, 3), 9);
+    EXPECT_EQ(svxfmt::NextIndex(10, 4), 12);
+    EXPECT_EQ(svxfmt::NextIndex(10, 7), 18);
 }
 
 std::vector<uint32_t> ExtractAll(audioSource& s) {
@@ -91,10 +91,10 @@ TEST(HandMadeBlocks, MonoStereoAndThreeBitDecodeAsWorkedOut) {
     };
     const Case cases[] = {
         {"mono", [&] { return std::make_unique<adpcmMono>(22050, mono, sizeof mono); },
-         {monoWord(1000), monoWord(1022), monoWord(1044), monoWord(1030), monoWord(1032)},
+         {MonoWord(1000), MonoWord(1022), MonoWord(1044), MonoWord(1030), MonoWord(1032)},
          "Monophonic adpcm source, sample rate 22050, 5 samples\n"},
         {"stereo", [&] { return std::make_unique<adpcmStereo>(44100, stereo, sizeof stereo); },
-         {sampleWord(10000, -10000), sampleWord(9987, -5905), sampleWord(9989, -9629)},
+         {SampleWord(10000, -10000), SampleWord(9987, -5905), SampleWord(9989, -9629)},
          "Stereophonic adpcm source, sample rate 44100, 3 samples\n"},
         {"3-bit",
          [&] {
@@ -103,8 +103,8 @@ TEST(HandMadeBlocks, MonoStereoAndThreeBitDecodeAsWorkedOut) {
              EXPECT_EQ(used, 20u);
              return s;
          },
-         {sampleWord(1104, 900), sampleWord(1112, 904), sampleWord(1123, 907), sampleWord(1142, 916),
-          sampleWord(1172, 946)},
+         {SampleWord(1104, 900), SampleWord(1112, 904), SampleWord(1123, 907), SampleWord(1142, 916),
+          SampleWord(1172, 946)},
          "3-bit adpcm source ( 0, 0)  srate 22050, 5 samples\n"},
     };
     for (const Case& c : cases) {
@@ -126,15 +126,15 @@ TEST(HandMadeBlocks, MonoSingleWordsTakeAWholeByteAtAnOddPosition) {
     adpcmMono s(22050, mono, sizeof mono);
     uint32_t w = 0;
     EXPECT_EQ(s.extract(&w, 1), 1u);
-    EXPECT_EQ(w, monoWord(1000));
+    EXPECT_EQ(w, MonoWord(1000));
     EXPECT_EQ(s.extract(&w, 1), 1u);  // decodes byte 4 and returns its high-nibble sample
-    EXPECT_EQ(w, monoWord(1022));
+    EXPECT_EQ(w, MonoWord(1022));
     EXPECT_EQ(s.extract(&w, 1), 1u);  // the low-nibble sample, already decoded
-    EXPECT_EQ(w, monoWord(1044));
+    EXPECT_EQ(w, MonoWord(1044));
     uint32_t rest[4] = {};
     EXPECT_EQ(s.extract(rest, 4), 2u);
-    EXPECT_EQ(rest[0], monoWord(1030));
-    EXPECT_EQ(rest[1], monoWord(1032));
+    EXPECT_EQ(rest[0], MonoWord(1030));
+    EXPECT_EQ(rest[1], MonoWord(1032));
 }
 
 // Decoding paths agree while the signal stays in range; the encoders keep it there.
@@ -156,7 +156,7 @@ TEST(EncoderRoundTrip, EveryBlockFormatIsBitExactAtEverySplit) {
     const std::vector<uint32_t> words = svt::TwoTones(61, 15000);
     std::vector<int16_t> mono;
     for (uint32_t w : words)
-        mono.push_back(static_cast<int16_t>(wordLeft(w)));
+        mono.push_back(static_cast<int16_t>(WordLeft(w)));
 
     dk::EncodedAudio m = dk::EncodeAdpcmMonoBlock(mono);  // 61 words: 34 bytes
     ASSERT_EQ(m.bytes.size(), 34u);
@@ -182,7 +182,7 @@ TEST(EncoderRoundTrip, WholeStreamsThroughTheFactoriesMatchTheEncodersPrediction
     const std::vector<uint32_t> words = svt::TwoTones(20000);
     std::vector<int16_t> mono;
     for (uint32_t w : words)
-        mono.push_back(static_cast<int16_t>(wordLeft(w)));
+        mono.push_back(static_cast<int16_t>(WordLeft(w)));
     struct Case {
         const char* name;
         dk::EncodedAudio encoded;
@@ -226,15 +226,15 @@ TEST(ClampingPaths, DifferOnlyWhereTheFormatSaysSo) {
     const uint8_t mono[] = {0x00, 0x7D, 0x58, 0x00, 0x77};
     adpcmMono perWord(22050, mono, sizeof mono);
     adpcmMono bulk(22050, mono, sizeof mono);
-    EXPECT_EQ(NextAll(perWord), (std::vector<uint32_t>{monoWord(32000), monoWord(32767), monoWord(32767)}));
+    EXPECT_EQ(NextAll(perWord), (std::vector<uint32_t>{MonoWord(32000), MonoWord(32767), MonoWord(32767)}));
     // The bulk loop does not clamp: the sample is the low 16 bits of the predictor.
-    EXPECT_EQ(ExtractAll(bulk), (std::vector<uint32_t>{monoWord(32000), monoWord(27902), monoWord(23804)}));
+    EXPECT_EQ(ExtractAll(bulk), (std::vector<uint32_t>{MonoWord(32000), MonoWord(27902), MonoWord(23804)}));
 
     // Stereo never clamps, on either path.
     const uint8_t stereo[] = {0x00, 0x7D, 0x58, 0x00, 0x00, 0x83, 0x58, 0x00, 0x7F, 0x7F};
     adpcmStereo sa(22050, stereo, sizeof stereo), sb(22050, stereo, sizeof stereo);
-    const std::vector<uint32_t> expected = {sampleWord(32000, -32000), sampleWord(27902, -27902),
-                                            sampleWord(23804, -23804)};
+    const std::vector<uint32_t> expected = {SampleWord(32000, -32000), SampleWord(27902, -27902),
+                                            SampleWord(23804, -23804)};
     EXPECT_EQ(NextAll(sa), expected);
     EXPECT_EQ(ExtractAll(sb), expected);
 }

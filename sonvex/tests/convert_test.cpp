@@ -67,7 +67,7 @@ TEST(Convertor, CountsFollowTheHeldOverSample) {
     EXPECT_FALSE(d->holding());
 
     // Make both hold a sample: one frame out of the doubler, three words into the halver.
-    uint32_t in[3] = {sampleWord(10, 10), sampleWord(20, 20), sampleWord(30, 30)};
+    uint32_t in[3] = {SampleWord(10, 10), SampleWord(20, 20), SampleWord(30, 30)};
     uint32_t out[4];
     audioFormatSpec f(0, audioAltStereo, audio16Bit, 0);
     audioBlock din(in, 1), dout(f, reinterpret_cast<uint8_t*>(out), nullptr, 1);
@@ -129,9 +129,9 @@ std::vector<uint8_t> WriteBytes(const OutFormat& f, uint32_t inRate, uint32_t ou
 }
 
 TEST(Kernels, RoundExactlyAndKeepTheLeftChannelFirst) {
-    const uint32_t w = sampleWord(0x1234, -0x0100);
-    const uint32_t minusOne = sampleWord(-1, 0);
-    const uint32_t a = sampleWord(100, -100), b = sampleWord(301, 51);
+    const uint32_t w = SampleWord(0x1234, -0x0100);
+    const uint32_t minusOne = SampleWord(-1, 0);
+    const uint32_t a = SampleWord(100, -100), b = SampleWord(301, 51);
     struct Case {
         const char* format;
         uint32_t inRate, outRate;
@@ -158,8 +158,8 @@ TEST(Kernels, RoundExactlyAndKeepTheLeftChannelFirst) {
         // Half: the average of each pair.
         {"alt16", 44100, 22050, {a, b}, 0, {200, 0, 0xE7, 0xFF}},
         {"mono16", 44100, 22050, {a, b}, 0, {88, 0}},  // (La + Ra + Lb + Rb) >> 2
-        {"mono8u", 44100, 22050, {sampleWord(1000, 1000), sampleWord(1000, 1048)}, 0, {0x83}},  // sum >> 10
-        {"alt8u", 44100, 22050, {sampleWord(1000, -1000), sampleWord(1100, -1100)}, 0, {0x84, 0x7B}},
+        {"mono8u", 44100, 22050, {SampleWord(1000, 1000), SampleWord(1000, 1048)}, 0, {0x83}},  // sum >> 10
+        {"alt8u", 44100, 22050, {SampleWord(1000, -1000), SampleWord(1100, -1100)}, 0, {0x84, 0x7B}},
     };
     for (const Case& c : cases) {
         const OutFormat* f = nullptr;
@@ -233,7 +233,7 @@ TEST(CircularSink, AWriteWrapsToTheStartWithinOneCall) {
     Ring ring(alt16, 22050, 10);
     std::vector<uint32_t> words;
     for (int i = 0; i < 17; ++i)
-        words.push_back(sampleWord(i, -i));
+        words.push_back(SampleWord(i, -i));
     arraySource src(22050, words);
     EXPECT_EQ(ring.sink.write(src, 7), 7u);
     ring.sink.setPlayed(7);
@@ -265,7 +265,7 @@ TEST(CircularSink, SilenceOfEndlessLengthFillsExactlyTheRoom) {
 TEST(CircularSink, ALeftOnlyToneIsHeardOnTheLeft) {
     std::vector<uint32_t> tone;
     for (int i = 0; i < 8; ++i)
-        tone.push_back(sampleWord(i % 2 ? 8192 : -8192, 0));
+        tone.push_back(SampleWord(i % 2 ? 8192 : -8192, 0));
     for (int kind = 0; kind < 2; ++kind) {
         const OutFormat& f = kind == 0 ? kFormats[3] : kFormats[2];  // alt16 (straight path), alt8u
         Ring ring(f, 22050, 8);
@@ -285,7 +285,7 @@ TEST(CircularSink, ALeftOnlyToneIsHeardOnTheLeft) {
 TEST(CircularSink, AHeldOverSampleComesFirstAndARateChangeWhileHoldingIsFatal) {
     const OutFormat& alt16 = kFormats[3];
     Ring ring(alt16, 44100, 16);
-    arraySource src(22050, {sampleWord(100, 100), sampleWord(300, 300), sampleWord(500, 500)});
+    arraySource src(22050, {SampleWord(100, 100), SampleWord(300, 300), SampleWord(500, 500)});
     EXPECT_EQ(ring.sink.write(src, 3), 3u);  // mid(0,a), a, mid(a,b): b is held over
     EXPECT_TRUE(ring.sink.adaptor()->convertor()->holding());
     EXPECT_EQ(ring.sink.conversionOffset(), Rational(1, 44100));
@@ -295,7 +295,7 @@ TEST(CircularSink, AHeldOverSampleComesFirstAndARateChangeWhileHoldingIsFatal) {
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(static_cast<int16_t>(p[4 * i] | p[4 * i + 1] << 8), expectedLeft[i]) << i;
 
-    arraySource other(44100, {sampleWord(1, 1)});
+    arraySource other(44100, {SampleWord(1, 1)});
     EXPECT_EQ(FatalOf([&] { ring.sink.write(other, 4); }), "audioAdaptor::Changing frequencies, nonempty convertor");
     ring.sink.reset();  // drops the held sample: the change is allowed now
     EXPECT_EQ(ring.sink.write(other, 4), 1u);

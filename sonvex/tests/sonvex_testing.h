@@ -9,7 +9,7 @@
 
 #include "audio.h"
 #include "integer.h"
-#include "strings.h"
+#include "sonvex_log.h"
 
 namespace svt {
 
@@ -92,7 +92,7 @@ inline std::vector<uint32_t> TwoTones(size_t n, int amplitude = 12000) {
         double t = static_cast<double>(i);
         int l = static_cast<int>(amplitude * __builtin_sin(t * 0.031) + amplitude / 4 * __builtin_sin(t * 0.4));
         int r = static_cast<int>(amplitude * __builtin_cos(t * 0.017) - amplitude / 5 * __builtin_sin(t * 0.9));
-        w[i] = sampleWord(l, r);
+        w[i] = SampleWord(l, r);
     }
     return w;
 }

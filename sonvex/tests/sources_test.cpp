@@ -15,7 +15,7 @@ using svt::FatalOf;
 std::vector<uint32_t> Ramp(uint32_t n) {
     std::vector<uint32_t> w(n);
     for (uint32_t i = 0; i < n; ++i)
-        w[i] = sampleWord(static_cast<int32_t>(i), -static_cast<int32_t>(i));
+        w[i] = SampleWord(static_cast<int32_t>(i), -static_cast<int32_t>(i));
     return w;
 }
 
@@ -47,7 +47,7 @@ TEST(Source, CountsAreClampedToWhatRemains) {
     EXPECT_EQ(s.skip(0), 0u);
     EXPECT_EQ(s.position(), 0u);
     EXPECT_EQ(s.extract(out, 3), 3u);
-    EXPECT_EQ(out[2], sampleWord(2, -2));
+    EXPECT_EQ(out[2], SampleWord(2, -2));
     EXPECT_EQ(s.skip(0xFFFFFFFFu), 7u);  // skips to the end, no overflow of position + n
     EXPECT_EQ(s.remaining(), 0u);
     EXPECT_EQ(s.extract(out, 0xFFFFFFFFu), 0u);
@@ -58,7 +58,7 @@ TEST(Source, DefaultSkipExtractsAThousandWordsAtATime) {
     arraySource s(22050, Ramp(2500));
     EXPECT_EQ(s.skip(2345), 2345u);
     EXPECT_EQ(s.extractCalls, 3);  // 1000, 1000, 345
-    EXPECT_EQ(s.next(), sampleWord(2345, -2345));
+    EXPECT_EQ(s.next(), SampleWord(2345, -2345));
 }
 
 TEST(Source, SeekBackwardsRewindsAndSkips) {

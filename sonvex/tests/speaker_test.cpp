@@ -8,7 +8,7 @@
 #include "audio_out.h"
 #include "plat.h"
 #include "sonvex_testing.h"
-#include "wdz/speaker.h"
+#include "waveout/speaker.h"
 
 namespace {
 
@@ -103,7 +103,7 @@ TEST_F(Speaker, TheDevicePlaysWhatWasWrittenLeftFirstThenTheZeroedRing) {
     svt::arraySource ramp(22050, [] {
         std::vector<uint32_t> w;
         for (int i = 0; i < 1000; ++i)
-            w.push_back(sampleWord(i, -i));
+            w.push_back(SampleWord(i, -i));
         return w;
     }());
     EXPECT_EQ(s->write(ramp, 0xFFFFFFFFu), 1000u);  // written ahead while stopped

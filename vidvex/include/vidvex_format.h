@@ -1,6 +1,6 @@
 // Constants of the movie frame format that both the decoders of libvidvex.so and an encoder need:
-// the frame header layout, the codec configuration table, the delta sets, the escape-table
-// sources of the row codec and the delta tables of the YUV nibble-delta codec.
+// the frame header layout, the largest picture, the codec configuration table, the delta sets,
+// the escape-table sources of the row codec and the delta tables of the YUV nibble-delta codec.
 //
 // The three escape-table sources are this project's own streams. They keep every property the
 // format fixes (lengths 808/768/785 bytes, 256 entries each, the counts of entries of each size,
@@ -18,6 +18,16 @@ constexpr size_t kHeaderBytesRead = 23;
 // Header length from the length byte: bits 0-3 move up to bits 3-6, bits 5-7 down to bits 0-2.
 constexpr int HeaderLength(uint8_t b0) { return ((b0 << 3) | (b0 >> 5)) & 0x7F; }
 constexpr uint8_t kMinLengthByte = 16;
+
+// The largest picture the library decodes. Headers hold 16-bit sizes, but the movies are far
+// smaller (the YUV codec's working rows stop at 3840 columns): a frame, movie stream or image
+// that states a larger picture is refused before anything is allocated, so that no header can
+// make a reader take more than the buffers of a picture of this size.
+constexpr uint32_t kMaxPictureWidth = 4096;
+constexpr uint32_t kMaxPictureHeight = 4096;
+constexpr bool PictureFits(uint64_t width, uint64_t height) {
+    return width <= kMaxPictureWidth && height <= kMaxPictureHeight;
+}
 
 // Offsets into the unchained header h[1..21].
 enum HeaderField : int {

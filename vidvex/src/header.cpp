@@ -107,6 +107,7 @@ int VVL_ParseHeader(const uint8_t* f, size_t length, FrameHeader* out) {
         hd.key = 1;
         hd.width = uint32_t(hd.U16(kHdrWidth));
         hd.height = uint32_t(hd.U16(kHdrHeight));
+        if (!PictureFits(hd.width, hd.height)) return kVvlBadHeader;
         for (int i = kHdrPartX; i < kHdrPartX + 4; ++i) hd.h[i] = 0;
         hd.blockRowBits = hd.blockRowMask = hd.columnShift = 0;
         hd.depthCode = 2;
@@ -145,6 +146,9 @@ int VVL_ParseHeader(const uint8_t* f, size_t length, FrameHeader* out) {
         if (variant < 2 && hd.width >= 176 && hd.width <= 212) hd.stretch = 2;
     }
 
+    // A partial frame states the whole picture as well, which callers size their screens by.
+    if (!PictureFits(hd.width, hd.height) || !PictureFits(hd.U16(kHdrWidth), hd.U16(kHdrHeight)))
+        return kVvlBadHeader;
     if (codec == kCodecNone) return 0;
     if (codec > 16) return kVvlBadHeader;
     if (!kCodecConfig[codec].allow[variant]) return kVvlBadHeader;
@@ -164,4 +168,20 @@ int VVL_ParseHeader(const uint8_t* f, size_t length, FrameHeader* out) {
     hd.blockRowMask = (1 << hd.blockRowBits) - 1;
     hd.columnShift = kColumnShift[codec];
     return L;
+}
+
+uint64_t VVL_LeastPayload(const FrameHeader& h) {
+    const int codec = h.Codec();
+    // The YUV codec keeps codes from frame to frame, so a short frame can still be whole.
+    if (codec == kCodecNone || codec == kCodecYuv) return 0;
+    const uint64_t blocks = h.width / 4, rows = h.height;
+    if (h.partial || !h.key) {
+        // One map row per group of four rows; every block may be unchanged or skipped, so the
+        // code stream may be empty.
+        const uint64_t step = h.partial ? (blocks + 3) >> 2 : (blocks + 7) >> 3;
+        return rows / 4 * step;
+    }
+    // A key frame codes every block of every row with at least two luma pairs, and one code
+    // byte gives at most the four pairs of its table entry.
+    return blocks * rows * 2 / 4;
 }

@@ -58,6 +58,8 @@ bool SetUpBuffers(XImage* im) {
     const FrameHeader& h = im->hdr;
     uint64_t w = h.width, ht = h.height;
     im->keptRows = 0;
+    // Sizes given by the caller (Vvl_AlterXImage) are held to the same limit as a header's.
+    if (!vvlfmt::PictureFits(w, ht)) return false;
     if (IsPlaneCodec(h.Codec())) {
         uint64_t luma = (ht + 1) * w;
         uint64_t chroma = (w / 2) * (ht / 2 + 1);
@@ -135,7 +137,11 @@ XImage* CreateImage(const void* frame, size_t length) {
     if (!frame) return im;
     im->data = static_cast<const uint8_t*>(frame);
     im->dataLength = length;
-    if (VVL_ParseHeader(im->data, length, &im->hdr) <= 0 || !SetUpImage(im)) {
+    // The header is read, its picture size held to the limit and (when the caller gave the
+    // length) checked against the bytes there are, all before the buffers are allocated.
+    const int parsed = VVL_ParseHeader(im->data, length, &im->hdr);
+    const bool fits = parsed > 0 && (length == SIZE_MAX || length - size_t(parsed) >= VVL_LeastPayload(im->hdr));
+    if (!fits || !SetUpImage(im)) {
         Vvl_DestroyXImage(im);
         return nullptr;
     }

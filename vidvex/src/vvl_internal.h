@@ -119,7 +119,13 @@ int VVL_PixelBytes(int format);
 int VVL_Is565();
 
 // header.cpp
+// Parses the header (refusing a picture larger than vvlfmt::kMaxPictureWidth x Height): the
+// header length L (the payload's offset), 0 for a frame of codec type 0 or an old type-17
+// header of length 0, or kVvlBadHeader.
 int VVL_ParseHeader(const uint8_t* frame, size_t length, FrameHeader* header);
+// The fewest payload bytes a whole frame with this header has: a frame given with fewer bytes
+// than L plus this cannot be decoded and is refused before an image allocates for it.
+uint64_t VVL_LeastPayload(const FrameHeader& header);
 void VVL_ResetEscapeCache();
 const EscapeTables& VVL_EnsureEscapeTables(const FrameHeader& header);
 int VVL_EscapeRebuildCount();   // tests

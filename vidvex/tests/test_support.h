@@ -64,7 +64,9 @@ struct Counting {
     static inline int allocations = 0;
     static inline bool foreignFree = false;
     static inline size_t failAbove = SIZE_MAX;  // allocations larger than this fail
+    static inline size_t largest = 0;           // the largest block asked for
     static void* Malloc(size_t n) {
+        largest = std::max(largest, n);
         if (n > failAbove) return nullptr;
         void* p = std::malloc(n ? n : 1);
         live.insert(p);
@@ -72,6 +74,7 @@ struct Counting {
         return p;
     }
     static void* Calloc(size_t c, size_t n) {
+        largest = std::max(largest, c * n);
         if (c * n > failAbove) return nullptr;
         void* p = std::calloc(c ? c : 1, n ? n : 1);
         live.insert(p);
@@ -88,6 +91,7 @@ struct Counting {
         allocations = 0;
         foreignFree = false;
         failAbove = SIZE_MAX;
+        largest = 0;
         Vidvex_Setmalloc(Malloc);
         Vidvex_Setcalloc(Calloc);
         Vidvex_Setfree(Free);

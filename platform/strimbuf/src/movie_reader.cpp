@@ -15,6 +15,8 @@
 
 #include <unistd.h>
 
+#include "vidvex_format.h"
+
 namespace sb {
 namespace {
 
@@ -365,11 +367,20 @@ struct Parser {
             *why = "no movie data";
             return false;
         }
-        for (const StreamIndex& s : movie.streams)
-            if (s.kind == SB_VIDEO && (s.info.scale == 0 || s.info.rate == 0 || s.info.rate / s.info.scale == 0)) {
+        for (const StreamIndex& s : movie.streams) {
+            if (s.kind != SB_VIDEO)
+                continue;
+            if (s.info.scale == 0 || s.info.rate == 0 || s.info.rate / s.info.scale == 0) {
                 *why = "video stream without a frame rate";
                 return false;
             }
+            // The player sizes its pictures by the stream's frame size: a size above the largest
+            // picture the video library decodes is refused here, before anyone allocates for it.
+            if (!vvlfmt::PictureFits(s.info.width, s.info.height)) {
+                *why = "video frames larger than the largest picture";
+                return false;
+            }
+        }
         movie.fromIndexChunk = haveIdx && readIndex();
         if (!movie.fromIndexChunk)
             scanList(moviList + 4, moviEnd, 0);

@@ -37,8 +37,9 @@ struct MovieIndex {
 };
 
 // Reads the movie behind fd (fileSize bytes). False with a reason when it is not a movie this
-// library can play: no "AVI " form, no header list, a video stream with a zero rate or scale, or
-// no movie data.
+// library can play: no "AVI " form, no header list, a video stream with a zero rate or scale or
+// with frames larger than the video library's largest picture, or no movie data. What it
+// allocates grows with the file's own bytes, never with a size that a header states.
 bool ReadMovie(int fd, uint64_t fileSize, MovieIndex* movie, std::string* why);
 
 // Sample frames in one audio item of the stream's format (the bytes are read only for the

@@ -1,6 +1,6 @@
-// The 4-bit ADPCM encoders (mono and stereo blocks) and the magnitude table they share with the
-// 3-bit encoder. Each code is chosen by trying all sixteen against the decoder's own step and
-// keeping the closest result that stays inside 16 bits.
+// The 4-bit ADPCM encoders (mono and stereo blocks) and the decoding step they share with the
+// 3-bit encoder (the format's own, from sonvex_format.h). Each code is chosen by trying all
+// sixteen against that step and keeping the closest result that stays inside 16 bits.
 #include <cstdlib>
 #include <stdexcept>
 
@@ -8,44 +8,15 @@
 #include "datakit/audio_encoders.h"
 
 namespace dk {
-namespace {
-
-// The published IMA ADPCM step sizes.
-constexpr uint16_t kSteps[89] = {
-    7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,    21,    23,    25,    28,
-    31,    34,    37,    41,    45,    50,    55,    60,    66,    73,    80,    88,    97,    107,   118,
-    130,   143,   157,   173,   190,   209,   230,   253,   279,   307,   337,   371,   408,   449,   494,
-    544,   598,   658,   724,   796,   876,   963,   1060,  1166,  1282,  1411,  1552,  1707,  1878,  2066,
-    2272,  2499,  2749,  3024,  3327,  3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,
-    9493,  10442, 11487, 12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
-
-// The format's step is one larger than the published one in these rows.
-constexpr int kRaised[] = {7,  9,  13, 17, 19, 22, 23, 24, 25, 26, 27, 28, 32, 34, 35, 36, 37, 40, 41, 42, 43, 44,
-                           49, 51, 54, 57, 60, 61, 62, 63, 67, 68, 69, 70, 72, 73, 74, 75, 76, 78, 79, 80, 85, 87};
-static_assert(sizeof kRaised / sizeof kRaised[0] == 44);
-
-uint32_t StepOf(int index) {
-    uint32_t s = kSteps[index];
-    for (int r : kRaised)
-        if (r == index)
-            return s + 1;
-    return s;
-}
-
-}  // namespace
 
 uint16_t AdpcmMagnitude(int index, int magnitude) {
-    return static_cast<uint16_t>((2u * static_cast<uint32_t>(magnitude) + 1u) * StepOf(index) / 8u);
+    return svxfmt::kMagnitudes[static_cast<size_t>(index)][static_cast<size_t>(magnitude)];
 }
 
 namespace adpcm {
 
 int32_t Step(Chan& c, uint32_t code) {
-    const int m = static_cast<int>(code & 7);
-    const int32_t d = AdpcmMagnitude(c.index, m);
-    int32_t i = m < 4 ? c.index - 1 : c.index + 2 * m - 6;
-    c.index = i < 0 ? 0 : (i > 88 ? 88 : i);
-    c.predictor = (code & 8) ? c.predictor - d : c.predictor + d;
+    svxfmt::StepFree(c, code);
     return c.predictor;
 }
 

@@ -2,14 +2,14 @@
 #pragma once
 #include <cstdint>
 
+#include "sonvex_format.h"
+
 namespace dk::adpcm {
 
-struct Chan {
-    int32_t predictor;
-    int32_t index;
-};
+using Chan = svxfmt::Channel;
 
-// Decodes one 4-bit code into the channel and returns the new predictor.
+// Decodes one 4-bit code into the channel as the library's unclamped path does and returns the
+// new predictor.
 int32_t Step(Chan& c, uint32_t code);
 bool InRange(int32_t v);
 // The code whose result is closest to target and stays inside 16 bits.

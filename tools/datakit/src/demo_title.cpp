@@ -7,6 +7,7 @@
 #include "datakit/bmp.h"
 #include "datakit/demo_steps.h"
 #include "datakit/palette.h"
+#include "glyph5x7.h"
 
 namespace dk {
 
@@ -18,29 +19,6 @@ constexpr int kWidth = 640, kHeight = 480;
 constexpr uint8_t kSky = kDemoSky, kGround = kDemoGround, kStone = kDemoStone, kStoneDark = kDemoStoneDark,
                   kMoon = kDemoMoon, kLetter = kDemoLetter, kShadow = kDemoShadow;
 
-// 5 x 7 letters of the name, one row per string.
-struct Glyph {
-    char letter;
-    const char* rows[7];
-};
-constexpr Glyph kGlyphs[] = {
-    {'G', {".###.", "#...#", "#....", "#.###", "#...#", "#...#", ".###."}},
-    {'H', {"#...#", "#...#", "#...#", "#####", "#...#", "#...#", "#...#"}},
-    {'O', {".###.", "#...#", "#...#", "#...#", "#...#", "#...#", ".###."}},
-    {'U', {"#...#", "#...#", "#...#", "#...#", "#...#", "#...#", ".###."}},
-    {'L', {"#....", "#....", "#....", "#....", "#....", "#....", "#####"}},
-    {'D', {"####.", "#...#", "#...#", "#...#", "#...#", "#...#", "####."}},
-    {'E', {"#####", "#....", "#....", "####.", "#....", "#....", "#####"}},
-    {'N', {"#...#", "##..#", "#.#.#", "#..##", "#...#", "#...#", "#...#"}},
-};
-
-const Glyph* Find(char letter) {
-    for (const Glyph& g : kGlyphs)
-        if (g.letter == letter)
-            return &g;
-    return nullptr;
-}
-
 void Fill(Bmp8& p, int x0, int y0, int x1, int y1, uint8_t colour) {
     for (int y = y0 < 0 ? 0 : y0; y < y1 && y < p.height; ++y)
         for (int x = x0 < 0 ? 0 : x0; x < x1 && x < p.width; ++x)
@@ -49,7 +27,7 @@ void Fill(Bmp8& p, int x0, int y0, int x1, int y1, uint8_t colour) {
 
 void Text(Bmp8& p, const std::string& text, int x, int y, int scale, uint8_t colour) {
     for (char letter : text) {
-        if (const Glyph* g = Find(letter))
+        if (const Glyph5x7* g = Glyph5x7Of(letter))
             for (int row = 0; row < 7; ++row)
                 for (int col = 0; col < 5; ++col)
                     if (g->rows[row][col] == '#')

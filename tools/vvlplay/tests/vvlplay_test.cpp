@@ -2,12 +2,16 @@
 // exactly what the encoder says the decoder draws.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -132,6 +136,56 @@ TEST_F(VvlPlay, BadInputFails) {
     EXPECT_NE(Run((dir_ / "x").string() + " " + (dir_ / "bad.vvf").string()), 0);
     EXPECT_NE(Run((dir_ / "x").string() + " " + (dir_ / "missing.vvf").string()), 0);
     EXPECT_NE(Run(""), 0);
+}
+
+// A 40-byte frame that claims a huge picture, alone or in a movie, and a movie whose stream
+// claims one: refused with a message and exit code 1, before the tool or the libraries allocate
+// for the picture.
+TEST_F(VvlPlay, HugePicturesAreRefusedWithoutTakingTheirMemory) {
+    dk::VvlHeader h;
+    h.codec = 2;
+    h.escape = 2;
+    h.width = 27454;
+    h.height = 29968;
+    h.flags = 0x08 | 0x10;  // the key frame of an inter stream: it asks for a whole frame buffer
+    std::vector<uint8_t> frame = dk::VvlWriteHeader(h);
+    frame.resize(40, 0x11);
+    const std::string raw = (dir_ / "huge.vvf").string();
+    ASSERT_TRUE(dk::WriteFile(raw, frame));
+
+    dk::MovieVideoTrack inMovie;
+    inMovie.width = 64;
+    inMovie.height = 48;
+    inMovie.frames = {frame};
+    const std::string movie = (dir_ / "huge_frame.avi").string();
+    ASSERT_TRUE(dk::WriteMovieFile(movie, &inMovie, nullptr));
+
+    dk::MovieVideoTrack stated = inMovie;
+    stated.width = 27454;
+    stated.height = 29968;
+    stated.frames = {dk::VvlEncodeRowFrame(dk::VvlRowParams{}, 8, 4, Scene(8, 4, 0), nullptr).frame};
+    const std::string statedMovie = (dir_ / "huge_stream.avi").string();
+    ASSERT_TRUE(dk::WriteMovieFile(statedMovie, &stated, nullptr));
+
+    struct Case {
+        std::string input, message;
+    };
+    const Case cases[] = {{raw, "not a frame the library can decode"},
+                          {movie, "not a frame the library can decode"},
+                          {statedMovie, "no video to read"}};
+    for (const Case& c : cases) {
+        const int status = Run((dir_ / "x").string() + " " + c.input);
+        ASSERT_TRUE(WIFEXITED(status)) << c.input;
+        EXPECT_EQ(WEXITSTATUS(status), 1) << c.input;
+        std::ifstream out(dir_ / "out.txt");
+        std::string text((std::istreambuf_iterator<char>(out)), std::istreambuf_iterator<char>());
+        EXPECT_NE(text.find(c.message), std::string::npos) << text;
+        EXPECT_FALSE(fs::exists(dir_ / "x0000.png"));
+    }
+    // The largest child so far (this test's runs and those before it) stayed small.
+    struct rusage usage {};
+    ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &usage), 0);
+    EXPECT_LT(usage.ru_maxrss, 100 * 1024) << "kilobytes";
 }
 
 }  // namespace

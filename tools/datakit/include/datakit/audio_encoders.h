@@ -5,25 +5,19 @@
 // paths give the same words.
 //
 // Sample words: 32 bits, the left channel as signed 16 bits in the high half, the right in the
-// low half; mono in both halves.
+// low half; mono in both halves (the packing of sonvex_format.h).
 #pragma once
 #include <cstdint>
 #include <vector>
 
+#include "sonvex_format.h"
+
 namespace dk {
 
-inline uint32_t SampleWord(int32_t left, int32_t right) {
-    return (static_cast<uint32_t>(left) << 16) | (static_cast<uint32_t>(right) & 0xFFFFu);
-}
-inline uint32_t MonoWord(int32_t v) {
-    return (static_cast<uint32_t>(v) & 0xFFFFu) * 0x10001u;
-}
-inline int16_t WordLeft(uint32_t w) {
-    return static_cast<int16_t>(w >> 16);
-}
-inline int16_t WordRight(uint32_t w) {
-    return static_cast<int16_t>(w & 0xFFFFu);
-}
+using svxfmt::MonoWord;
+using svxfmt::SampleWord;
+using svxfmt::WordLeft;
+using svxfmt::WordRight;
 
 struct EncodedAudio {
     std::vector<uint8_t> bytes;
@@ -34,7 +28,7 @@ struct EncodedAudio {
 // the left half of each word.
 EncodedAudio EncodePcm(const std::vector<uint32_t>& words, int channels, int bits);
 
-// The magnitude table of the 4-bit formats: [index 0..88][code & 7].
+// The magnitude table of the 4-bit formats (sonvex_format.h): [index 0..88][code & 7].
 uint16_t AdpcmMagnitude(int index, int magnitude);
 
 // One mono block: the first sample goes into the header, the rest two per byte (high nibble

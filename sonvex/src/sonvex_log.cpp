@@ -1,6 +1,6 @@
 // The shared log (a fixed 2048-byte buffer behind an output stream), the fatal path and the
 // registered jump target.
-#include "strings.h"
+#include "sonvex_log.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,13 +1,13 @@
 // The waveOut speaker: the device loops over the ring (one header, handed over once), the sink
 // writes ahead of the play position, and the timer reads the position back as frames played
 // and as a clock smoothed between the driver's coarse updates.
-#include "wdz/speaker.h"
+#include "waveout/speaker.h"
 
 #include <cstring>
 #include <new>
 
 #include "natural.h"
-#include "strings.h"
+#include "sonvex_log.h"
 
 namespace {
 
