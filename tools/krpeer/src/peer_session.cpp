@@ -136,6 +136,9 @@ void ServeHandler(KRSESS_HNDL* session, void*, uint32_t code, uint8_t* data, uin
     if (code == KRSESS_CODE_CLOSED) {
         Print("closed reason %u", CloseReason(data, length));
         KrSReqNoRespComplete(session, request);
+        // The peer has gone: the server closes its side too, so the session's record, keys and
+        // answered requests are freed instead of being held until the server stops.
+        KrSessClose(session);
         return;
     }
     const SessArgs& a = *g_serve.args;
