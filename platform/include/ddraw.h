@@ -268,6 +268,7 @@ struct DisplayDriverSpec {
     uint32_t caps = DDCAPS_3D;           // DDCAPS of the driver
     uint32_t videoMemory = 4u << 20;     // bytes
     std::vector<DisplayModeSpec> modes;  // empty: the default list
+    bool rgb555 = false;                 // 16-bit modes are 5-5-5 (green mask 0x3E0), not 5-6-5
     bool direct3d = true;                // offers IDirect3D2
     bool halDevice = true;               // offers the HAL device
     // What the HAL device's description reports: its flags (D3DDD_*) and the triangle caps.

@@ -52,6 +52,11 @@ constexpr uint32_t kHeadlessFrameMs = 20;
 // frames, posts WM_CLOSE to the window.
 PLATEXPORT void PresentFrame(const uint32_t* xrgb, int width, int height);
 PLATEXPORT uint64_t FrameCount();
+// Called with each presented frame and its number (1 for the first), after it is counted and
+// before the input script's events for it run; tools use it to write out the frames they show.
+// Null removes it.
+using FrameObserver = std::function<void(const uint32_t* xrgb, int width, int height, uint64_t frame)>;
+PLATEXPORT void SetFrameObserver(FrameObserver observer);
 // True when a person (or a script with events left) can still answer: the sdl backend, or the
 // headless backend with an input script. Blocking screens that wait for the user end instead
 // when this is false.

@@ -187,7 +187,7 @@ PLATAPI void Sleep(DWORD milliseconds);
 
 // Diagnostics: debug output goes to stderr; message boxes print and answer with their default.
 PLATAPI void OutputDebugStringA(LPCSTR text);
-enum : UINT { MB_OK = 0x0, MB_OKCANCEL = 0x1, MB_YESNO = 0x4, MB_ICONERROR = 0x10 };
+enum : UINT { MB_OK = 0x0, MB_OKCANCEL = 0x1, MB_YESNO = 0x4, MB_ICONERROR = 0x10, MB_ICONEXCLAMATION = 0x30 };
 enum : int { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
 PLATAPI int MessageBoxA(HWND window, LPCSTR text, LPCSTR caption, UINT type);
 

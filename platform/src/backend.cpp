@@ -24,6 +24,7 @@ struct BackendState {
     int lastWidth = 0, lastHeight = 0;
     uint64_t frames = 0;
     bool closePosted = false;
+    plat::FrameObserver observer;
 };
 BackendState& S() {
     static BackendState* s = new BackendState; // never destroyed: the exit screenshot reads it
@@ -120,6 +121,7 @@ void ResetFrames() {
     s.lastWidth = s.lastHeight = 0;
     s.frames = 0;
     s.closePosted = false;
+    s.observer = nullptr;
 }
 
 }  // namespace detail
@@ -152,6 +154,13 @@ void PresentFrame(const uint32_t* xrgb, int width, int height) {
     if (config.backend == Backend::Sdl && xrgb && width > 0 && height > 0)
         SdlPresent(xrgb, width, height);
 #endif
+    FrameObserver observer;
+    {
+        std::lock_guard<std::mutex> guard(s.lock);
+        observer = s.observer;
+    }
+    if (observer && xrgb && width > 0 && height > 0)
+        observer(xrgb, width, height, frames);
     if (config.backend == Backend::Headless) {
         AdvanceVirtualTime(kHeadlessFrameMs);
         ScriptRunDue(frames);
@@ -165,6 +174,12 @@ void PresentFrame(const uint32_t* xrgb, int width, int height) {
             s.closePosted = false;
         }
     }
+}
+
+void SetFrameObserver(FrameObserver observer) {
+    BackendState& s = S();
+    std::lock_guard<std::mutex> guard(s.lock);
+    s.observer = std::move(observer);
 }
 
 uint64_t FrameCount() {

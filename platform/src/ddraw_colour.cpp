@@ -14,6 +14,12 @@ uint32_t Rgb565ToXrgb(uint16_t pixel) {
     return (r << 16) | (g << 8) | b;
 }
 
+uint32_t Rgb555ToXrgb(uint16_t pixel) {
+    const uint32_t r5 = (pixel >> 10) & 0x1F, g5 = (pixel >> 5) & 0x1F, b5 = pixel & 0x1F;
+    const uint32_t r = (r5 << 3) | (r5 >> 2), g = (g5 << 3) | (g5 >> 2), b = (b5 << 3) | (b5 >> 2);
+    return (r << 16) | (g << 8) | b;
+}
+
 PALETTEENTRY ThreeThreeTwoEntry(int index) {
     return PALETTEENTRY{uint8_t(((index >> 5) & 7) << 5), uint8_t(((index >> 2) & 7) << 5), uint8_t((index & 3) << 6),
                         0};

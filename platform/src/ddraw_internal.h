@@ -17,6 +17,8 @@ namespace plat::detail {
 // 5-6-5 by truncation, and back to 8 bits per channel by repeating the top bits.
 uint16_t PackRgb565(uint8_t r, uint8_t g, uint8_t b);
 uint32_t Rgb565ToXrgb(uint16_t pixel);
+// 5-5-5 (bit 15 ignored) to 8 bits per channel the same way.
+uint32_t Rgb555ToXrgb(uint16_t pixel);
 // The 3-3-2 palette: entry i is red (i >> 5) << 5, green ((i >> 2) & 7) << 5, blue (i & 3) << 6.
 PALETTEENTRY ThreeThreeTwoEntry(int index);
 // The entry of count nearest to (r, g, b) (squared distance, the lowest index on a tie); the

@@ -22,9 +22,13 @@ std::vector<DisplayDriverSpec> CopyDrivers() {
     return Drivers();
 }
 
-DDPIXELFORMAT ModeFormat(int bitsPerPixel) {
+// The pixel format of a display depth: 8-bit palettised, or 16-bit 5-6-5 (5-5-5 on a driver
+// whose 16-bit modes are laid out that way).
+DDPIXELFORMAT ModeFormat(int bitsPerPixel, bool rgb555 = false) {
     if (bitsPerPixel == 8)
         return DDPIXELFORMAT{sizeof(DDPIXELFORMAT), DDPF_PALETTEINDEXED8 | DDPF_RGB, 8, 0, 0, 0};
+    if (rgb555)
+        return DDPIXELFORMAT{sizeof(DDPIXELFORMAT), DDPF_RGB, 16, 0x7C00, 0x03E0, 0x001F};
     return DDPIXELFORMAT{sizeof(DDPIXELFORMAT), DDPF_RGB, 16, 0xF800, 0x07E0, 0x001F};
 }
 
@@ -113,7 +117,7 @@ HRESULT DirectDrawObject::CreatePrimary(const DDSURFACEDESC& desc, IDirectDrawSu
         return DDERR_NOEXCLUSIVEMODE;
 
     const int width = machine_->width, height = machine_->height, bits = machine_->bitsPerPixel;
-    const DDPIXELFORMAT format = ModeFormat(bits);
+    const DDPIXELFORMAT format = ModeFormat(bits, machine_->spec.rgb555);
     const uint64_t bytes = uint64_t(DirectDrawSurface::PitchFor(width, bits)) * uint64_t(height) * (chain ? 2 : 1);
     bool video = false;
     if (HRESULT result = Place(caps, bytes, &video))
@@ -143,7 +147,7 @@ HRESULT DirectDrawObject::CreateSurface(const DDSURFACEDESC* desc, IDirectDrawSu
         desc->dwHeight == 0 || desc->dwWidth > kMaxSide || desc->dwHeight > kMaxSide)
         return DDERR_INVALIDPARAMS;
 
-    DDPIXELFORMAT format = ModeFormat(machine_->bitsPerPixel);
+    DDPIXELFORMAT format = ModeFormat(machine_->bitsPerPixel, machine_->spec.rgb555);
     const DDPIXELFORMAT& asked = desc->ddpfPixelFormat;
     if (caps & DDSCAPS_ZBUFFER) {
         uint32_t depth = 0;
@@ -193,7 +197,7 @@ HRESULT DirectDrawObject::EnumDisplayModes(uint32_t, const DDSURFACEDESC* only, 
         desc.dwWidth = uint32_t(mode.width);
         desc.dwHeight = uint32_t(mode.height);
         desc.lPitch = DirectDrawSurface::PitchFor(mode.width, mode.bitsPerPixel);
-        desc.ddpfPixelFormat = ModeFormat(mode.bitsPerPixel);
+        desc.ddpfPixelFormat = ModeFormat(mode.bitsPerPixel, machine_->spec.rgb555);
         if (callback(&desc, context) == DDENUMRET_CANCEL)
             break;
     }

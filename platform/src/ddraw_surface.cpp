@@ -254,11 +254,18 @@ void DirectDrawSurface::Present() {
                 e = i < palette_->Count() ? palette_->Entries()[i] : PALETTEENTRY{0, 0, 0, 0};
             palette[i] = (uint32_t(e.peRed) << 16) | (uint32_t(e.peGreen) << 8) | e.peBlue;
         }
+    const bool rgb555 = bytes == 2 && format_.dwGBitMask == 0x3E0;
     for (int y = 0; y < height_; ++y) {
         const uint8_t* row = memory_.data() + size_t(y) * size_t(pitch_);
         uint32_t* out = shown_.data() + size_t(y) * size_t(width_);
-        for (int x = 0; x < width_; ++x)
-            out[x] = bytes == 1 ? palette[row[x]] : Rgb565ToXrgb(uint16_t(ReadPixel(row + size_t(x) * 2, 2)));
+        for (int x = 0; x < width_; ++x) {
+            if (bytes == 1) {
+                out[x] = palette[row[x]];
+                continue;
+            }
+            const uint16_t pixel = uint16_t(ReadPixel(row + size_t(x) * 2, 2));
+            out[x] = rgb555 ? Rgb555ToXrgb(pixel) : Rgb565ToXrgb(pixel);
+        }
     }
     plat::PresentFrame(shown_.data(), width_, height_);
 }
@@ -332,10 +339,14 @@ HRESULT DirectDrawSurface::Lock(const RECT* rect, DDSURFACEDESC* desc, uint32_t,
     return DD_OK;
 }
 
+// Unlocking the primary surface presents it: a program that writes straight into the display
+// (the movie player) never flips, and what it wrote is on the screen once the lock is given back.
 HRESULT DirectDrawSurface::Unlock(void*) {
     if (!locked_ || dc_)
         return DDERR_NOTLOCKED;
     locked_ = false;
+    if (caps_ & DDSCAPS_PRIMARYSURFACE)
+        Present();
     return DD_OK;
 }
 

@@ -24,6 +24,7 @@ constexpr DemoStep kDemoSteps[] = {
     {"music", DemoMusic},
     {"interface pictures", DemoInterface},
     {"interface texts", DemoInterfaceText},
+    {"movies", DemoMovies},
     {"archives", DemoArchives},  // last: packs what the steps above wrote
 };
 }  // namespace

@@ -18,16 +18,20 @@ constexpr uint32_t kRate = 22050;
 constexpr int kFirstTrack = 2, kLastTrack = 10;
 constexpr int kNotes = 16;
 constexpr double kNoteSeconds = 0.375;  // 16 notes: 6 seconds
+// The main menu's track runs four times as long: the attract movie starts when it ends, and a
+// headless run of the demo (600 frames, 12 seconds) stays on the menu.
+constexpr int kMenuTrack = 6, kMenuTrackNotes = 64;
 
 // A pentatonic melody picked by the track number.
 std::vector<int16_t> Melody(int track) {
     static const double kScale[] = {220.0, 246.94, 277.18, 329.63, 369.99, 440.0, 493.88, 554.37};
     const double pi = 3.14159265358979323846;
     const uint32_t noteFrames = static_cast<uint32_t>(kRate * kNoteSeconds);
+    const int notes = track == kMenuTrack ? kMenuTrackNotes : kNotes;
     std::vector<int16_t> out;
-    out.reserve(noteFrames * kNotes);
+    out.reserve(noteFrames * notes);
     uint32_t seed = 1234567u * static_cast<uint32_t>(track);
-    for (int n = 0; n < kNotes; ++n) {
+    for (int n = 0; n < notes; ++n) {
         seed = seed * 1103515245u + 12345u;
         const double hz = kScale[(seed >> 16) % 8] * (track % 2 ? 1.0 : 0.5);
         for (uint32_t i = 0; i < noteFrames; ++i) {

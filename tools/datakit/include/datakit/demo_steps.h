@@ -15,6 +15,7 @@ bool DemoSounds(const std::string& dir);    // every sound group's .aud files
 bool DemoMusic(const std::string& dir);     // "music/trackNN.wav", the CD tracks the game plays
 bool DemoInterface(const std::string& dir);      // interface pictures: backgrounds, pointers, frames, font glyphs
 bool DemoInterfaceText(const std::string& dir);  // "data/if_t_eng.dat", the interface texts
+bool DemoMovies(const std::string& dir);    // "movies/*.avi", loose (never packed): the intro and the others
 // Packs the loose files of the steps before it into the install's .muf archives: keep it last.
 bool DemoArchives(const std::string& dir);
 
