@@ -4,9 +4,10 @@ BUILD ?= build
 CMAKE_FLAGS ?=
 CTEST_FLAGS ?= --output-on-failure --timeout 300 -j $(JOBS)
 
-# Debian packages the build needs; SDL2 is optional (windowed play).
+# Debian packages the build needs; SDL2 (windowed play) and ccache (the compiler cache, used
+# whenever it is installed) are optional.
 DEBS_REQUIRED = cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libtirpc-dev
-DEBS_OPTIONAL = libsdl2-dev
+DEBS_OPTIONAL = libsdl2-dev ccache
 
 .PHONY: all deps build test test-sanitize test-tsan demo bench clean
 
@@ -20,10 +21,10 @@ deps:
 	  export DEBIAN_FRONTEND=noninteractive; \
 	  apt-get update -qq >/dev/null 2>&1 || true; \
 	  if [ -n "$$missing" ]; then apt-get install -y -qq $$missing >/dev/null || exit 1; fi; \
-	  if [ -n "$$optional" ]; then apt-get install -y -qq $$optional >/dev/null 2>&1 || echo "note: optional packages not installed:$$optional"; fi; \
+	  for p in $$optional; do apt-get install -y -qq $$p >/dev/null 2>&1 || echo "note: optional package not installed: $$p"; done; \
 	else \
 	  if [ -n "$$missing" ]; then echo "missing packages; run: sudo apt-get install$$missing$$optional"; exit 1; fi; \
-	  echo "optional packages not installed (windowed play): sudo apt-get install$$optional"; \
+	  echo "optional packages not installed (windowed play, compiler cache): sudo apt-get install$$optional"; \
 	fi
 
 $(BUILD)/CMakeCache.txt:
