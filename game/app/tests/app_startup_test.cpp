@@ -209,6 +209,7 @@ class DamagedArchive : public ShellTest {
 protected:
     void ExpectTheStartStops() {
         WorkingDirectory cwd(dir_);
+        CloseAfterFirstFrame();  // should the start go on, the game still ends
         ::testing::internal::CaptureStderr();
         const int code = RunWinMain("");
         const std::string err = ::testing::internal::GetCapturedStderr();
