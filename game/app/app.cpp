@@ -109,7 +109,7 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCommand) {
 
 void APP_Startup(HINSTANCE instance, int showCommand) {
     APP_CreateMainWindow(instance, showCommand);
-    MUF_Init();
+    const char* damagedArchive = MUF_Init();
     CDA_Open();
     MEM_ResetTracker();
     if (GAME_InitGraphics(g_MainWindow) != 0)
@@ -120,6 +120,14 @@ void APP_Startup(HINSTANCE instance, int showCommand) {
     RND_SetBackgroundColour(black);
     APP_PlainFrame(nullptr);
     APP_PlainFrame(nullptr);
+
+    // An archive that is there but cannot be read would leave the game without its data: say
+    // which one on the fatal-error screen, now that there is a display to show it on.
+    if (damagedArchive) {
+        char text[600];
+        std::snprintf(text, sizeof text, "Unable to open archive: %s", damagedArchive);
+        APP_FatalErrorExit(text, 1);
+    }
 
     // Input, sound-device and title failures are survivable: their results are not looked at.
     INP_Init(instance, g_MainWindow, APP_GetScreenWidth(), APP_GetScreenHeight());

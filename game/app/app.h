@@ -42,8 +42,13 @@ void APP_ParseCommandLine(const char* commandLine);
 // A word's decimal value: optional sign, then leading digits; no digits give 0; saturates at the
 // limits of a 32-bit integer.
 int32_t APP_ParseDecimal(const char* word);
-// Start-up steps 1 to 15; a failed start runs the shutdown sequence and exits with code 1.
+// Start-up steps 1 to 15; a failed start runs the shutdown sequence and exits with code 1. An
+// archive that is there but cannot be opened ends on the fatal-error screen, naming the file,
+// with code 1.
 void APP_Startup(HINSTANCE instance, int showCommand);
+// APP_FatalError ending with exitCode instead of 0: for a start that cannot go on because the
+// install is broken, so that whoever started the game sees the failure.
+[[noreturn]] void APP_FatalErrorExit(const char* text, int exitCode);
 // Runs until WM_QUIT, then APP_Shutdown.
 [[noreturn]] void APP_MainLoop();
 // One idle pass of a message loop: the frame step, unless one is running already.

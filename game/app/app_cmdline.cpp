@@ -9,8 +9,9 @@
 #include "win32.h"
 
 namespace {
-// A switch, the launch value it sets and the values it accepts. The level indexes per-level tables
-// and the game type selects the match rules, so out-of-range values are refused.
+// A switch, the launch value it sets and the values it accepts. The level and the player count
+// index fixed tables, the game type selects the match rules, and the limits are those the game
+// set-up offers (frags 0..100, minutes 0..60, 0 for none), so out-of-range values are refused.
 struct LaunchSwitch {
     const char* word;
     int arg;
@@ -18,10 +19,10 @@ struct LaunchSwitch {
 };
 constexpr LaunchSwitch kLaunchSwitches[] = {
     {"/type", LAUNCH_TYPE, 5, 6},
-    {"/players", LAUNCH_PLAYERS, INT32_MIN, INT32_MAX},
+    {"/players", LAUNCH_PLAYERS, 1, GUI_MAX_SLOTS},
     {"/level", LAUNCH_LEVEL, 0, APP_LEVEL_COUNT - 1},
-    {"/fraglimit", LAUNCH_FRAGLIMIT, INT32_MIN, INT32_MAX},
-    {"/timelimit", LAUNCH_TIMELIMIT, INT32_MIN, INT32_MAX},
+    {"/fraglimit", LAUNCH_FRAGLIMIT, 0, 100},
+    {"/timelimit", LAUNCH_TIMELIMIT, 0, 60},
     {"/traps", LAUNCH_TRAPS, INT32_MIN, INT32_MAX},
 };
 constexpr char kLobbySwitch[] = "/torvane";

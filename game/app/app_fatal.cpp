@@ -1,5 +1,6 @@
 // The fatal-error screen: a blocking screen with its own message loop that shows the error until
-// the window is closed, then the shutdown sequence (exit code 0). No frame step runs meanwhile.
+// the window is closed, then the shutdown sequence (exit code 0, or the start-up's code for a
+// broken install). No frame step runs meanwhile.
 #include <algorithm>
 #include <cstdio>
 
@@ -43,6 +44,10 @@ void APP_DrawFatalScreen(const char* text, bool framed) {
 }  // namespace
 
 void APP_FatalError(const char* text) {
+    APP_FatalErrorExit(text, 0);
+}
+
+void APP_FatalErrorExit(const char* text, int exitCode) {
     char line[512];
     std::snprintf(line, sizeof line, "FATAL ERROR: %s\n", text ? text : "");
     std::fputs(line, stderr);
@@ -67,5 +72,5 @@ void APP_FatalError(const char* text) {
         if (++idlePasses % kPassesPerToggle == 0)
             framed = !framed;
     }
-    APP_ShutdownSequence(0);
+    APP_ShutdownSequence(exitCode);
 }

@@ -193,16 +193,28 @@ char* MUF_MakeSourcePath(const char* relativeName) {
     return g_MufSourceName;
 }
 
-void MUF_Init() {
+const char* MUF_Init() {
+    static char damaged[MUF_PATH_MAX * 2];
+    damaged[0] = '\0';
     MUF_ReadInstallPaths();
     if (g_MufReady) CloseEveryArchive();
     g_MufReady = 1;
     for (const MufInstallArchive& arch : kInstallArchives) {
-        std::string target = std::string(g_TargetPath) + arch.targetName;
+        const std::string target = std::string(g_TargetPath) + arch.targetName;
         if (MUF_OpenArchive(target.c_str()) == MUF_OK) continue;
-        std::string source = std::string(g_SourcePath) + arch.sourceName;
-        MUF_OpenArchive(source.c_str());
+        const std::string source = std::string(g_SourcePath) + arch.sourceName;
+        if (MUF_OpenArchive(source.c_str()) == MUF_OK) continue;
+        // Neither copy opened. A missing archive is simply not used; one that is there but cannot
+        // be read as an archive (a folder, a cut or unreadable file) is reported.
+        if (damaged[0]) continue;
+        struct stat st;
+        for (const std::string* path : {&target, &source}) {
+            if (stat(DiskPath(path->c_str()).c_str(), &st) != 0) continue;
+            std::snprintf(damaged, sizeof damaged, "%s", path->c_str());
+            break;
+        }
     }
+    return damaged[0] ? damaged : nullptr;
 }
 
 int MUF_OpenArchive(const char* path) {

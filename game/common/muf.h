@@ -67,8 +67,10 @@ extern char g_SourcePath[MUF_PATH_MAX];  // install source, with a trailing sepa
 extern char g_TargetPath[MUF_PATH_MAX];  // installed copy, with a trailing separator once read
 
 // Reads the install paths and opens patches.muf, data.muf, maps.muf and sounds.muf, each from
-// the target directory or else from the install source.
-void MUF_Init();
+// the target directory or else from the install source. A missing archive is skipped. The
+// result is null, or the path of the first archive of which neither copy opened although one is
+// there (a folder, a damaged or unreadable file): a broken install the caller cannot run from.
+const char* MUF_Init();
 // Reads "SourcePath" and "TargetPath" from the game's registry key: 1 when both were read.
 int MUF_ReadInstallPaths();
 // g_SourcePath + relativeName in a shared buffer (valid until the next call); an empty string

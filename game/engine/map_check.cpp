@@ -7,9 +7,8 @@
 
 namespace {
 
-bool FramesValid(const uint16_t* frames, int16_t frameCount, int32_t mode, int textureCount) {
-    if (frameCount > LND_FRAMES_MAX) return false;
-    if (frameCount < 0 && (mode == 1 || mode == 2)) return false;
+bool FramesValid(const uint16_t* frames, int16_t frameCount, int textureCount) {
+    if (frameCount < 0 || frameCount > LND_FRAMES_MAX) return false;
     for (int i = 0; i < LND_FRAMES_MAX; ++i)
         if (frames[i] > textureCount) return false;
     return true;
@@ -57,7 +56,7 @@ const char* CheckObject(const Landscape* l, const LandscapeObject& o) {
         for (int32_t v : s.vrefs)
             if (v < 0 || v >= o.vertexCount) return "object surface vertex out of range";
         if (s.currentTexture > l->textureCount) return "object surface texture out of range";
-        if (!FramesValid(s.frames, s.frameCount, s.mode, l->textureCount)) return "object surface frames out of range";
+        if (!FramesValid(s.frames, s.frameCount, l->textureCount)) return "object surface frames out of range";
     }
     if (o.lightCount > LND_LIGHTS_MAX) return "more than 32 lights on an object";
     for (int k = 0; k < o.lightCount; ++k)
@@ -83,7 +82,7 @@ const char* MAP_CheckLandscape(const Landscape* l) {
     for (int i = 0; i <= l->materialCount; ++i) {
         const LandscapeMaterial& m = l->materials[i];
         if (m.currentTexture > l->textureCount) return "material texture out of range";
-        if (!FramesValid(m.frames, m.frameCount, m.mode, l->textureCount)) return "material frames out of range";
+        if (!FramesValid(m.frames, m.frameCount, l->textureCount)) return "material frames out of range";
     }
     for (int32_t i = 1; i <= l->objectCount; ++i)
         if (const char* what = CheckObject(l, l->objects[i])) return what;

@@ -5,7 +5,6 @@
 
 #include "engine/lnd.h"
 #include "engine/map_textmap.h"
-#include "engine/landscape_query.h"
 
 namespace {
 
@@ -113,8 +112,7 @@ void ReadSurfaces(MapTextReader* r, LandscapeObject* o) {
 
 }  // namespace
 
-void MAP_TextReadObject(MapTextReader* r, LandscapeObject* o, bool isRecord) {
-    Landscape* l = r->landscape;
+void MAP_TextReadObject(MapTextReader* r, LandscapeObject* o) {
     MAP_TextScan(&r->text, ":\n");
     MAP_TextScan(&r->text, "{\n");
     ReadName(r, o->name);
@@ -126,11 +124,9 @@ void MAP_TextReadObject(MapTextReader* r, LandscapeObject* o, bool isRecord) {
     if (r->refusal) return;
     ReadVertices(r, o);
     if (r->refusal) return;
-    // The surface under the origin; an origin outside the vertices is refused when the map is
-    // checked, so no surface is looked up for it.
+    // The surface under the origin is found when the object is set up, after the whole map has
+    // been checked: a lookup now would walk edges and vertices whose indices nobody has checked.
     o->surface = 0;
-    if (isRecord && o->positionRef >= 0 && o->positionRef <= l->vertexCount)
-        o->surface = LND_LocateSurface(0, &l->vertices[o->positionRef].position);
     ReadSurfaces(r, o);
     if (r->refusal) return;
     MAP_TextScan(&r->text, "}\n");

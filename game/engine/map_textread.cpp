@@ -96,7 +96,9 @@ void ReadCamera(MapTextReader* r, Matrix34* camera) {
     camera->m[11] = position.z;
 }
 
-// The text after prefix up to the line end, white space dropped, into buffer.
+// The text after prefix up to the line end, white space dropped, into buffer. The prefix ends at
+// its '=': a blank in a template would match the line end too, and an empty value would take
+// the next line.
 void ReadLineText(MapTextReader* r, const char* prefix, char* buffer, size_t size, const char* tooLong) {
     if (!MAP_TextScan(&r->text, prefix)) return;
     size_t n = 0;
@@ -303,11 +305,11 @@ void ReadObject(MapTextReader* r) {
     if (!ReadIndex(r, &index)) return;
     LandscapeObject* o = RecordAt(r, l->objects, l->objectCount, index);
     if (o) {
-        MAP_TextReadObject(r, o, true);
+        MAP_TextReadObject(r, o);
         return;
     }
     LandscapeObject scratch{};
-    MAP_TextReadObject(r, &scratch, false);
+    MAP_TextReadObject(r, &scratch);
     LND_FreeObjectLists(&scratch);
 }
 
@@ -337,11 +339,11 @@ void Dispatch(MapTextReader* r, int tag, Matrix34* camera) {
     case 'C': ReadCamera(r, camera); break;
     case 'D':
         if (!alm)
-            ReadLineText(r, ":\tTexture directory = ", g_MapTextureDirectory, sizeof g_MapTextureDirectory,
+            ReadLineText(r, ":\tTexture directory =", g_MapTextureDirectory, sizeof g_MapTextureDirectory,
                          "texture directory too long");
         break;
     case 'N':
-        if (!alm) ReadLineText(r, ":\tMap name = ", g_MapName, sizeof g_MapName, "map name too long");
+        if (!alm) ReadLineText(r, ":\tMap name =", g_MapName, sizeof g_MapName, "map name too long");
         break;
     case 'V': ReadVertex(r); break;
     case 'E': ReadEdge(r); break;
@@ -395,8 +397,7 @@ void MAP_TextStoreU16(MapTextReader* r, int value, uint16_t* field, const char* 
 
 void MAP_TextStoreFrameCount(MapTextReader* r, int value, int16_t* field) {
     if (value > LND_FRAMES_MAX) return MAP_TextRefuse(r, "more than 32 frames");
-    if (value < -0x8000) return MAP_TextRefuse(r, "frame count out of range");
-    *field = int16_t(value);
+    *field = int16_t(value < 0 ? 0 : value);
 }
 
 bool MAP_TextReadFrameList(MapTextReader* r, uint16_t* frames, int count) {

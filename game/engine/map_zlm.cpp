@@ -150,10 +150,12 @@ void ReadTexture(ZlmReader* z, LandscapeTexture* t) {
     t->flags &= ~3u;
 }
 
-// frameCount frames (none when it is 0 or less); more than the list holds refuses the map.
-void ReadFrames(ZlmReader* z, int16_t frameCount, uint16_t* frames) {
-    if (frameCount > LND_FRAMES_MAX) return z->Refuse("more than 32 frames");
-    for (int i = 0; i < frameCount; ++i) z->U16(&frames[i]);
+// *frameCount frames (none when it is 0 or less); more than the list holds refuses the map. A
+// count below 0 is stored as 0: no frames, an animation stopped on its first frame.
+void ReadFrames(ZlmReader* z, int16_t* frameCount, uint16_t* frames) {
+    if (*frameCount < 0) *frameCount = 0;
+    if (*frameCount > LND_FRAMES_MAX) return z->Refuse("more than 32 frames");
+    for (int i = 0; i < *frameCount; ++i) z->U16(&frames[i]);
 }
 
 void ReadMaterial(ZlmReader* z, LandscapeMaterial* m) {
@@ -163,7 +165,7 @@ void ReadMaterial(ZlmReader* z, LandscapeMaterial* m) {
     z->I16(&m->frameCount);
     z->U16(&m->currentFrame);
     z->F32(&m->frameTime);
-    ReadFrames(z, m->frameCount, m->frames);
+    ReadFrames(z, &m->frameCount, m->frames);
     for (int i = 0; i < 3; ++i) {
         z->F32(&m->u[i]);
         z->F32(&m->v[i]);
@@ -212,7 +214,7 @@ void ReadObjectSurface(ZlmReader* z, ObjectSurface* s) {
     z->I16(&s->frameCount);
     z->U16(&s->currentFrame);
     z->F32(&s->frameTime);
-    ReadFrames(z, s->frameCount, s->frames);
+    ReadFrames(z, &s->frameCount, s->frames);
     s->flags &= ~1u;
 }
 

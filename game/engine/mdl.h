@@ -113,7 +113,7 @@ struct ModelFrame {
     uint32_t packed;
     uint8_t boxMin[3];
     uint8_t boxMax[3];
-    char frameName[16];
+    char frameName[17];  // the file's 16 bytes and a terminator
     Matrix34* attachA;
     Matrix34* attachB;
     Vec3* faceNormals;  // faceCount unit normals of this frame
@@ -169,7 +169,7 @@ struct ModelBoneFace {
 };
 
 struct ModelBone {
-    char name[16];
+    char name[17];  // the file's 16 bytes and a terminator
     Vec3* vertices;   // bone space
     Vec3* vertices2;  // second vector per vertex (flag 64), else null
     ModelBoneFace* faces;

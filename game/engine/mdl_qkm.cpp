@@ -127,7 +127,7 @@ int ReadBone(MdlReader* in, SkinnedModel* m, int32_t index, int32_t* base, BoneS
     ModelBone* b = &m->bones[slot];
 
     b->vertexCount = in->I32();
-    in->Bytes(b->name, sizeof b->name);
+    in->Bytes(b->name, sizeof b->name - 1);
     b->name[sizeof b->name - 1] = '\0';
     if (!in->ok || b->vertexCount < 0) return MDL_ERR_MAGIC;
     if (b->vertexCount > 0)

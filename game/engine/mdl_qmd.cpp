@@ -75,7 +75,7 @@ int ReadFrame(MdlReader* in, RigidModel* m, ModelFrame* frame) {
     std::memcpy(frame->boxMin, box, 3);
     in->Bytes(box, 4);
     std::memcpy(frame->boxMax, box, 3);
-    in->Bytes(frame->frameName, sizeof frame->frameName);
+    in->Bytes(frame->frameName, sizeof frame->frameName - 1);
     frame->frameName[sizeof frame->frameName - 1] = '\0';
     float block[16];
     if (m->flags & MDL_RIGID_ATTACH_A) {

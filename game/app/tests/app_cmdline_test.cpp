@@ -1,6 +1,6 @@
 // The command-line scan: switches in any case, repeats, values that are not numbers, a switch as
-// the last word, runs of blanks, out-of-range level and type refused, the saturating decimal
-// parse, and the lobby's launch line read back.
+// the last word, runs of blanks, out-of-range level, type, player count and limits refused with a
+// message, the saturating decimal parse, and the lobby's launch line read back.
 #include <climits>
 #include <cstdio>
 #include <string>
@@ -33,7 +33,7 @@ const CommandLineCase kCases[] = {
     // The later of two values wins.
     {"/level 3 /level 7 /fraglimit 1 /FRAGLIMIT 9", 0, {{0, 0, 7, 9, 0, 0}}, false, {}},
     // Values without digits give 0; leading digits and a sign are read.
-    {"/players abc /fraglimit 12abc /timelimit -5x /traps +7", 0, {{0, 0, 0, 12, -5, 7}}, false, {}},
+    {"/players abc /fraglimit 12abc /timelimit +5x /traps +7", 0, {{0, 0, 0, 12, 5, 7}}, false, {}},
     // A switch that is the last word takes 0.
     {"/traps 1 /players 2 /traps", 0, {{0, 2, 0, 0, 0, 0}}, false, {}},
     // Runs of blanks make no empty words; the launch line begins with a blank.
@@ -47,9 +47,15 @@ const CommandLineCase kCases[] = {
     // A lobby launch without a valid type sets nothing up.
     {"/torvane /type 99 /level 3", 1, {{0, 0, 3, 0, 0, 0}}, false, {}},
     {"/torvane", 1, {{0, 0, 0, 0, 0, 0}}, false, {}},
-    // Numbers beyond 32 bits saturate.
-    {"/fraglimit 99999999999 /timelimit -99999999999 /players 2147483648", 0,
-     {{0, INT32_MAX, 0, INT32_MAX, INT32_MIN, 0}}, false, {}},
+    // Players 1..8, frag limit 0..100 and time limit 0..60 only: the earlier value stays.
+    {"/players 8 /players 9 /players 0 /players -7 /players 2147483647", 0, {{0, 8, 0, 0, 0, 0}}, false, {}},
+    {"/players 1 /fraglimit 100 /fraglimit 101 /fraglimit -1 /timelimit 60 /timelimit 61 /timelimit -1", 0,
+     {{0, 1, 0, 100, 60, 0}}, false, {}},
+    {"/fraglimit 0 /timelimit 0", 0, {{0, 0, 0, 0, 0, 0}}, false, {}},
+    // Numbers beyond 32 bits saturate, and are then refused.
+    {"/fraglimit 99999999999 /timelimit -99999999999 /players 2147483648 /fraglimit -2147483648", 0,
+     {{0, 0, 0, 0, 0, 0}}, false, {}},
+    {"/timelimit 99999999999999999999", 0, {{0, 0, 0, 0, 0, 0}}, false, {}},
     // Only whole words match.
     {"/torvanex /typed 5 /level5 torvane", 0, {{0, 0, 0, 0, 0, 0}}, false, {}},
 };
@@ -79,6 +85,36 @@ TEST_P(CommandLineTest, Scan) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Lines, CommandLineTest, ::testing::ValuesIn(kCases));
+
+// Every refused value is named on stderr with its switch; accepted values say nothing.
+TEST_F(ShellTest, RefusedValuesAreReportedOnStderr) {
+    const struct {
+        const char* line;
+        const char* message;  // null: nothing is written
+    } cases[] = {
+        {"/players 0", "/players 0 is out of range"},
+        {"/players 9", "/players 9 is out of range"},
+        {"/players -7", "/players -7 is out of range"},
+        {"/players 2147483647", "/players 2147483647 is out of range"},
+        {"/fraglimit -2147483648", "/fraglimit -2147483648 is out of range"},
+        {"/fraglimit 101", "/fraglimit 101 is out of range"},
+        {"/timelimit 99999999999999999999", "/timelimit 2147483647 is out of range"},
+        {"/timelimit 61", "/timelimit 61 is out of range"},
+        {"/level 17", "/level 17 is out of range"},
+        {"/players 8 /fraglimit 100 /timelimit 60 /level 16", nullptr},
+        {"/players 1 /fraglimit 0 /timelimit 0", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        ::testing::internal::CaptureStderr();
+        APP_ParseCommandLine(c.line);
+        const std::string err = ::testing::internal::GetCapturedStderr();
+        if (c.message)
+            EXPECT_NE(err.find(c.message), std::string::npos) << err;
+        else
+            EXPECT_EQ(err, "");
+    }
+}
 
 TEST_F(ShellTest, NullCommandLineIsEmpty) {
     g_LaunchedFromLobby = 1;
@@ -115,16 +151,16 @@ TEST(DecimalParse, SignDigitsAndSaturation) {
 
 TEST_F(ShellTest, LaunchLineOfTheLobbyReadsBack) {
     char line[256];
-    std::snprintf(line, sizeof line, GameLaunchLine, 6, 2, 16, -3, 20, 1);
+    std::snprintf(line, sizeof line, GameLaunchLine, 6, 2, 16, 35, 20, 1);
     ASSERT_EQ(line[0], ' ');
     APP_ParseCommandLine((std::string("C:\\Games\\Ghoulden.exe") + line).c_str());
     EXPECT_EQ(g_LaunchedFromLobby, 1u);
-    const int32_t expected[LAUNCH_ARG_COUNT] = {6, 2, 16, -3, 20, 1};
+    const int32_t expected[LAUNCH_ARG_COUNT] = {6, 2, 16, 35, 20, 1};
     for (int i = 0; i < LAUNCH_ARG_COUNT; ++i)
         EXPECT_EQ(g_LaunchArgs[i], expected[i]) << "launch value " << i;
     EXPECT_EQ(g_Match.settings.gameType, 6);
     EXPECT_EQ(g_Match.settings.playerCount, 1);
     EXPECT_EQ(g_Match.settings.modeA, 3);
     EXPECT_EQ(g_Match.settings.level, 16);
-    EXPECT_EQ(g_Match.settings.fragLimit, -3);
+    EXPECT_EQ(g_Match.settings.fragLimit, 35);
 }

@@ -10,6 +10,8 @@
 
 #include "app_fixture.h"
 #include "datakit/bmp.h"
+#include "datakit/bytes.h"
+#include "datakit/muf_writer.h"
 #include "ddraw.h"
 #include "plat.h"
 #include "app/app.h"
@@ -198,6 +200,48 @@ TEST_F(ShellTest, PlainLaunchPlaysTheIntroAndStartsDirectPlay) {
     EXPECT_TRUE(Recorded("FMV_PlayMovie(movies\\intro_01.avi)"));
     EXPECT_TRUE(Recorded("NET_Init(cb7a0bc0,2,8)"));
     EXPECT_FALSE(Recorded("APP_EnterLobbyGame"));
+}
+
+// An archive that is there but cannot be opened (a folder, a cut file) ends the start on the
+// fatal-error screen, naming the file, with code 1, before input, sound, network or interface
+// start. (A missing archive is skipped: the other start-up tests run without any.)
+class DamagedArchive : public ShellTest {
+protected:
+    void ExpectTheStartStops() {
+        WorkingDirectory cwd(dir_);
+        CloseAfterFirstFrame();  // should the start go on, the game still ends
+        ::testing::internal::CaptureStderr();
+        const int code = RunWinMain("");
+        const std::string err = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(code, 1);
+        EXPECT_NE(err.find("FATAL ERROR: Unable to open archive: data.muf"), std::string::npos) << err;
+        EXPECT_FALSE(Recorded("INP_Init(640,480)"));
+        EXPECT_FALSE(Recorded("GUI_Init"));
+        EXPECT_EQ(TraceFrom("INP_Shutdown"), kShutdownCalls);
+        EXPECT_EQ(g_MainWindow, nullptr);
+    }
+};
+
+TEST_F(DamagedArchive, AFolderEndsTheStartOnTheFatalScreen) {
+    std::filesystem::create_directories(dir_ + "/data.muf");
+    ExpectTheStartStops();
+}
+
+TEST_F(DamagedArchive, ACutFileEndsTheStartOnTheFatalScreen) {
+    ASSERT_TRUE(dk::WriteFile(dir_ + "/data.muf", {3, 0, 0}));
+    ExpectTheStartStops();
+}
+
+// The same damaged copy with a good one on the install source: the game starts from that one.
+TEST_F(DamagedArchive, AGoodCopyOnTheInstallSourceStarts) {
+    std::filesystem::create_directories(dir_ + "/data.muf");
+    std::vector<uint8_t> archive;
+    ASSERT_TRUE(dk::MufArchiveBytes({{"readme.txt", {'o', 'k'}}}, &archive));
+    ASSERT_TRUE(dk::WriteFile(dir_ + "/pdata/data.muf", archive));
+    WorkingDirectory cwd(dir_);
+    CloseAfterFirstFrame();
+    EXPECT_EQ(RunWinMain(""), 0);
+    EXPECT_TRUE(Recorded("GUI_InitSoundIds"));
 }
 
 struct FailedStart {

@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -615,6 +616,56 @@ TEST_F(Muf, InitWithoutInstallPathsUsesTheCurrentFolder) {
     EXPECT_EQ(Contents("TITLE.BMP"), "here");
     EXPECT_STREQ(g_SourcePath, "");
     EXPECT_STREQ(g_TargetPath, "");
+}
+
+// A missing archive is skipped; an archive of which no copy opens although one is there (a
+// folder, a cut file) is named; a good copy on the install source makes up for a damaged one.
+TEST_F(Muf, InitNamesAnArchiveThatIsThereButCannotBeOpened) {
+    const fs::path target = root / "Install";
+    const fs::path source = root / "cd";
+    const Blob good = B(ArchiveWith({{"d.txt", "d"}}));
+    const Blob cut(good.begin(), good.begin() + 5);
+    struct Case {
+        const char* what;
+        std::function<void()> make;
+        std::string damaged;  // empty: none
+        size_t archives;
+    };
+    const Case cases[] = {
+        {"nothing installed", [] {}, "", 0},
+        {"good data.muf", [&] { Put(target / "data.muf", good); }, "", 1},
+        {"data.muf a folder", [&] { fs::create_directories(target / "data.muf"); }, target.string() + "/data.muf", 0},
+        {"data.muf cut", [&] { Put(target / "data.muf", cut); }, target.string() + "/data.muf", 0},
+        {"cut target, good source",
+         [&] {
+             Put(target / "data.muf", cut);
+             Put(source / "pdata" / "data.muf", good);
+         },
+         "", 1},
+        {"cut source only", [&] { Put(source / "pdata" / "data.muf", cut); }, source.string() + "\\pdata\\data.muf", 0},
+        {"first of two damaged archives",
+         [&] {
+             fs::create_directories(target / "maps.muf");
+             Put(target / "data.muf", cut);
+             Put(target / "sounds.muf", good);
+         },
+         target.string() + "/maps.muf", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        MUF_CloseAll();
+        fs::remove_all(target);
+        fs::remove_all(source);
+        fs::create_directories(target);
+        fs::create_directories(source);
+        fs::remove(root / "registry.ini");
+        plat::SetRegistryPath((root / "registry.ini").string());
+        SetInstallPaths(source.c_str(), (target.string() + "/").c_str());
+        c.make();
+        const char* damaged = MUF_Init();
+        EXPECT_EQ(damaged ? std::string(damaged) : std::string(), c.damaged);
+        EXPECT_EQ(ArchiveCount(), c.archives);
+    }
 }
 
 TEST_F(Muf, DemoInstallKeepsDiskFilesLooseAndPacksTheRest) {

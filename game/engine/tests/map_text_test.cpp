@@ -346,9 +346,6 @@ TEST_F(TextMap, ContentsThatCannotBeStoredRefuseTheMap) {
                               "S0:\tvrefs = [0, 1, 2], uv's = [0, 0], [1, 0], [0, 1], lmode = 1, mode = 1, frametime = 0, "
                               "nframes = 40, frames = [1]\n}\n",
          "more than 32 frames"},
-        {"negative frame count in a looping material",
-         std::string(kBase) + "M1:\tuv's = [0, 0] [1, 0], [0, 1], lmode = 1, mode = 2, frametime = 0.5, nframes = -1, frames = []\n",
-         "material frames out of range"},
         {"600-character file name", std::string(kBase) + "F1:\tmode = 0, filename = " + name600 + "\n",
          "texture file name too long"},
         {"300 lights", "T:\tV=0, E=0, S=0, X=0, F=0, M=0, L=300, O=0\n", "more than 32 lights"},

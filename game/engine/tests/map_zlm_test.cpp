@@ -378,29 +378,46 @@ TEST_F(Zlm, TruncatedArchiveEntryDoesNotReadItsNeighbour) {
     EXPECT_EQ(g_Landscape->lights[1].coneAngle, 0.0f);  // the neighbour's bytes were not read
 }
 
+// A frame count of 0 or less has no frame entries in the file and loads as 0 (an animation
+// stopped on its first frame), in every mode, for materials and object surfaces alike.
 TEST_F(Zlm, FrameCountOfZeroOrLessHasNoFrameEntries) {
-    // Material frameCount -1 with its two frame entries taken out of the file.
-    Blob bytes = kHandZlm;
-    bytes[346] = 0xFF;
-    bytes[347] = 0xFF;
-    bytes.erase(bytes.begin() + 354, bytes.begin() + 358);
     struct Case {
-        uint8_t mode;
-        int result;
+        const char* what;
+        size_t modeAt;     // the record's mode (4 bytes)
+        size_t countAt;    // its frameCount (2 bytes)
+        size_t framesAt;   // its frame entries, taken out of the file
+        size_t frameBytes;
+        uint16_t count;
     };
-    for (const Case& c : {Case{0, 1}, Case{1, 0}, Case{2, 0}}) {
-        SCOPED_TRACE(int(c.mode));
-        bytes[338] = c.mode;
-        Put("frames.zlm", bytes);
-        ASSERT_EQ(Load("frames.zlm"), c.result) << refusal;
-        if (c.result == 0) {
-            // An animation over a negative number of frames cannot be played.
-            EXPECT_NE(refusal.find("material frames out of range"), std::string::npos) << refusal;
-            continue;
+    const Case cases[] = {
+        {"material, -1", 338, 346, 354, 4, 0xFFFF},
+        {"material, 0", 338, 346, 354, 4, 0},
+        {"material, -32768", 338, 346, 354, 4, 0x8000},
+        {"object surface, -1", 712, 717, 725, 2, 0xFFFF},
+        {"object surface, 0", 712, 717, 725, 2, 0},
+        {"object surface, -32768", 712, 717, 725, 2, 0x8000},
+    };
+    for (const Case& c : cases) {
+        for (uint8_t mode : {0, 1, 2}) {
+            SCOPED_TRACE(std::string(c.what) + ", mode " + std::to_string(mode));
+            Blob bytes = kHandZlm;
+            bytes[c.modeAt] = mode;
+            bytes[c.countAt] = uint8_t(c.count);
+            bytes[c.countAt + 1] = uint8_t(c.count >> 8);
+            bytes.erase(bytes.begin() + long(c.framesAt), bytes.begin() + long(c.framesAt + c.frameBytes));
+            Put("frames.zlm", bytes);
+            ASSERT_EQ(Load("frames.zlm"), 1) << refusal;
+            const LandscapeMaterial& m = g_Landscape->materials[1];
+            const ObjectSurface& os = g_Landscape->objects[1].objectSurfaces[0];
+            const bool material = c.modeAt == 338;
+            EXPECT_EQ(material ? m.frameCount : os.frameCount, 0);
+            EXPECT_EQ(material ? m.mode : os.mode, mode);
+            // What follows the frame count is read in its place.
+            EXPECT_EQ(m.u[1], 1.0f);
+            EXPECT_EQ(g_Landscape->objects[1].lightCount, 1);
+            EXPECT_EQ(g_Landscape->objects[1].lightList[0], 1);
+            MAP_UnloadMap();
         }
-        EXPECT_EQ(g_Landscape->materials[1].frameCount, -1);
-        EXPECT_EQ(g_Landscape->materials[1].u[1], 1.0f);  // read right after frameTime
-        EXPECT_EQ(g_Landscape->objects[1].objectSurfaces[0].frames[0], 1);
     }
 }
 

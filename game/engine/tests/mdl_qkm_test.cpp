@@ -4,6 +4,7 @@
 // and hostile files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -131,6 +132,25 @@ TEST_F(MdlQkm, HandWrittenFileLoadsToItsRecords) {
 }
 
 // The chain of the kit in every version and flag combination loads to what was written.
+// A bone name fills all 16 bytes of its field with no terminator: all 16 characters are kept and
+// the bone is found by its whole name, not by the first 15.
+TEST_F(MdlQkm, SixteenCharacterBoneNameIsFoundWhole) {
+    Blob bytes = kHandQkm;
+    const Blob lhand = {0x6C, 0x68, 0x61, 0x6E, 0x64, 0x00};
+    const auto at = std::search(bytes.begin(), bytes.end(), lhand.begin(), lhand.end());
+    ASSERT_NE(at, bytes.end());
+    const std::string full = "leftforearmguard";
+    ASSERT_EQ(full.size(), 16u);
+    std::copy(full.begin(), full.end(), at);
+    ModelInstance* instance = Load("long.qkm", bytes);
+    ASSERT_NE(instance, nullptr);
+    EXPECT_STREQ(instance->model.skinned->bones[1].name, full.c_str());
+    EXPECT_EQ(MDL_FindBone(instance, full.c_str()), 1);
+    EXPECT_EQ(MDL_FindBone(instance, "LEFTFOREARMGUARD"), 1);
+    EXPECT_EQ(MDL_FindBone(instance, full.substr(0, 15).c_str()), -1);
+    EXPECT_EQ(MDL_FindBone(instance, "chest"), 0);
+}
+
 TEST_F(MdlQkm, ChainOfEveryVersionAndFlag) {
     struct Case {
         int version;

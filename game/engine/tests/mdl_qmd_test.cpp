@@ -4,6 +4,7 @@
 // with regard to case, the limit of 99, the messages).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -114,6 +115,21 @@ TEST_F(MdlQmd, HandWrittenFileLoadsToItsRecords) {
 }
 
 // Writer-made models load to what was written, for every header variant the loader reads.
+// A frame name fills all 16 bytes of its field with no terminator: all 16 characters are kept.
+TEST_F(MdlQmd, SixteenCharacterFrameNameIsKeptWhole) {
+    Blob bytes = kHandQmd;
+    const Blob p0 = {0x70, 0x30, 0x00, 0x00};
+    const auto at = std::search(bytes.begin(), bytes.end(), p0.begin(), p0.end());
+    ASSERT_NE(at, bytes.end());
+    const std::string full = "walkcycleframe01";
+    ASSERT_EQ(full.size(), 16u);
+    std::copy(full.begin(), full.end(), at);
+    ModelInstance* instance = Load("long.qmd", bytes);
+    ASSERT_NE(instance, nullptr);
+    EXPECT_STREQ(instance->model.rigid->frames[0].frameName, full.c_str());
+    EXPECT_STREQ(instance->model.rigid->frames[1].frameName, "f1");
+}
+
 TEST_F(MdlQmd, WriterModelsOfEveryVariantLoad) {
     struct Case {
         const char* name;

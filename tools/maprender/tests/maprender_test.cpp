@@ -6,10 +6,13 @@
 #include <filesystem>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "datakit/bytes.h"
 #include "datakit/demo.h"
+#include "datakit/map_demo.h"
+#include "datakit/map_mutants.h"
 #include "datakit/map_text.h"
 #include "engine/lnd.h"
 #include "engine/rnd_projection.h"
@@ -22,6 +25,31 @@ namespace {
 
 namespace fs = std::filesystem;
 using tooltest::Quote;
+
+// The mutants the tools are run on: seeded mutants of the demo map in each dialect (the loader's
+// own test runs thousands; a tool run costs a process, so a sample here), and the demo map with
+// one edge whose other edge lies far outside the edges, behind which an object is read.
+std::vector<std::pair<std::string, std::string>> MapMutants(uint32_t perDialect) {
+    std::vector<std::pair<std::string, std::string>> maps;
+    const struct {
+        dk::TextDialect dialect;
+        const char* ext;
+    } dialects[] = {{dk::TextDialect::Alm, ".alm"}, {dk::TextDialect::Blm, ".blm"}, {dk::TextDialect::Clm, ".clm"}};
+    for (const auto& d : dialects) {
+        const std::string text = dk::TextMapString(dk::DemoMapData(), d.dialect);
+        std::string bad = text;
+        const size_t at = bad.find("other edge = ");
+        if (at != std::string::npos) bad.insert(at + 13, "6553");
+        maps.push_back({std::string("twin") + d.ext, bad});
+        for (uint32_t seed = 0; seed < perDialect; ++seed)
+            maps.push_back({"m" + std::to_string(seed) + d.ext, dk::MutateMapText(text, seed)});
+    }
+    return maps;
+}
+
+bool SanitizerReport(const std::string& err) {
+    return err.find("Sanitizer") != std::string::npos || err.find("runtime error") != std::string::npos;
+}
 
 class MapRenderTool : public ::testing::Test {
 protected:
@@ -145,6 +173,29 @@ TEST_F(MapRenderTool, MissingAndRefusedMapsWriteNothing) {
         EXPECT_NE(err.find(c.message), std::string::npos) << err;
         EXPECT_FALSE(fs::exists(dir / "o.png"));
     }
+}
+
+// Every mutant is drawn or refused with a message; none makes the tool fail otherwise.
+TEST_F(MapRenderTool, MutantsOfTheDemoMapAreDrawnOrRefusedCleanly) {
+    int refused = 0;
+    for (const auto& [name, text] : MapMutants(15)) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(dk::WriteText((dir / name).string(), text));
+        const int code = Run(Quote(name) + " o.png");
+        EXPECT_FALSE(SanitizerReport(err)) << err;
+        ASSERT_TRUE(code == 0 || code == 1) << code << err;
+        if (code == 1) {
+            ++refused;
+            EXPECT_NE(err.find("maprender: " + name + ": cannot load the map"), std::string::npos) << err;
+            EXPECT_FALSE(fs::exists(dir / "o.png"));
+        }
+        if (name.rfind("twin", 0) == 0) {
+            EXPECT_EQ(code, 1);
+        }
+        fs::remove(dir / name);
+        fs::remove(dir / "o.png");
+    }
+    EXPECT_GT(refused, 3);
 }
 
 TEST_F(MapRenderTool, UnwritablePictureFails) {

@@ -1,0 +1,44 @@
+# Runs the game headless in a demo install whose data.muf is damaged: cut to a few bytes, then
+# replaced by a folder. Each time the game must end at once with a non-zero code and
+# "FATAL ERROR: ..." naming the archive on stderr. Then, with the folder still in place, a good
+# copy on the install source (SourcePath\pdata\data.muf) lets the game start and exit with 0.
+# Arguments: -DGHOULDEN=program -DDATAKIT=program -DWORK=directory
+file(REMOVE_RECURSE "${WORK}")
+execute_process(COMMAND "${DATAKIT}" "${WORK}" RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "ghoulden-datakit ${WORK} failed: ${rc}")
+endif()
+if(NOT EXISTS "${WORK}/data.muf")
+  message(FATAL_ERROR "the demo install has no data.muf beside the game")
+endif()
+set(ENV{PLATFORM_BACKEND} headless)
+set(ENV{PLATFORM_FRAMES} 3)
+set(ENV{PLATFORM_REGISTRY} "${WORK}/registry.ini")
+unset(ENV{PLATFORM_INPUT})
+unset(ENV{PLATFORM_SCREENSHOT})
+
+file(RENAME "${WORK}/data.muf" "${WORK}/data.good")
+foreach(damage cut folder)
+  file(REMOVE_RECURSE "${WORK}/data.muf")
+  if(damage STREQUAL "cut")
+    file(WRITE "${WORK}/data.muf" "MUF")
+  else()
+    file(MAKE_DIRECTORY "${WORK}/data.muf")
+  endif()
+  execute_process(COMMAND "${GHOULDEN}" WORKING_DIRECTORY "${WORK}" RESULT_VARIABLE rc
+                  ERROR_VARIABLE err OUTPUT_QUIET TIMEOUT 60)
+  if(rc EQUAL 0)
+    message(FATAL_ERROR "${damage} data.muf: ghoulden exited with 0")
+  endif()
+  if(NOT err MATCHES "FATAL ERROR: Unable to open archive: [^\n]*data\\.muf")
+    message(FATAL_ERROR "${damage} data.muf: no fatal message naming the archive:\n${err}")
+  endif()
+endforeach()
+
+file(MAKE_DIRECTORY "${WORK}/pdata")
+file(RENAME "${WORK}/data.good" "${WORK}/pdata/data.muf")
+execute_process(COMMAND "${GHOULDEN}" WORKING_DIRECTORY "${WORK}" RESULT_VARIABLE rc
+                ERROR_VARIABLE err OUTPUT_QUIET TIMEOUT 60)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "damaged data.muf with a good source copy: ghoulden exited with ${rc}:\n${err}")
+endif()
