@@ -219,7 +219,8 @@ void DrawRows(const TriangleSetup& g) {
     const int srcWeights[3] = {g.srcWeights[0], g.srcWeights[1], g.srcWeights[2]};
     const int destWeights[3] = {g.destWeights[0], g.destWeights[1], g.destWeights[2]};
     auto blend = [&](int src, int dst) {
-        const int v = (src * WeightedFactor(srcWeights, src, dst) + dst * WeightedFactor(destWeights, src, dst) + 127) / 255;
+        // Every term is 0..255, so the sum divides as unsigned (cheaper than a signed divide).
+        const int v = int(unsigned(src * WeightedFactor(srcWeights, src, dst) + dst * WeightedFactor(destWeights, src, dst) + 127) / 255u);
         return v > 255 ? 255 : v;
     };
     for (int y = g.by0; y <= g.by1; ++y) {
@@ -269,7 +270,8 @@ void DrawRows(const TriangleSetup& g) {
                     } else {
                         const Rgb tc = Unpack(texel);
                         if constexpr (Modulate)
-                            out = Rgb{tc.r * diffuse.r / 255, tc.g * diffuse.g / 255, tc.b * diffuse.b / 255};
+                            out = Rgb{int(unsigned(tc.r * diffuse.r) / 255u), int(unsigned(tc.g * diffuse.g) / 255u),
+                                      int(unsigned(tc.b * diffuse.b) / 255u)};
                         else
                             out = tc;
                     }
