@@ -223,17 +223,33 @@ void DrawRows(const TriangleSetup& g) {
         const int v = int(unsigned(src * WeightedFactor(srcWeights, src, dst) + dst * WeightedFactor(destWeights, src, dst) + 127) / 255u);
         return v > 255 ? 255 : v;
     };
+    // Edge i at the centre of pixel (x, y) is 16 A x + k with k = B (16 y + 8) + C + 8 A, so the
+    // pixels inside it on a row begin or end at floor(k / (16 |A|)). That quotient is stepped
+    // from row to row exactly, as quotient and remainder, instead of divided anew.
+    int64_t q[3], r[3], qStep[3], rStep[3], d[3];
+    for (int i = 0; i < 3; ++i) {
+        const int64_t k = g.B[i] * (int64_t(g.by0) * 16 + 8) + g.C[i] + 8 * g.A[i];
+        d[i] = g.A[i] != 0 ? 16 * (g.A[i] > 0 ? g.A[i] : -g.A[i]) : 1;
+        q[i] = FloorDiv(k, d[i]);
+        r[i] = k - q[i] * d[i];
+        qStep[i] = FloorDiv(16 * g.B[i], d[i]);
+        rStep[i] = 16 * g.B[i] - qStep[i] * d[i];
+    }
     for (int y = g.by0; y <= g.by1; ++y) {
-        const int64_t py = int64_t(y) * 16 + 8;
         int64_t xs = g.bx0, xe = g.bx1;
-        for (int i = 0; i < 3 && xs <= xe; ++i) {
-            const int64_t k = g.B[i] * py + g.C[i] + 8 * g.A[i];  // E at (16 x + 8) is 16 A x + k
+        for (int i = 0; i < 3; ++i) {
             if (g.A[i] > 0)
-                xs = std::max(xs, -FloorDiv(k, 16 * g.A[i]));
+                xs = std::max(xs, -q[i]);
             else if (g.A[i] < 0)
-                xe = std::min(xe, FloorDiv(k, -16 * g.A[i]));
-            else if (k < 0)
+                xe = std::min(xe, q[i]);
+            else if (q[i] < 0)  // k itself when A is 0
                 xe = xs - 1;
+            q[i] += qStep[i];
+            r[i] += rStep[i];
+            if (r[i] >= d[i]) {
+                r[i] -= d[i];
+                ++q[i];
+            }
         }
         if (xs > xe)
             continue;
