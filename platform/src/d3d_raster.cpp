@@ -3,10 +3,18 @@
 // triangles sharing an edge draw each of its pixels once), attributes by plane equations,
 // textures perspective-correct through rhw with wrap addressing, colour key, blending and a
 // 16-bit Z buffer. Lines by a DDA along their major axis.
+//
+// Each triangle is drawn by one row routine chosen from a table by its states (target depth,
+// texture filter, modulate or decal, colour key, blending, Z test and Z write), each a separate
+// instantiation of one template, so that no state is tested per pixel; pixels are packed and
+// unpacked inline. Every routine does the same arithmetic as every other for what it draws, so
+// the choice changes the speed and never a pixel.
 #include "d3d_raster.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <utility>
 
 #include "ddraw_internal.h"
 
@@ -30,6 +38,23 @@ inline Rgb Unpack(uint32_t c) {
     return Rgb{int((c >> 16) & 0xFF), int((c >> 8) & 0xFF), int(c & 0xFF)};
 }
 
+// The 5-6-5 packing and unpacking of the display family, here so that they inline into the spans.
+inline uint16_t Pack565(int r, int g, int b) {
+    return uint16_t(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
+}
+
+inline Rgb Unpack565(uint16_t pixel) {
+    const int r5 = (pixel >> 11) & 0x1F, g6 = (pixel >> 5) & 0x3F, b5 = pixel & 0x1F;
+    return Rgb{(r5 << 3) | (r5 >> 2), (g6 << 2) | (g6 >> 4), (b5 << 3) | (b5 >> 2)};
+}
+
+// floor(f) as an integer for |f| < 2^31: truncation rounds towards zero, so negatives with a
+// fraction go one down.
+inline int FloorInt(float f) {
+    const int i = int(f);
+    return f < float(i) ? i - 1 : i;
+}
+
 inline int Factor(uint32_t blend, int src, int dst) {
     switch (blend) {
         case D3DBLEND_ZERO: return 0;
@@ -49,7 +74,7 @@ inline Rgb ReadPixel(const RasterTarget& t, int x, int y) {
     if (t.bitsPerPixel == 16) {
         uint16_t p;
         __builtin_memcpy(&p, row + x * 2, 2);
-        return Unpack(Rgb565ToXrgb(p));
+        return Unpack565(p);
     }
     const PALETTEENTRY& e = t.palette[row[x]];
     return Rgb{e.peRed, e.peGreen, e.peBlue};
@@ -58,7 +83,7 @@ inline Rgb ReadPixel(const RasterTarget& t, int x, int y) {
 inline void WritePixel(const RasterTarget& t, int x, int y, Rgb c) {
     uint8_t* row = t.pixels + size_t(y) * size_t(t.pitch);
     if (t.bitsPerPixel == 16) {
-        const uint16_t p = PackRgb565(uint8_t(c.r), uint8_t(c.g), uint8_t(c.b));
+        const uint16_t p = Pack565(c.r, c.g, c.b);
         __builtin_memcpy(row + x * 2, &p, 2);
     } else {
         row[x] = t.inverse[((c.r >> 3) << 10) | ((c.g >> 3) << 5) | (c.b >> 3)];
@@ -78,39 +103,48 @@ inline float Scaled(float t, int n) {
     return (f > -1.0e8f && f < 1.0e8f) ? f : 0.0f;
 }
 
+// The texture as the spans read it, held by value so that it stays in registers across the
+// pixel writes.
 struct Sampler {
-    const RasterTexture* tex;
+    const uint32_t* texels;
+    int width, height;
     int maskU, maskV;
-    bool bilinear;
 
-    explicit Sampler(const RasterTexture* t, bool linear) : tex(t), maskU(-1), maskV(-1), bilinear(linear) {
+    explicit Sampler(const RasterTexture* t)
+        : texels(t ? t->texels : nullptr), width(t ? t->width : 0), height(t ? t->height : 0), maskU(-1), maskV(-1) {
         if (t) {
-            maskU = (t->width & (t->width - 1)) == 0 ? t->width - 1 : -1;
-            maskV = (t->height & (t->height - 1)) == 0 ? t->height - 1 : -1;
+            maskU = (width & (width - 1)) == 0 ? width - 1 : -1;
+            maskV = (height & (height - 1)) == 0 ? height - 1 : -1;
         }
     }
     uint32_t At(int x, int y) const {
-        return tex->texels[size_t(Wrap(y, tex->height, maskV)) * size_t(tex->width) + size_t(Wrap(x, tex->width, maskU))];
+        return texels[size_t(Wrap(y, height, maskV)) * size_t(width) + size_t(Wrap(x, width, maskU))];
     }
-    uint32_t Sample(float u, float v) const {
-        const float fu = Scaled(u, tex->width), fv = Scaled(v, tex->height);
-        if (!bilinear)
-            return At(int(std::floor(fu)), int(std::floor(fv)));
-        // Whether a texel is keyed follows the nearest texel; the colour mixes the four around.
-        const uint32_t nearest = At(int(std::floor(fu)), int(std::floor(fv)));
-        const float bu = fu - 0.5f, bv = fv - 0.5f;
-        const float iu = std::floor(bu), iv = std::floor(bv);
-        const int wu = int((bu - iu) * 256.0f), wv = int((bv - iv) * 256.0f);
-        const int x = int(iu), y = int(iv);
-        const uint32_t t00 = At(x, y), t10 = At(x + 1, y), t01 = At(x, y + 1), t11 = At(x + 1, y + 1);
-        uint32_t out = nearest & kTexelKeyed;
-        for (int shift = 0; shift <= 16; shift += 8) {
-            const int c00 = int((t00 >> shift) & 0xFF), c10 = int((t10 >> shift) & 0xFF);
-            const int c01 = int((t01 >> shift) & 0xFF), c11 = int((t11 >> shift) & 0xFF);
-            const int top = c00 * (256 - wu) + c10 * wu, bottom = c01 * (256 - wu) + c11 * wu;
-            out |= uint32_t(((top * (256 - wv) + bottom * wv) >> 16) & 0xFF) << shift;
+    // The texel at (u, v); with Keyed the result carries the key bit of the nearest texel, without
+    // it the key bit is left out of a bilinear mix (nobody looks at it).
+    template <bool Bilinear, bool Keyed>
+    __attribute__((always_inline)) uint32_t Sample(float u, float v) const {
+        const float fu = Scaled(u, width), fv = Scaled(v, height);
+        if constexpr (!Bilinear) {
+            return At(FloorInt(fu), FloorInt(fv));
+        } else {
+            // Whether a texel is keyed follows the nearest texel; the colour mixes the four around.
+            uint32_t out = 0;
+            if constexpr (Keyed)
+                out = At(FloorInt(fu), FloorInt(fv)) & kTexelKeyed;
+            const float bu = fu - 0.5f, bv = fv - 0.5f;
+            const int x = FloorInt(bu), y = FloorInt(bv);
+            const float iu = float(x), iv = float(y);
+            const int wu = int((bu - iu) * 256.0f), wv = int((bv - iv) * 256.0f);
+            const uint32_t t00 = At(x, y), t10 = At(x + 1, y), t01 = At(x, y + 1), t11 = At(x + 1, y + 1);
+            for (int shift = 0; shift <= 16; shift += 8) {
+                const int c00 = int((t00 >> shift) & 0xFF), c10 = int((t10 >> shift) & 0xFF);
+                const int c01 = int((t01 >> shift) & 0xFF), c11 = int((t11 >> shift) & 0xFF);
+                const int top = c00 * (256 - wu) + c10 * wu, bottom = c01 * (256 - wu) + c11 * wu;
+                out |= uint32_t(((top * (256 - wv) + bottom * wv) >> 16) & 0xFF) << shift;
+            }
+            return out;
         }
-        return out;
     }
 };
 
@@ -144,6 +178,185 @@ bool Usable(const D3DTLVERTEX& v) {
     return std::fabs(v.sx) < kMaxCoordinate && std::fabs(v.sy) < kMaxCoordinate;
 }
 
+// A triangle ready for its rows: edges, the box of pixels it may cover, attribute planes, and the
+// states the row routine reads that are not part of its choice.
+struct TriangleSetup {
+    const RasterTarget* t;
+    Sampler sampler{nullptr};
+    // The blend factors as 0/1 weights of source, destination and 255, so that any pair is
+    // computed without a test per pixel.
+    int srcWeights[3], destWeights[3];
+    int64_t A[3], B[3], C[3];
+    int bx0, bx1, by0, by1;
+    float x0, y0;
+    float attr0[kAttributes], ddx[kAttributes], ddy[kAttributes];
+};
+
+enum TextureMode { kUntextured, kNearest, kBilinear };
+enum ZMode { kNoZTest, kZLess, kZLessEqual, kZEqual };
+
+void FactorWeights(uint32_t blend, int* weights) {
+    weights[0] = blend == D3DBLEND_SRCCOLOR;
+    weights[1] = blend == D3DBLEND_DESTCOLOR;
+    weights[2] = blend != D3DBLEND_ZERO && blend != D3DBLEND_SRCCOLOR && blend != D3DBLEND_DESTCOLOR;
+}
+
+inline int WeightedFactor(const int* w, int src, int dst) {
+    return w[0] * src + w[1] * dst + w[2] * 255;
+}
+
+// The rows of one triangle for one combination of states.
+template <int Bits, int Tex, bool Modulate, bool Keyed, bool Blend, int Z, bool ZWrite>
+void DrawRows(const TriangleSetup& g) {
+    constexpr bool kTextured = Tex != kUntextured;
+    constexpr bool kColour = !kTextured || Modulate;
+    constexpr bool kDepth = Z != kNoZTest || ZWrite;
+    // Locals: the pixel stores below may alias anything reached through a pointer.
+    const RasterTarget& t = *g.t;
+    const Sampler sampler = g.sampler;
+    const PALETTEENTRY* const palette = t.palette;
+    const uint8_t* const inverse = t.inverse;
+    const int srcWeights[3] = {g.srcWeights[0], g.srcWeights[1], g.srcWeights[2]};
+    const int destWeights[3] = {g.destWeights[0], g.destWeights[1], g.destWeights[2]};
+    auto blend = [&](int src, int dst) {
+        // Every term is 0..255, so the sum divides as unsigned (cheaper than a signed divide).
+        const int v = int(unsigned(src * WeightedFactor(srcWeights, src, dst) + dst * WeightedFactor(destWeights, src, dst) + 127) / 255u);
+        return v > 255 ? 255 : v;
+    };
+    // Edge i at the centre of pixel (x, y) is 16 A x + k with k = B (16 y + 8) + C + 8 A, so the
+    // pixels inside it on a row begin or end at floor(k / (16 |A|)). That quotient is stepped
+    // from row to row exactly, as quotient and remainder, instead of divided anew.
+    int64_t q[3], r[3], qStep[3], rStep[3], d[3];
+    for (int i = 0; i < 3; ++i) {
+        const int64_t k = g.B[i] * (int64_t(g.by0) * 16 + 8) + g.C[i] + 8 * g.A[i];
+        d[i] = g.A[i] != 0 ? 16 * (g.A[i] > 0 ? g.A[i] : -g.A[i]) : 1;
+        q[i] = FloorDiv(k, d[i]);
+        r[i] = k - q[i] * d[i];
+        qStep[i] = FloorDiv(16 * g.B[i], d[i]);
+        rStep[i] = 16 * g.B[i] - qStep[i] * d[i];
+    }
+    for (int y = g.by0; y <= g.by1; ++y) {
+        int64_t xs = g.bx0, xe = g.bx1;
+        for (int i = 0; i < 3; ++i) {
+            if (g.A[i] > 0)
+                xs = std::max(xs, -q[i]);
+            else if (g.A[i] < 0)
+                xe = std::min(xe, q[i]);
+            else if (q[i] < 0)  // k itself when A is 0
+                xe = xs - 1;
+            q[i] += qStep[i];
+            r[i] += rStep[i];
+            if (r[i] >= d[i]) {
+                r[i] -= d[i];
+                ++q[i];
+            }
+        }
+        if (xs > xe)
+            continue;
+        const float fx = float(xs) + 0.5f - g.x0, fy = float(y) + 0.5f - g.y0;
+        float val[kAttributes];
+        for (int k = 0; k < kAttributes; ++k)
+            val[k] = g.attr0[k] + g.ddx[k] * fx + g.ddy[k] * fy;
+        float z = val[kZ], w = val[kW], u = val[kU], v = val[kV], r = val[kR], gr = val[kG], b = val[kB];
+        const float dz = g.ddx[kZ], dw = g.ddx[kW], du = g.ddx[kU], dv = g.ddx[kV];
+        const float dr = g.ddx[kR], dg = g.ddx[kG], db = g.ddx[kB];
+        uint8_t* row = t.pixels + size_t(y) * size_t(t.pitch);
+        uint16_t* zrow = kDepth ? t.z + size_t(y) * size_t(t.zPitch) : nullptr;
+        for (int x = int(xs), end = int(xe); x <= end; ++x) {
+            uint16_t zv = 0;
+            bool draw = true;
+            if constexpr (kDepth)
+                zv = ZValue(z);
+            if constexpr (Z == kZLess)
+                draw = zv < zrow[x];
+            else if constexpr (Z == kZLessEqual)
+                draw = zv <= zrow[x];
+            else if constexpr (Z == kZEqual)
+                draw = zv == zrow[x];
+            Rgb out{0, 0, 0};
+            if (draw) {
+                Rgb diffuse{0, 0, 0};
+                if constexpr (kColour)
+                    diffuse = Rgb{Channel(r), Channel(gr), Channel(b)};
+                if constexpr (kTextured) {
+                    const float iw = w != 0.0f ? 1.0f / w : 0.0f;
+                    const uint32_t texel = sampler.Sample<Tex == kBilinear, Keyed>(u * iw, v * iw);
+                    if (Keyed && (texel & kTexelKeyed)) {
+                        draw = false;
+                    } else {
+                        const Rgb tc = Unpack(texel);
+                        if constexpr (Modulate)
+                            out = Rgb{int(unsigned(tc.r * diffuse.r) / 255u), int(unsigned(tc.g * diffuse.g) / 255u),
+                                      int(unsigned(tc.b * diffuse.b) / 255u)};
+                        else
+                            out = tc;
+                    }
+                } else {
+                    out = diffuse;
+                }
+            }
+            if (draw) {
+                if constexpr (Bits == 16) {
+                    if constexpr (Blend) {
+                        uint16_t p;
+                        __builtin_memcpy(&p, row + x * 2, 2);
+                        const Rgb d = Unpack565(p);
+                        out = Rgb{blend(out.r, d.r), blend(out.g, d.g), blend(out.b, d.b)};
+                    }
+                    const uint16_t p = Pack565(out.r, out.g, out.b);
+                    __builtin_memcpy(row + x * 2, &p, 2);
+                } else {
+                    if constexpr (Blend) {
+                        const PALETTEENTRY& e = palette[row[x]];
+                        out = Rgb{blend(out.r, e.peRed), blend(out.g, e.peGreen), blend(out.b, e.peBlue)};
+                    }
+                    row[x] = inverse[((out.r >> 3) << 10) | ((out.g >> 3) << 5) | (out.b >> 3)];
+                }
+                if constexpr (ZWrite)
+                    zrow[x] = zv;
+            }
+            if constexpr (kDepth)
+                z += dz;
+            if constexpr (kTextured) {
+                w += dw;
+                u += du;
+                v += dv;
+            }
+            if constexpr (kColour) {
+                r += dr;
+                gr += dg;
+                b += db;
+            }
+        }
+    }
+}
+
+// The table of row routines, indexed by RowIndex.
+using RowRoutine = void (*)(const TriangleSetup&);
+constexpr int kTextureCombinations = 9;  // untextured, or filter x modulate x key
+constexpr int kRowRoutines = 2 * kTextureCombinations * 2 * 4 * 2;
+
+constexpr int RowIndex(bool sixteen, int textureCombination, bool blend, int z, bool zWrite) {
+    return (((int(sixteen) * kTextureCombinations + textureCombination) * 2 + int(blend)) * 4 + z) * 2 + int(zWrite);
+}
+
+template <size_t I>
+constexpr RowRoutine RowAt() {
+    constexpr int zWrite = I % 2, z = (I / 2) % 4, blend = (I / 8) % 2, tex = (I / 16) % kTextureCombinations;
+    constexpr int sixteen = int(I) / (16 * kTextureCombinations);
+    constexpr int mode = tex == 0 ? kUntextured : (((tex - 1) & 4) ? kBilinear : kNearest);
+    constexpr bool modulate = tex != 0 && ((tex - 1) & 2) != 0, keyed = tex != 0 && ((tex - 1) & 1) != 0;
+    return &DrawRows<sixteen ? 16 : 8, mode, modulate, keyed, blend != 0, z, zWrite != 0>;
+}
+
+template <size_t... I>
+constexpr std::array<RowRoutine, sizeof...(I)> MakeRowTable(std::index_sequence<I...>) {
+    return {RowAt<I>()...};
+}
+
+constexpr std::array<RowRoutine, kRowRoutines> kRows = MakeRowTable(std::make_index_sequence<kRowRoutines>());
+static_assert(RowIndex(true, kTextureCombinations - 1, true, 3, true) == kRowRoutines - 1);
+
 }  // namespace
 
 RasterState RasterState::FromStates(const uint32_t* s, bool textured) {
@@ -175,6 +388,9 @@ void RasterTriangle(const RasterTarget& t, const RasterTexture* texture, const R
                     const D3DTLVERTEX& b, const D3DTLVERTEX& c) {
     if (!Usable(a) || !Usable(b) || !Usable(c) || t.x0 >= t.x1 || t.y0 >= t.y1)
         return;
+    const bool zTest = s.zTest && t.z;
+    if (zTest && s.zFunc == D3DCMP_NEVER)
+        return;  // no pixel passes
     const D3DTLVERTEX* v[3] = {&a, &b, &c};
     int64_t X[3], Y[3];
     for (int i = 0; i < 3; ++i) {
@@ -190,28 +406,30 @@ void RasterTriangle(const RasterTarget& t, const RasterTexture* texture, const R
         std::swap(Y[1], Y[2]);
         area = -area;
     }
+    TriangleSetup g;
+    g.t = &t;
     // Edge i runs from corner i to corner i + 1: E = A x + B y + C, positive inside.
-    int64_t A[3], B[3], C[3];
     for (int i = 0; i < 3; ++i) {
         const int j = (i + 1) % 3;
-        A[i] = Y[i] - Y[j];
-        B[i] = X[j] - X[i];
-        C[i] = -B[i] * Y[i] - A[i] * X[i];
-        const bool topLeft = A[i] > 0 || (A[i] == 0 && B[i] > 0);
+        g.A[i] = Y[i] - Y[j];
+        g.B[i] = X[j] - X[i];
+        g.C[i] = -g.B[i] * Y[i] - g.A[i] * X[i];
+        const bool topLeft = g.A[i] > 0 || (g.A[i] == 0 && g.B[i] > 0);
         if (!topLeft)
-            C[i] -= 1;  // a centre exactly on this edge stays outside
+            g.C[i] -= 1;  // a centre exactly on this edge stays outside
     }
     const int64_t minX = std::min({X[0], X[1], X[2]}), maxX = std::max({X[0], X[1], X[2]});
     const int64_t minY = std::min({Y[0], Y[1], Y[2]}), maxY = std::max({Y[0], Y[1], Y[2]});
-    const int bx0 = int(std::max<int64_t>(t.x0, FloorDiv(minX - 8, 16)));
-    const int bx1 = int(std::min<int64_t>(t.x1 - 1, FloorDiv(maxX - 8, 16) + 1));
-    const int by0 = int(std::max<int64_t>(t.y0, FloorDiv(minY - 8, 16)));
-    const int by1 = int(std::min<int64_t>(t.y1 - 1, FloorDiv(maxY - 8, 16) + 1));
-    if (bx0 > bx1 || by0 > by1)
+    g.bx0 = int(std::max<int64_t>(t.x0, FloorDiv(minX - 8, 16)));
+    g.bx1 = int(std::min<int64_t>(t.x1 - 1, FloorDiv(maxX - 8, 16) + 1));
+    g.by0 = int(std::max<int64_t>(t.y0, FloorDiv(minY - 8, 16)));
+    g.by1 = int(std::min<int64_t>(t.y1 - 1, FloorDiv(maxY - 8, 16) + 1));
+    if (g.bx0 > g.bx1 || g.by0 > g.by1)
         return;
 
     // Plane equations of the attributes over the snapped corners.
-    const float x0 = float(X[0]) / 16.0f, y0 = float(Y[0]) / 16.0f;
+    g.x0 = float(X[0]) / 16.0f;
+    g.y0 = float(Y[0]) / 16.0f;
     const float dx1 = float(X[1] - X[0]) / 16.0f, dy1 = float(Y[1] - Y[0]) / 16.0f;
     const float dx2 = float(X[2] - X[0]) / 16.0f, dy2 = float(Y[2] - Y[0]) / 16.0f;
     const float det = float(area) / 256.0f;
@@ -229,69 +447,26 @@ void RasterTriangle(const RasterTarget& t, const RasterTexture* texture, const R
         attr[i][kG] = float(col.g);
         attr[i][kB] = float(col.b);
     }
-    float ddx[kAttributes], ddy[kAttributes];
     for (int k = 0; k < kAttributes; ++k) {
         const float f1 = attr[1][k] - attr[0][k], f2 = attr[2][k] - attr[0][k];
-        ddx[k] = (f1 * dy2 - f2 * dy1) / det;
-        ddy[k] = (f2 * dx1 - f1 * dx2) / det;
+        g.attr0[k] = attr[0][k];
+        g.ddx[k] = (f1 * dy2 - f2 * dy1) / det;
+        g.ddy[k] = (f2 * dx1 - f1 * dx2) / det;
     }
 
     const bool textured = s.textured && texture && texture->texels && texture->width > 0 && texture->height > 0;
-    const Sampler sampler(textured ? texture : nullptr, s.bilinear);
-    const bool keyed = textured && s.colourKey;
-    for (int y = by0; y <= by1; ++y) {
-        const int64_t py = int64_t(y) * 16 + 8;
-        int64_t xs = bx0, xe = bx1;
-        for (int i = 0; i < 3 && xs <= xe; ++i) {
-            const int64_t k = B[i] * py + C[i] + 8 * A[i];  // E at (16 x + 8) is 16 A x + k
-            if (A[i] > 0)
-                xs = std::max(xs, -FloorDiv(k, 16 * A[i]));
-            else if (A[i] < 0)
-                xe = std::min(xe, FloorDiv(k, -16 * A[i]));
-            else if (k < 0)
-                xe = xs - 1;
-        }
-        if (xs > xe)
-            continue;
-        const float fx = float(xs) + 0.5f - x0, fy = float(y) + 0.5f - y0;
-        float val[kAttributes];
-        for (int k = 0; k < kAttributes; ++k)
-            val[k] = attr[0][k] + ddx[k] * fx + ddy[k] * fy;
-        uint16_t* zrow = t.z ? t.z + size_t(y) * size_t(t.zPitch) : nullptr;
-        for (int64_t xi = xs; xi <= xe; ++xi) {
-            const int x = int(xi);
-            const uint16_t zv = ZValue(val[kZ]);
-            bool draw = !(s.zTest && zrow) || ZPasses(s.zFunc, zv, zrow[x]);
-            Rgb out{0, 0, 0};
-            if (draw) {
-                const Rgb diffuse{Channel(val[kR]), Channel(val[kG]), Channel(val[kB])};
-                if (textured) {
-                    const float w = val[kW] != 0.0f ? 1.0f / val[kW] : 0.0f;
-                    const uint32_t texel = sampler.Sample(val[kU] * w, val[kV] * w);
-                    if (keyed && (texel & kTexelKeyed)) {
-                        draw = false;
-                    } else {
-                        const Rgb tc = Unpack(texel);
-                        out = s.modulate ? Rgb{tc.r * diffuse.r / 255, tc.g * diffuse.g / 255, tc.b * diffuse.b / 255}
-                                         : tc;
-                    }
-                } else {
-                    out = diffuse;
-                }
-            }
-            if (draw) {
-                if (s.blend) {
-                    const Rgb d = ReadPixel(t, x, y);
-                    out = Rgb{BlendChannel(s, out.r, d.r), BlendChannel(s, out.g, d.g), BlendChannel(s, out.b, d.b)};
-                }
-                WritePixel(t, x, y, out);
-                if (s.zWrite && zrow)
-                    zrow[x] = zv;
-            }
-            for (int k = 0; k < kAttributes; ++k)
-                val[k] += ddx[k];
-        }
-    }
+    g.sampler = Sampler(textured ? texture : nullptr);
+    FactorWeights(s.srcBlend, g.srcWeights);
+    FactorWeights(s.destBlend, g.destWeights);
+    const int textureCombination =
+        textured ? 1 + (s.bilinear ? 4 : 0) + (s.modulate ? 2 : 0) + (s.colourKey ? 1 : 0) : 0;
+    int z = kNoZTest;
+    if (zTest)
+        z = s.zFunc == D3DCMP_ALWAYS  ? kNoZTest
+            : s.zFunc == D3DCMP_LESS  ? kZLess
+            : s.zFunc == D3DCMP_EQUAL ? kZEqual
+                                      : kZLessEqual;
+    kRows[RowIndex(t.bitsPerPixel == 16, textureCombination, s.blend, z, s.zWrite && t.z)](g);
 }
 
 void RasterLine(const RasterTarget& t, const RasterState& s, const D3DTLVERTEX& a, const D3DTLVERTEX& b) {

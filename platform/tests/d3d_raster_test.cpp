@@ -1,10 +1,13 @@
 // The software rasteriser on plain memory: which pixels a triangle covers under the top-left
 // rule, meshes that cover every pixel once, Gouraud colour, perspective-correct texturing, wrap,
 // nearest and bilinear filters, MODULATE and DECAL, colour key without Z writes, the blend factors,
-// the 16-bit Z test, lines, and the 8-bit palettised target.
+// the 16-bit Z test, lines, and the 8-bit palettised target; random hostile triangles stay inside
+// the target.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -373,6 +376,126 @@ TEST(RasterPalettised, EightBitTargetsTakeTheNearestPaletteEntry) {
     RasterState add = Counting();
     RasterTriangle(canvas.t, nullptr, add, V(0, 0, 0x200000), V(16, 0, 0x200000), V(0, 16, 0x200000));
     EXPECT_EQ(canvas.pixels[9], (2 << 5) | (1 << 2) | 1);
+}
+
+// Random triangles and lines of every kind a broken caller might send (huge, tiny, degenerate,
+// off-screen, NaN and infinite positions and attributes) under random states, into a scissored
+// window of a target that lies inside a larger buffer: nothing outside the window, colour or Z,
+// may change.
+TEST(RasterHostile, RandomTrianglesNeverWriteOutsideTheTarget) {
+    constexpr int kBufW = 48, kBufH = 40, kLeft = 5, kTop = 4;  // the target's origin in the buffer
+    constexpr int kX0 = 2, kY0 = 3, kX1 = 31, kY1 = 27;          // the scissor, in target pixels
+    constexpr float kInf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    std::mt19937 rng(46);
+    auto pick = [&rng](int n) { return int(rng() % uint32_t(n)); };
+    auto uniform = [&rng](float a, float b) { return std::uniform_real_distribution<float>(a, b)(rng); };
+    auto coordinate = [&](float centre) {
+        switch (pick(10)) {
+            case 0: return uniform(-70000.0f, 70000.0f);                        // huge, some refused
+            case 1: return pick(2) ? 65535.9f : -65535.9f;                      // at the limit
+            case 2: return pick(2) ? nan : (pick(2) ? kInf : -kInf);
+            case 3: return pick(2) ? std::numeric_limits<float>::max() : -1e30f;
+            case 4: return centre + uniform(-200.0f, 200.0f);                   // mostly off-screen
+            default: return centre + uniform(-30.0f, 30.0f);
+        }
+    };
+    auto attribute = [&](float lo, float hi) {
+        switch (pick(12)) {
+            case 0: return nan;
+            case 1: return pick(2) ? kInf : -kInf;
+            case 2: return pick(2) ? 1e30f : -1e30f;
+            case 3: return 0.0f;
+            default: return uniform(lo, hi);
+        }
+    };
+    std::vector<uint32_t> texels(5 * 3), square(8 * 8);
+    for (auto& t : texels)
+        t = rng() & 0x01FFFFFFu;
+    for (auto& t : square)
+        t = rng() & 0x01FFFFFFu;
+    std::vector<PALETTEENTRY> palette;
+    for (int i = 0; i < 256; ++i)
+        palette.push_back(ThreeThreeTwoEntry(i));
+    std::vector<uint8_t> inverse(32768);
+    BuildInversePalette(palette.data(), 256, inverse.data());
+    const uint32_t blends[] = {D3DBLEND_ZERO, D3DBLEND_ONE, D3DBLEND_SRCCOLOR, D3DBLEND_DESTCOLOR};
+    const uint32_t zFuncs[] = {D3DCMP_NEVER, D3DCMP_LESS, D3DCMP_EQUAL, D3DCMP_LESSEQUAL, D3DCMP_ALWAYS};
+    for (int bits : {16, 8}) {
+        const int bytes = bits / 8;
+        std::vector<uint8_t> pixels(size_t(kBufW) * kBufH * bytes), before;
+        std::vector<uint16_t> z(size_t(kBufW) * kBufH), zBefore;
+        for (auto& p : pixels)
+            p = uint8_t(rng());
+        for (auto& q : z)
+            q = uint16_t(rng());
+        before = pixels;
+        zBefore = z;
+        RasterTarget t;
+        t.pixels = pixels.data() + (size_t(kTop) * kBufW + kLeft) * bytes;
+        t.pitch = kBufW * bytes;
+        t.bitsPerPixel = bits;
+        t.palette = palette.data();
+        t.inverse = inverse.data();
+        t.z = z.data() + size_t(kTop) * kBufW + kLeft;
+        t.zPitch = kBufW;
+        t.x0 = kX0;
+        t.y0 = kY0;
+        t.x1 = kX1;
+        t.y1 = kY1;
+        for (int round = 0; round < 4000; ++round) {
+            RasterState s;
+            s.textured = pick(3) != 0;
+            s.perspective = pick(2) != 0;
+            s.bilinear = pick(2) != 0;
+            s.modulate = pick(2) != 0;
+            s.gouraud = pick(2) != 0;
+            s.colourKey = pick(2) != 0;
+            s.blend = pick(2) != 0;
+            s.srcBlend = blends[pick(4)];
+            s.destBlend = blends[pick(4)];
+            s.zTest = pick(2) != 0;
+            s.zWrite = pick(2) != 0;
+            s.zFunc = zFuncs[pick(5)];
+            const RasterTexture texture = pick(2) ? RasterTexture{texels.data(), 5, 3} : RasterTexture{square.data(), 8, 8};
+            D3DTLVERTEX v[3];
+            for (auto& p : v)
+                p = D3DTLVERTEX{coordinate(16.0f), coordinate(14.0f), attribute(-0.5f, 1.5f), attribute(0.001f, 4.0f),
+                                uint32_t(rng()), 0, attribute(-40.0f, 40.0f), attribute(-40.0f, 40.0f)};
+            switch (pick(4)) {
+                case 0:  // tiny: within a pixel of the first corner
+                    for (int i = 1; i < 3; ++i) {
+                        v[i].sx = v[0].sx + uniform(-1.0f, 1.0f);
+                        v[i].sy = v[0].sy + uniform(-1.0f, 1.0f);
+                    }
+                    break;
+                case 1:  // degenerate: on one line, or two corners alike
+                    v[2].sx = v[0].sx + (v[1].sx - v[0].sx) * 2.0f;
+                    v[2].sy = v[0].sy + (v[1].sy - v[0].sy) * 2.0f;
+                    if (pick(2))
+                        v[1] = v[0];
+                    break;
+                default: break;
+            }
+            RasterTriangle(t, pick(8) ? &texture : nullptr, s, v[0], v[1], v[2]);
+            if (pick(3) == 0)
+                RasterLine(t, s, v[0], v[1]);
+        }
+        int changed = 0;
+        for (int y = 0; y < kBufH; ++y)
+            for (int x = 0; x < kBufW; ++x) {
+                const size_t i = size_t(y) * kBufW + x;
+                const bool inside = x >= kLeft + kX0 && x < kLeft + kX1 && y >= kTop + kY0 && y < kTop + kY1;
+                bool same = z[i] == zBefore[i];
+                for (int k = 0; k < bytes; ++k)
+                    same = same && pixels[i * bytes + k] == before[i * bytes + k];
+                if (inside)
+                    changed += !same;
+                else
+                    ASSERT_TRUE(same) << bits << " bits: written outside the target at buffer (" << x << ", " << y << ")";
+            }
+        EXPECT_GT(changed, (kX1 - kX0) * (kY1 - kY0) / 2) << bits << " bits: the window itself was drawn";
+    }
 }
 
 }  // namespace
