@@ -153,6 +153,7 @@ void PresentFrame(const uint32_t* xrgb, int width, int height) {
         SdlPresent(xrgb, width, height);
 #endif
     if (config.backend == Backend::Headless) {
+        ScriptPaceFrame();
         AdvanceVirtualTime(kHeadlessFrameMs);
         ScriptRunDue(frames);
     }
