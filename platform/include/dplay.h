@@ -311,4 +311,7 @@ PLATEXPORT DWORD DpMachinePort();
 PLATEXPORT bool DpSetMachinePort(DWORD port);
 // How long EnumSessions and a session player query wait for replies (default 300 ms).
 PLATEXPORT void DpSetEnumWindow(DWORD ms);
+// Tests of long connection lists: EnumConnections lists this many more providers after the four
+// ("Test Connection N", none of them usable). 0 by default.
+PLATEXPORT void DpSetExtraProviders(int count);
 }  // namespace plat

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <string>
 #include <type_traits>
 
 #include "dplay_internal.h"
@@ -49,6 +50,7 @@ struct Made {
     const void* at;
     std::vector<uint8_t> bytes;
 };
+std::atomic<int> g_ExtraProviders{0};
 std::mutex g_MadeLock;
 std::deque<Made> g_Made;
 constexpr size_t kMadeKept = 64;
@@ -141,7 +143,20 @@ HRESULT EnumProviders(LPDPENUMCONNECTIONSCALLBACK callback, void* context) {
         DWORD size = sizeof address;
         PackAddress(&element, 1, address, &size);
         DPNAME name = {sizeof(DPNAME), 0, const_cast<char*>(p.name), nullptr};
-        if (!callback(p.guid, address, size, &name, 0, context)) break;
+        if (!callback(p.guid, address, size, &name, 0, context)) return DP_OK;
+    }
+    const int extra = g_ExtraProviders.load();
+    for (int i = 0; i < extra; ++i) {
+        const GUID guid = {0x7e570000u + uint32_t(i), 0x4d2b, 0x11d0, {0x9a, 0x01, 0x54, 0x65, 0x73, 0x74, 0, 0}};
+        uint8_t provider[16];
+        PutGuid(provider, guid);
+        const DPCOMPOUNDADDRESSELEMENT element = {DPAID_ServiceProvider, 16, provider};
+        uint8_t address[kElementHead + 16];
+        DWORD size = sizeof address;
+        PackAddress(&element, 1, address, &size);
+        std::string text = "Test Connection " + std::to_string(i + 1);
+        DPNAME name = {sizeof(DPNAME), 0, text.data(), nullptr};
+        if (!callback(&guid, address, size, &name, 0, context)) break;
     }
     return DP_OK;
 }
@@ -357,6 +372,10 @@ int g_ComStarts = 0;
 }  // namespace plat::dp
 
 using namespace plat::dp;
+
+void plat::DpSetExtraProviders(int count) {
+    g_ExtraProviders.store(count < 0 ? 0 : count);
+}
 
 PLATAPI HRESULT DirectPlayCreate(const GUID* serviceProvider, IDirectPlay3A** directPlay, void* outer) {
     if (!directPlay) return DPERR_INVALIDPARAMS;

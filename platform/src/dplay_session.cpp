@@ -9,6 +9,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -79,11 +80,23 @@ bool SendAll(int fd, const uint8_t* p, size_t n) {
 }
 
 bool SendFrame(int fd, const std::vector<uint8_t>& body) {
-    std::vector<uint8_t> frame;
-    frame.reserve(body.size() + 4);
-    Append32(frame, uint32_t(body.size()));
-    frame.insert(frame.end(), body.begin(), body.end());
-    return fd >= 0 && SendAll(fd, frame.data(), frame.size());
+    if (fd < 0) return false;
+    uint8_t head[4];
+    for (int i = 0; i < 4; ++i) head[i] = uint8_t(body.size() >> (8 * i));
+    iovec parts[2] = {{head, 4}, {const_cast<uint8_t*>(body.data()), body.size()}};
+    msghdr m{};
+    m.msg_iov = parts;
+    m.msg_iovlen = 2;
+    ssize_t sent;
+    do sent = ::sendmsg(fd, &m, MSG_NOSIGNAL);
+    while (sent < 0 && errno == EINTR);
+    if (sent == ssize_t(body.size() + 4)) return true;
+    if (sent < 0) return false;
+    // A short write: send the rest in order.
+    const size_t done = size_t(sent);
+    if (done < 4 && !SendAll(fd, head + done, 4 - done)) return false;
+    const size_t bodyDone = done > 4 ? done - 4 : 0;
+    return SendAll(fd, body.data() + bodyDone, body.size() - bodyDone);
 }
 
 void SendDatagram(int fd, const sockaddr_in& to, const std::vector<uint8_t>& body) {
