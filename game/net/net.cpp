@@ -111,6 +111,8 @@ int NET_Init(HWND window, NetGuid applicationGuid, int startMode, int maxPlayers
         const NetBackend* directPlay = NET_BackendOfMode(NET_MODE_DIRECTPLAY);
         if (directPlay) directPlay->start();
         g_Net.mode = NET_MODE_DIRECTPLAY;
+        // A lobby launch is already in its session: nothing is enumerated.
+        if (g_Net.selectedConnection == NET_LOBBY_CONNECTION) return 1;
     }
     if (g_Net.mode == NET_MODE_DIRECTPLAY) {
         NET_ClearLists();

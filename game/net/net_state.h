@@ -11,6 +11,9 @@ constexpr int NET_MAX_CONNECTIONS = 49;
 constexpr int NET_MAX_MODEMS = 100;
 constexpr int NET_RECEIVE_BUFFER = 2048;
 constexpr int NET_GAMEDEF_SIZE = 1100;
+// The selected connection of a game started by a DirectPlay lobby: not in the connection list,
+// but selected, so that the pump receives.
+constexpr int32_t NET_LOBBY_CONNECTION = -2;
 
 // The traffic meter of one direction: this frame, last frame, peak of one frame, peak of one
 // second, last completed second, running sum of the current second.

@@ -162,6 +162,7 @@ void PresentFrame(const uint32_t* xrgb, int width, int height) {
     if (observer && xrgb && width > 0 && height > 0)
         observer(xrgb, width, height, frames);
     if (config.backend == Backend::Headless) {
+        ScriptPaceFrame();
         AdvanceVirtualTime(kHeadlessFrameMs);
         ScriptRunDue(frames);
     }

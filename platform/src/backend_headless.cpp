@@ -9,10 +9,15 @@
 //   mouse down BUTTON | mouse up BUTTON   0 left, 1 right, 2 middle
 //   minimise | restore                    the main window is minimised or restored (WM_SIZE)
 //   close                                 WM_CLOSE is posted to the main window
+//   pace MS                               from this frame on, each frame takes at least MS of
+//                                         real time (0 ends the pacing), so that several
+//                                         headless processes of one network game keep together
 // Example:  "25 key down 0x1C", "26 key up 0x1C", "300 close".
 // A malformed line is reported on stderr with its line number and skipped. Lines need not be
 // in frame order; events of the same frame fire in file order.
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -27,7 +32,7 @@
 
 namespace plat::detail {
 namespace {
-enum class ScriptKind { Key, Mouse, MouseMove, Minimise, Restore, Close };
+enum class ScriptKind { Key, Mouse, MouseMove, Minimise, Restore, Close, Pace };
 
 struct ScriptEvent {
     uint64_t frame = 0;
@@ -41,6 +46,8 @@ struct ScriptState {
     std::vector<ScriptEvent> events;
     size_t next = 0;
     int mouseX = 320, mouseY = 240;
+    int paceMs = 0;
+    std::chrono::steady_clock::time_point lastFrame;
 };
 ScriptState& S() {
     static ScriptState* s = new ScriptState; // never destroyed
@@ -148,6 +155,16 @@ bool ParseLine(std::string line, ScriptEvent* ev, std::string* error) {
         *error = "mouse needs move, down or up";
         return false;
     }
+    if (what == "pace") {
+        if (!arity(3))
+            return false;
+        ev->kind = ScriptKind::Pace;
+        if (!ParseInt(w[2], false, false, 0, 60000, &ev->a)) {
+            *error = "bad pace";
+            return false;
+        }
+        return true;
+    }
     struct Simple {
         const char* word;
         ScriptKind kind;
@@ -170,6 +187,13 @@ void Fire(const ScriptEvent& ev) {
     InputEvent in;
     in.time = GetTickCount();
     switch (ev.kind) {
+    case ScriptKind::Pace: {
+        ScriptState& s = S();
+        std::lock_guard<std::mutex> guard(s.lock);
+        s.paceMs = ev.a;
+        s.lastFrame = std::chrono::steady_clock::now();
+        break;
+    }
     case ScriptKind::Key:
         in.kind = ev.down ? InputKind::KeyDown : InputKind::KeyUp;
         in.scanCode = static_cast<uint8_t>(ev.a);
@@ -275,6 +299,21 @@ void ScriptReset() {
     std::lock_guard<std::mutex> guard(s.lock);
     s.events.clear();
     s.next = 0;
+    s.paceMs = 0;
+}
+
+void ScriptPaceFrame() {
+    ScriptState& s = S();
+    std::chrono::steady_clock::time_point due;
+    {
+        std::lock_guard<std::mutex> guard(s.lock);
+        if (s.paceMs <= 0)
+            return;
+        due = s.lastFrame + std::chrono::milliseconds(s.paceMs);
+    }
+    std::this_thread::sleep_until(due);
+    std::lock_guard<std::mutex> guard(s.lock);
+    s.lastFrame = std::max(due, std::chrono::steady_clock::now() - std::chrono::milliseconds(s.paceMs));
 }
 
 void ResetInputState() {

@@ -38,6 +38,8 @@ void ResetClock();
 void ScriptLoad(const std::string& path);
 void ScriptRunDue(uint64_t frameCount);
 bool ScriptHasEvents();
+// With a pace set by the script, waits until the frame's real-time share has passed.
+void ScriptPaceFrame();
 // Plays the next pending events at once (used when a blocking wait would otherwise never end).
 bool ScriptRunNext();
 void ScriptReset();

@@ -1,6 +1,8 @@
 // The headless backend: virtual clocks, PLATFORM_FRAMES, the PLATFORM_INPUT script, the last
 // frame and PLATFORM_SCREENSHOT, message boxes and debug output.
 #include <gtest/gtest.h>
+
+#include <chrono>
 #include <png.h>
 
 #include <cstdio>
@@ -425,4 +427,31 @@ TEST_F(HeadlessTest, IdleMinimisedLoopStillReachesTheScriptsRestore) {
     EXPECT_TRUE(restored);
     EXPECT_FALSE(IsIconic(w));
     EXPECT_EQ(plat::FrameCount(), 1u) << "no frame was invented";
+}
+
+// "N pace MS": from frame N each frame takes at least MS of real time; a bad pace is reported.
+TEST_F(HeadlessTest, ScriptPaceHoldsEachFrameToItsRealTimeShare) {
+    const std::string path = scratch + "/input.txt";
+    plattest::WriteText(path, "0 pace 20\n1 pace\n1 pace -5\n1 pace 5 6\n");
+    setenv("PLATFORM_INPUT", path.c_str(), 1);
+    testing::internal::CaptureStderr();
+    plat::ResetForTests();
+    MakeWindow();
+    Pending();  // the first look at the queue fires frame 0's lines
+    const auto start = std::chrono::steady_clock::now();
+    Present(100);
+    const auto spent = std::chrono::steady_clock::now() - start;
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_GE(spent, std::chrono::milliseconds(2000));
+    for (int line : {2, 3, 4})
+        EXPECT_NE(err.find("line " + std::to_string(line) + ":"), std::string::npos) << err;
+
+    plattest::WriteText(path, "0 pace 20\n3 pace 0\n");
+    plat::ResetForTests();
+    MakeWindow();
+    Pending();
+    Present(3);
+    const auto unpaced = std::chrono::steady_clock::now();
+    Present(100);
+    EXPECT_LT(std::chrono::steady_clock::now() - unpaced, std::chrono::milliseconds(2000)) << "pace 0 ends it";
 }

@@ -181,13 +181,15 @@ TEST_F(NetTransportTest, AnswersWithNoBackEnd) {
     EXPECT_EQ(g_Net.traffic.sent.thisFrame, 0) << "nothing sent, nothing counted";
 }
 
-TEST_F(NetTransportTest, StartWithTheStandInsEndsInDirectPlayWithNothingToJoin) {
+// DirectPlay lists its four providers; with none selected there is nothing to join.
+TEST_F(NetTransportTest, StartEndsInDirectPlayWithNothingToJoin) {
     for (int startMode : {NET_START_ONLINE_FIRST, NET_MODE_DIRECTPLAY}) {
         ASSERT_EQ(NET_Init(nullptr, kGhouldenGuid, startMode, 8), 1) << startMode;
         EXPECT_EQ(NET_GetMode(), NET_MODE_DIRECTPLAY) << startMode;
         EXPECT_EQ(NET_GetMaxSessions(), 50);
-        EXPECT_EQ(NET_EnumConnections(), 0);
-        EXPECT_EQ(NET_GetConnectionName(0), nullptr);
+        EXPECT_EQ(NET_EnumConnections(), 4);
+        EXPECT_NE(NET_GetConnectionName(0), nullptr);
+        EXPECT_EQ(NET_GetConnectionName(4), nullptr);
         EXPECT_EQ(NET_EnumSessions(), -1);
         EXPECT_EQ(NET_JoinSession(0), 0);
         EXPECT_EQ(NET_CreatePlayer("Zed"), -1);
