@@ -22,40 +22,13 @@
 #include <thread>
 #include <vector>
 
+#include "line_tool.h"
 #include "dplay.h"
 #include "registry.h"
 
 namespace {
 
 const GUID kApp = {0xcb7a0bc0u, 0x1272, 0x11d1, {0x8e, 0xf3, 0x08, 0x00, 0x00, 0x3a, 0x05, 0x5d}};
-
-std::string Hex(const uint8_t* p, size_t n) {
-    static const char digits[] = "0123456789abcdef";
-    std::string s;
-    for (size_t i = 0; i < n; ++i) {
-        s += digits[p[i] >> 4];
-        s += digits[p[i] & 15];
-    }
-    return s;
-}
-
-bool FromHex(const std::string& text, std::vector<uint8_t>* out) {
-    if (text.size() % 2) return false;
-    out->clear();
-    for (size_t i = 0; i < text.size(); i += 2) {
-        char* end = nullptr;
-        const std::string pair = text.substr(i, 2);
-        const unsigned long v = std::strtoul(pair.c_str(), &end, 16);
-        if (*end) return false;
-        out->push_back(uint8_t(v));
-    }
-    return true;
-}
-
-void Say(const std::string& line) {
-    std::printf("%s\n", line.c_str());
-    std::fflush(stdout);
-}
 
 struct Tool {
     IDirectPlay3A* dp = nullptr;

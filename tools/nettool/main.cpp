@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "line_tool.h"
 #include "net/net.h"
 #include "net/net_seam.h"
 #include "net/net_state.h"
@@ -28,34 +29,6 @@
 #include "common/mem.h"
 
 namespace {
-
-void Say(const std::string& line) {
-    std::printf("%s\n", line.c_str());
-    std::fflush(stdout);
-}
-
-std::string Hex(const uint8_t* p, size_t n) {
-    static const char digits[] = "0123456789abcdef";
-    std::string s;
-    for (size_t i = 0; i < n; ++i) {
-        s += digits[p[i] >> 4];
-        s += digits[p[i] & 15];
-    }
-    return s;
-}
-
-bool FromHex(const std::string& text, std::vector<uint8_t>* out) {
-    if (text.empty() || text.size() % 2) return false;
-    out->clear();
-    for (size_t i = 0; i < text.size(); i += 2) {
-        char* end = nullptr;
-        const std::string pair = text.substr(i, 2);
-        const unsigned long v = std::strtoul(pair.c_str(), &end, 16);
-        if (*end) return false;
-        out->push_back(uint8_t(v));
-    }
-    return true;
-}
 
 int Print(int sender, int receiver, const uint8_t* bytes, int length) {
     Say("recv " + std::to_string(sender) + " " + std::to_string(receiver) + " " + Hex(bytes, size_t(length)));
@@ -144,7 +117,7 @@ int main(int argc, char** argv) {
             int slot = -1;
             std::string hex;
             std::vector<uint8_t> bytes;
-            if ((verb == "send" && !(in >> slot)) || !(in >> hex) || !FromHex(hex, &bytes)) {
+            if ((verb == "send" && !(in >> slot)) || !(in >> hex) || hex.empty() || !FromHex(hex, &bytes)) {
                 Say("error " + verb + (verb == "send" ? " SLOT HEX" : " HEX"));
                 continue;
             }
