@@ -54,4 +54,9 @@ inline int RunCommand(const std::string& commandLine, const fs::path& dir, std::
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// A sanitizer's report in a tool's error output.
+inline bool SanitizerReport(const std::string& err) {
+    return err.find("Sanitizer") != std::string::npos || err.find("runtime error") != std::string::npos;
+}
+
 }  // namespace tooltest

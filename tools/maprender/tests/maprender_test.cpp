@@ -26,30 +26,8 @@ namespace {
 namespace fs = std::filesystem;
 using tooltest::Quote;
 
-// The mutants the tools are run on: seeded mutants of the demo map in each dialect (the loader's
-// own test runs thousands; a tool run costs a process, so a sample here), and the demo map with
-// one edge whose other edge lies far outside the edges, behind which an object is read.
-std::vector<std::pair<std::string, std::string>> MapMutants(uint32_t perDialect) {
-    std::vector<std::pair<std::string, std::string>> maps;
-    const struct {
-        dk::TextDialect dialect;
-        const char* ext;
-    } dialects[] = {{dk::TextDialect::Alm, ".alm"}, {dk::TextDialect::Blm, ".blm"}, {dk::TextDialect::Clm, ".clm"}};
-    for (const auto& d : dialects) {
-        const std::string text = dk::TextMapString(dk::DemoMapData(), d.dialect);
-        std::string bad = text;
-        const size_t at = bad.find("other edge = ");
-        if (at != std::string::npos) bad.insert(at + 13, "6553");
-        maps.push_back({std::string("twin") + d.ext, bad});
-        for (uint32_t seed = 0; seed < perDialect; ++seed)
-            maps.push_back({"m" + std::to_string(seed) + d.ext, dk::MutateMapText(text, seed)});
-    }
-    return maps;
-}
-
-bool SanitizerReport(const std::string& err) {
-    return err.find("Sanitizer") != std::string::npos || err.find("runtime error") != std::string::npos;
-}
+using dk::MapMutantFiles;
+using tooltest::SanitizerReport;
 
 class MapRenderTool : public ::testing::Test {
 protected:
@@ -178,7 +156,7 @@ TEST_F(MapRenderTool, MissingAndRefusedMapsWriteNothing) {
 // Every mutant is drawn or refused with a message; none makes the tool fail otherwise.
 TEST_F(MapRenderTool, MutantsOfTheDemoMapAreDrawnOrRefusedCleanly) {
     int refused = 0;
-    for (const auto& [name, text] : MapMutants(15)) {
+    for (const auto& [name, text] : MapMutantFiles(15)) {
         SCOPED_TRACE(name);
         ASSERT_TRUE(dk::WriteText((dir / name).string(), text));
         const int code = Run(Quote(name) + " o.png");

@@ -7,6 +7,11 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "datakit/map_demo.h"
+#include "datakit/map_text.h"
 
 namespace dk {
 
@@ -52,6 +57,28 @@ inline std::string MutateMapText(const std::string& text, uint32_t seed) {
         }
     }
     return t;
+}
+
+// The mutants the map tools' tests run them on, as (file name, text) pairs: seeded mutants of the
+// demo map in each text dialect (the loader's own test runs thousands; a tool run costs a process,
+// so a sample), and the demo map with one edge whose other edge lies far outside the edges, behind
+// which an object is read.
+inline std::vector<std::pair<std::string, std::string>> MapMutantFiles(uint32_t perDialect) {
+    std::vector<std::pair<std::string, std::string>> maps;
+    const struct {
+        TextDialect dialect;
+        const char* ext;
+    } dialects[] = {{TextDialect::Alm, ".alm"}, {TextDialect::Blm, ".blm"}, {TextDialect::Clm, ".clm"}};
+    for (const auto& d : dialects) {
+        const std::string text = TextMapString(DemoMapData(), d.dialect);
+        std::string bad = text;
+        const size_t at = bad.find("other edge = ");
+        if (at != std::string::npos) bad.insert(at + 13, "6553");
+        maps.push_back({std::string("twin") + d.ext, bad});
+        for (uint32_t seed = 0; seed < perDialect; ++seed)
+            maps.push_back({"m" + std::to_string(seed) + d.ext, MutateMapText(text, seed)});
+    }
+    return maps;
 }
 
 }  // namespace dk
