@@ -3,7 +3,7 @@
 # kind of wrong include is added to a copy of the tree in turn, and each must be reported too.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
-check=$here/../check-floors
+check=$here/../../check-floors
 fail=0
 
 out=$("$check" "$here/fixture/game"); rc=$?
