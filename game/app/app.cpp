@@ -1,7 +1,10 @@
 // WinMain and the life of the program: the window, the fixed start-up order, the main loop with
 // its guarded frame step, the window procedure and the shutdown sequence that every exit runs.
 #include <cstdio>
+#include <cstring>
+#include <strings.h>
 
+#include "plat.h"
 #include "movie/fmv.h"
 #include "net/msg.h"
 #include "net/net.h"
@@ -18,6 +21,7 @@
 #include "world/lvl.h"
 #include "engine/rnd_frame.h"
 #include "engine/rnd_state.h"
+#include "engine/rnd_texture_create.h"
 #include "ui/gui.h"
 #include "world/game_frame.h"
 
@@ -89,6 +93,44 @@ void APP_CreateMainWindow(HINSTANCE instance, int showCommand) {
     ShowWindow(g_MainWindow, showCommand);
 }
 
+// The files an install cannot run without: the main archive (from either copy), the default
+// palette and the fallback texture. Without them the game would run its frames on a black screen
+// with nothing to say why. Null when all are there, else the fatal message naming the file.
+const char* APP_MissingInstallFile() {
+    static char text[300];
+    bool haveData = false;
+    for (const MufArchive* a = g_MufArchives; a && !haveData; a = a->next) {
+        const size_t length = std::strlen(a->path);
+        haveData = length >= 8 && strcasecmp(a->path + length - 8, "data.muf") == 0;
+    }
+    if (!haveData) {
+        std::snprintf(text, sizeof text, "Unable to open archive: %sdata.muf", g_TargetPath);
+        return text;
+    }
+    // Only a whole palette gives every entry.
+    const char* palette = DSP_GetPaletteFileName();
+    bool wholePalette = false;
+    if (palette[0]) {
+        if (std::FILE* file = std::fopen(plat::ResolvePath(palette).c_str(), "rb")) {
+            unsigned char bytes[DSP_PALETTE_ENTRIES * 3];
+            wholePalette = std::fread(bytes, 1, sizeof bytes, file) == sizeof bytes;
+            std::fclose(file);
+        }
+    }
+    if (!wholePalette) {
+        std::snprintf(text, sizeof text, "Unable to open palette: %s", palette[0] ? palette : "(none)");
+        return text;
+    }
+    HANDLE texture = LoadImageA(nullptr, kRndDefaultTextureFile, IMAGE_BITMAP, 0, 0,
+                                LR_LOADFROMFILE | LR_CREATEDIBSECTION);
+    if (!texture) {
+        std::snprintf(text, sizeof text, "Unable to open texture: %s", kRndDefaultTextureFile);
+        return text;
+    }
+    DeleteObject(texture);
+    return nullptr;
+}
+
 // One frame that only begins, ends the scene and flips, with the title picture when there is one.
 void APP_PlainFrame(Bitmap* picture) {
     RND_BeginFrame();
@@ -128,6 +170,8 @@ void APP_Startup(HINSTANCE instance, int showCommand) {
         std::snprintf(text, sizeof text, "Unable to open archive: %s", damagedArchive);
         APP_FatalErrorExit(text, 1);
     }
+    if (const char* missing = APP_MissingInstallFile())
+        APP_FatalErrorExit(missing, 1);
 
     // Input, sound-device and title failures are survivable: their results are not looked at.
     INP_Init(instance, g_MainWindow, APP_GetScreenWidth(), APP_GetScreenHeight());

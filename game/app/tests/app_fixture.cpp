@@ -6,6 +6,10 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "datakit/bmp.h"
+#include "datakit/bytes.h"
+#include "datakit/muf_writer.h"
+#include "datakit/palette.h"
 #include "ddraw.h"
 #include "plat.h"
 #include "registry.h"
@@ -28,6 +32,15 @@ const std::vector<std::string> kShutdownCalls = {
     "CDA_Stop",      "CDA_Close",
 };
 
+void WriteMinimalInstall(const std::string& dir) {
+    std::vector<uint8_t> archive;
+    ASSERT_TRUE(dk::MufArchiveBytes({{"readme.txt", {'o', 'k'}}}, &archive));
+    ASSERT_TRUE(dk::WriteFile(dir + "/data.muf", archive));
+    dk::Palette palette{};
+    ASSERT_TRUE(dk::WritePalette(dir + "/def_pal.bin", palette));
+    ASSERT_TRUE(dk::WriteBmp24(dir + "/deftxtr.bmp", dk::Bmp24(8, 8)));
+}
+
 void ShellTest::SetUp() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = std::string(info->test_suite_name()) + "." + info->name();
@@ -36,6 +49,9 @@ void ShellTest::SetUp() {
             c = '_';  // parameterised test names
     dir_ = plat::TempDir() + "/" + name;
     std::filesystem::create_directories(dir_);
+    WriteMinimalInstall(dir_);
+    previousDir_ = std::filesystem::current_path();
+    std::filesystem::current_path(dir_);
 
     setenv("PLATFORM_BACKEND", "headless", 1);
     unsetenv("PLATFORM_FRAMES");
@@ -89,6 +105,7 @@ void ShellTest::TearDown() {
     plat::ResetForTests();
     plat::SetDisplayDrivers(plat::DefaultDisplayDrivers());
     std::error_code ec;
+    std::filesystem::current_path(previousDir_, ec);
     std::filesystem::remove_all(dir_, ec);
 }
 

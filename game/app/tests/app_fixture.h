@@ -1,4 +1,5 @@
-// Shared set-up of the shell's tests: a fresh headless platform with a registry of its own, the
+// Shared set-up of the shell's tests: a private working directory holding the least install,
+// a fresh headless platform with a registry of its own, the
 // stand-ins' call trace switched on (the input, sound and CD modules report into it too), process
 // exits turned into ProcessExit exceptions, and the shell's and the interface's globals back at
 // their start values.
@@ -32,8 +33,13 @@ protected:
     static std::vector<std::string> ShellTrace();
     static std::vector<std::string> InterfacePictureLoads();
 
-    std::string dir_;  // a private directory for this test's files
+    std::string dir_;  // a private directory for this test's files, and the working directory
+    std::string previousDir_;
 };
+
+// Writes into dir the least install the game starts from: a data.muf, the default palette
+// "def_pal.bin" and the fallback texture "deftxtr.bmp".
+void WriteMinimalInstall(const std::string& dir);
 
 // What the shutdown sequence records through the stand-ins, in order (without a level).
 extern const std::vector<std::string> kShutdownCalls;

@@ -204,7 +204,7 @@ TEST_F(ShellTest, PlainLaunchPlaysTheIntroAndStartsDirectPlay) {
 
 // An archive that is there but cannot be opened (a folder, a cut file) ends the start on the
 // fatal-error screen, naming the file, with code 1, before input, sound, network or interface
-// start. (A missing archive is skipped: the other start-up tests run without any.)
+// start.
 class DamagedArchive : public ShellTest {
 protected:
     void ExpectTheStartStops() {
@@ -223,6 +223,7 @@ protected:
 };
 
 TEST_F(DamagedArchive, AFolderEndsTheStartOnTheFatalScreen) {
+    std::filesystem::remove(dir_ + "/data.muf");
     std::filesystem::create_directories(dir_ + "/data.muf");
     ExpectTheStartStops();
 }
@@ -234,6 +235,7 @@ TEST_F(DamagedArchive, ACutFileEndsTheStartOnTheFatalScreen) {
 
 // The same damaged copy with a good one on the install source: the game starts from that one.
 TEST_F(DamagedArchive, AGoodCopyOnTheInstallSourceStarts) {
+    std::filesystem::remove(dir_ + "/data.muf");
     std::filesystem::create_directories(dir_ + "/data.muf");
     std::vector<uint8_t> archive;
     ASSERT_TRUE(dk::MufArchiveBytes({{"readme.txt", {'o', 'k'}}}, &archive));
@@ -243,6 +245,69 @@ TEST_F(DamagedArchive, AGoodCopyOnTheInstallSourceStarts) {
     EXPECT_EQ(RunWinMain(""), 0);
     EXPECT_TRUE(Recorded("GUI_InitSoundIds"));
 }
+
+// A file the install cannot run without that is missing or unusable ends the start in the same
+// way, naming the file; the archive may come from either copy.
+struct MissingInstallFile {
+    const char* name;
+    void (*damage)(const std::string& dir);
+    const char* message;  // expected on stderr; null when the game starts
+};
+
+void PrintTo(const MissingInstallFile& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class MissingInstallFileTest : public ShellTest, public ::testing::WithParamInterface<MissingInstallFile> {};
+
+TEST_P(MissingInstallFileTest, EndsTheStartNamingTheFile) {
+    GetParam().damage(dir_);
+    CloseAfterFirstFrame();
+    ::testing::internal::CaptureStderr();
+    const int code = RunWinMain("");
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    if (!GetParam().message) {
+        EXPECT_EQ(code, 0) << err;
+        EXPECT_TRUE(Recorded("GUI_InitSoundIds"));
+        return;
+    }
+    EXPECT_EQ(code, 1);
+    EXPECT_NE(err.find(std::string("FATAL ERROR: ") + GetParam().message), std::string::npos) << err;
+    EXPECT_FALSE(Recorded("INP_Init(640,480)"));
+    EXPECT_EQ(TraceFrom("INP_Shutdown"), kShutdownCalls);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, MissingInstallFileTest,
+    ::testing::Values(
+        MissingInstallFile{"NoArchiveAtAll",
+                           [](const std::string& d) { std::filesystem::remove(d + "/data.muf"); },
+                           "Unable to open archive: data.muf"},
+        MissingInstallFile{"OnlyOtherArchives",
+                           [](const std::string& d) {
+                               std::filesystem::rename(d + "/data.muf", d + "/sounds.muf");
+                           },
+                           "Unable to open archive: data.muf"},
+        MissingInstallFile{"ArchiveOnTheInstallSource",
+                           [](const std::string& d) {
+                               std::filesystem::create_directories(d + "/pdata");
+                               std::filesystem::rename(d + "/data.muf", d + "/pdata/data.muf");
+                           },
+                           nullptr},
+        MissingInstallFile{"NoPalette", [](const std::string& d) { std::filesystem::remove(d + "/def_pal.bin"); },
+                           "Unable to open palette: def_pal.bin"},
+        MissingInstallFile{"ShortPalette",
+                           [](const std::string& d) {
+                               ASSERT_TRUE(dk::WriteFile(d + "/def_pal.bin", std::vector<uint8_t>(767, 0)));
+                           },
+                           "Unable to open palette: def_pal.bin"},
+        MissingInstallFile{"NoFallbackTexture",
+                           [](const std::string& d) { std::filesystem::remove(d + "/deftxtr.bmp"); },
+                           "Unable to open texture: deftxtr.bmp"},
+        MissingInstallFile{"FallbackTextureNotAPicture",
+                           [](const std::string& d) { ASSERT_TRUE(dk::WriteFile(d + "/deftxtr.bmp", {'B', 'M', 1})); },
+                           "Unable to open texture: deftxtr.bmp"}),
+    [](const ::testing::TestParamInfo<MissingInstallFile>& info) { return std::string(info.param.name); });
 
 struct FailedStart {
     const char* step;

@@ -2,6 +2,7 @@
 # replaced by a folder. Each time the game must end at once with a non-zero code and
 # "FATAL ERROR: ..." naming the archive on stderr. Then, with the folder still in place, a good
 # copy on the install source (SourcePath\pdata\data.muf) lets the game start and exit with 0.
+# A missing data.muf, default palette or fallback texture ends the start in the same way.
 # Arguments: -DGHOULDEN=program -DDATAKIT=program -DWORK=directory
 file(REMOVE_RECURSE "${WORK}")
 execute_process(COMMAND "${DATAKIT}" "${WORK}" RESULT_VARIABLE rc)
@@ -34,6 +35,29 @@ foreach(damage cut folder)
     message(FATAL_ERROR "${damage} data.muf: no fatal message naming the archive:\n${err}")
   endif()
 endforeach()
+
+# Files the install cannot run without, each missing in turn.
+function(expect_fatal what pattern)
+  execute_process(COMMAND "${GHOULDEN}" WORKING_DIRECTORY "${WORK}" RESULT_VARIABLE rc
+                  ERROR_VARIABLE err OUTPUT_QUIET TIMEOUT 60)
+  if(rc EQUAL 0)
+    message(FATAL_ERROR "${what}: ghoulden exited with 0")
+  endif()
+  if(NOT err MATCHES "FATAL ERROR: ${pattern}")
+    message(FATAL_ERROR "${what}: no fatal message naming the file:\n${err}")
+  endif()
+endfunction()
+file(REMOVE_RECURSE "${WORK}/data.muf")
+expect_fatal("no data.muf" "Unable to open archive: [^\n]*data\\.muf")
+file(RENAME "${WORK}/data.good" "${WORK}/data.muf")
+foreach(file def_pal.bin deftxtr.bmp)
+  file(RENAME "${WORK}/${file}" "${WORK}/${file}.good")
+  string(REPLACE "." "\\." pattern "${file}")
+  expect_fatal("no ${file}" "Unable to open [a-z]+: ${pattern}")
+  file(RENAME "${WORK}/${file}.good" "${WORK}/${file}")
+endforeach()
+file(RENAME "${WORK}/data.muf" "${WORK}/data.good")
+file(MAKE_DIRECTORY "${WORK}/data.muf")
 
 file(MAKE_DIRECTORY "${WORK}/pdata")
 file(RENAME "${WORK}/data.good" "${WORK}/pdata/data.muf")
