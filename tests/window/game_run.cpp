@@ -182,10 +182,13 @@ bool MoveBy(const std::string& display, int dx, int dy) {
     return Xdo(display, {"mousemove_relative", "--", std::to_string(dx), std::to_string(dy)});
 }
 
-bool HeldClick(const std::string& display) {
-    // The game samples the mouse once a frame: the button stays down for several frames.
+bool HeldClick(const std::string& display, const std::function<bool()>& seen, double seconds) {
     if (!Xdo(display, {"mousedown", "1"})) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    const auto end = Clock::now() + std::chrono::milliseconds(static_cast<long>(seconds * 1000));
+    while (seen && !seen() && Clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    // After a click that ended the game the display may be all that is left to release on.
     return Xdo(display, {"mouseup", "1"});
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 #include <sys/types.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -43,10 +44,12 @@ private:
 
 // Runs xdotool on `display` with `arguments`; true when it succeeded.
 bool Xdo(const std::string& display, const std::vector<std::string>& arguments);
-// Pointer moves, clicks and keys as a player makes them: a relative move, a held left click
-// (press, a short wait, release) and a key press.
+// Pointer moves, clicks and keys as a player makes them: a relative move, a held left click and a
+// key press. The game reads the mouse once a frame and a release cancels a press it has not seen
+// yet, so the button is held at least 150 ms and then until `seen` says the game reacted (at most
+// `seconds`).
 bool MoveBy(const std::string& display, int dx, int dy);
-bool HeldClick(const std::string& display);
+bool HeldClick(const std::string& display, const std::function<bool()>& seen = {}, double seconds = 0);
 bool PressKey(const std::string& display, const std::string& key);
 
 }  // namespace wt

@@ -61,13 +61,13 @@ TEST_F(WindowTest, ExitThenYesEndsTheGameAndExitThenNoKeepsTheMenu) {
     ASSERT_TRUE(WaitForMenu()) << game_->Errors();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.answer);
-        ClickAt(kExitX, kExitY);
+        ClickAt(kExitX, kExitY, DialogShown);
         ASSERT_TRUE(WaitFor(DialogShown, kStepSeconds)) << "EXIT opens the quit dialog\n" << game_->Errors();
-        ClickAt(c.x, kAnswerY);
+        ClickAt(c.x, kAnswerY, c.ends ? Ended : MenuWithoutDialog);
         if (c.ends) {
             EXPECT_EQ(game_->Wait(kStepSeconds), 0) << game_->Errors();
         } else {
-            EXPECT_TRUE(WaitFor([](const Screen& s) { return MenuShown(s) && !DialogShown(s); }, kStepSeconds))
+            EXPECT_TRUE(WaitFor(MenuWithoutDialog, kStepSeconds))
                 << "NO closes the dialog and leaves the menu\n" << game_->Errors();
             EXPECT_TRUE(game_->Running());
         }
@@ -101,9 +101,9 @@ TEST_F(WindowTest, TheYesOutlineOfAFirstRunIsWhereTheSecondRunClicks) {
     // Second run, in the window: the same prefix, then a click on the centre of the outline found.
     Start();
     ASSERT_TRUE(WaitForMenu()) << game_->Errors();
-    ClickAt(kExitX, kExitY);
+    ClickAt(kExitX, kExitY, DialogShown);
     ASSERT_TRUE(WaitFor(DialogShown, kStepSeconds)) << game_->Errors();
-    ClickAt(yesX, yesY);
+    ClickAt(yesX, yesY, Ended);
     EXPECT_EQ(game_->Wait(kStepSeconds), 0) << "a click at (" << yesX << ", " << yesY << ") answers yes\n"
                                              << game_->Errors();
 }

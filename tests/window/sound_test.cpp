@@ -61,7 +61,7 @@ TEST_F(WindowTest, AClickOnAMenuButtonReachesSdlsAudioDevice) {
     ASSERT_TRUE(WaitForFrames(out, menuFrame + kRate / 4)) << "the device plays";
     MoveTo(30, 460);  // EXIT
     const size_t clickFrame = FileSize(out) / kFrameBytes;
-    ASSERT_TRUE(HeldClick(display_->Name()));
+    ASSERT_TRUE(HeldClick(display_->Name(), [&] { return DialogShown(Now()); }, kStepSeconds));
     ASSERT_TRUE(WaitFor(DialogShown, kStepSeconds)) << game_->Errors();
     // Let the device play on past the click sound, then end the game.
     const size_t wanted = clickFrame + 2 * kRate;

@@ -47,6 +47,18 @@ struct Screen {
     }
 };
 
+inline bool WritePng(const std::string& path, const Screen& s) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = kWidth;
+    image.height = kHeight;
+    image.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> rgb;
+    for (uint32_t p : s.pixels)
+        for (int shift : {16, 8, 0}) rgb.push_back(uint8_t(p >> shift));
+    return png_image_write_to_file(&image, path.c_str(), 0, rgb.data(), 0, nullptr) != 0;
+}
+
 inline Screen FromPng(const std::string& path) {
     pngtest::Picture p = pngtest::ReadPng(path);
     Screen s;
@@ -67,6 +79,9 @@ inline bool MenuShown(const Screen& s) {
 inline bool DialogShown(const Screen& s) {
     return s.Valid() && s.Count(kYesOutline) > 40 && s.Count(kNoOutline) > 40;
 }
+inline bool MenuWithoutDialog(const Screen& s) { return MenuShown(s) && !DialogShown(s); }
+// Nothing to see: the click ends the game.
+inline bool Ended(const Screen&) { return false; }
 
 class WindowTest : public ::testing::Test {
 protected:
@@ -112,21 +127,29 @@ protected:
     bool WaitForMenu() {
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(long(kStartSeconds * 1000));
         while (std::chrono::steady_clock::now() < end) {
-            if (WaitFor(MenuShown, 1.0)) return true;
-            if (!game_->Running() || !PressKey(display_->Name(), "space")) return false;
+            if (WaitFor(MenuShown, 1.0, false)) return true;
+            if (!game_->Running() || !PressKey(display_->Name(), "space")) break;
         }
-        return false;
+        return WaitFor(MenuShown, 0);
     }
 
     Screen Now() { return Screen{display_->Contents(window_, kWidth, kHeight)}; }
-    // Waits until the window shows what `shown` looks for; false after `seconds`.
-    bool WaitFor(const std::function<bool(const Screen&)>& shown, double seconds) {
+    // Waits until the window shows what `shown` looks for; false after `seconds`. With `keep`,
+    // what the window showed then is kept as waited-N.png in the test's folder and named in a
+    // failure.
+    bool WaitFor(const std::function<bool(const Screen&)>& shown, double seconds, bool keep = true) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(long(seconds * 1000));
+        Screen last;
         do {
-            if (shown(Now())) return true;
-            if (!game_->Running()) return false;
+            last = Now();
+            if (shown(last)) return true;
+            if (!game_->Running()) break;
             std::this_thread::sleep_for(std::chrono::milliseconds(30));
         } while (std::chrono::steady_clock::now() < end);
+        const std::string kept = Path("waited-" + std::to_string(waits_ + 1) + ".png");
+        waits_ += keep;
+        if (keep && last.Valid() && WritePng(kept, last))
+            ADD_FAILURE() << "the window did not show what was waited for; it showed " << kept;
         return false;
     }
     // The pointer of the game starts at the centre of the screen; these moves it by X events.
@@ -135,9 +158,10 @@ protected:
         pointerX_ = x;
         pointerY_ = y;
     }
-    void ClickAt(int x, int y) {
+    // A click at (x, y) held until `seen` holds for what the window shows (or the game ended).
+    void ClickAt(int x, int y, const std::function<bool(const Screen&)>& seen) {
         MoveTo(x, y);
-        ASSERT_TRUE(HeldClick(display_->Name()));
+        ASSERT_TRUE(HeldClick(display_->Name(), [&] { return !game_->Running() || seen(Now()); }, kStepSeconds));
     }
     std::string Path(const std::string& name) const { return dir_ + "/" + name; }
 
@@ -146,6 +170,7 @@ protected:
     std::unique_ptr<GameRun> game_;
     unsigned long window_ = 0;
     int pointerX_ = kWidth / 2, pointerY_ = kHeight / 2;
+    int waits_ = 0;
 };
 
 }  // namespace wt

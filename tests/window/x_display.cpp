@@ -151,23 +151,6 @@ unsigned long XDisplay::WaitForWindow(const std::string& title, double seconds) 
     return 0;
 }
 
-bool XDisplay::WaitForPointerGrab(double seconds) {
-    Display* d = static_cast<Display*>(display_);
-    if (!d) return false;
-    const auto end = Deadline(seconds);
-    do {
-        // A grab of our own fails with AlreadyGrabbed exactly while another client holds one; a
-        // grab that succeeds is given back at once (the game retries its own grab).
-        const int result = XGrabPointer(d, DefaultRootWindow(d), False, 0, GrabModeAsync, GrabModeAsync, None,
-                                        None, CurrentTime);
-        if (result == GrabSuccess) XUngrabPointer(d, CurrentTime);
-        XSync(d, False);
-        if (result == AlreadyGrabbed) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    } while (Clock::now() < end);
-    return false;
-}
-
 bool XDisplay::RequestClose(unsigned long window) {
     Display* d = static_cast<Display*>(display_);
     if (!d || !window) return false;

@@ -1,8 +1,7 @@
 // A private X display for the window tests: an Xvfb server started on a display number it picks
 // itself (-displayfd), stopped by its process id, and the few things the tests ask of it through
-// Xlib: the game's top-level window once it is mapped, what the window shows, whether some client
-// holds the pointer grab, and the close request a window manager sends when the close button is
-// pressed.
+// Xlib: the game's top-level window once it is mapped, what the window shows, and the close request
+// a window manager sends when the close button is pressed.
 #pragma once
 #include <sys/types.h>
 
@@ -31,9 +30,6 @@ public:
     // The viewable top-level window whose name is `title`, waited for up to `seconds`; 0 when none
     // appeared.
     unsigned long WaitForWindow(const std::string& title, double seconds);
-    // Waits up to `seconds` until another client holds the pointer grab (the game's window grabs
-    // the pointer while the game reads the mouse); false when that did not happen.
-    bool WaitForPointerGrab(double seconds);
     // Sends the window the WM_DELETE_WINDOW request of its close button.
     bool RequestClose(unsigned long window);
     // What the window shows now, width x height pixels 0x00RRGGBB from its top-left corner;
