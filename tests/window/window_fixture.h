@@ -152,7 +152,7 @@ protected:
             ADD_FAILURE() << "the window did not show what was waited for; it showed " << kept;
         return false;
     }
-    // The pointer of the game starts at the centre of the screen; these moves it by X events.
+    // Moves the game's pointer, which starts at the centre of the screen, by relative X events.
     void MoveTo(int x, int y) {
         ASSERT_TRUE(MoveBy(display_->Name(), x - pointerX_, y - pointerY_));
         pointerX_ = x;
