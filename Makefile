@@ -4,9 +4,11 @@ BUILD ?= build
 CMAKE_FLAGS ?=
 CTEST_FLAGS ?= --output-on-failure --timeout 300 -j $(JOBS)
 
-# Debian packages the build needs; SDL2 (windowed play) and ccache (the compiler cache, used
-# whenever it is installed) are optional.
-DEBS_REQUIRED = cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libtirpc-dev
+# Debian packages the build needs (xvfb and xdotool: the window tests' virtual X display and its
+# input events); SDL2 (windowed play) and ccache (the compiler cache, used whenever it is
+# installed) are optional.
+DEBS_REQUIRED = cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libtirpc-dev \
+                xvfb xdotool
 DEBS_OPTIONAL = libsdl2-dev ccache
 
 .PHONY: all deps build test test-sanitize test-tsan demo bench clean

@@ -1,7 +1,9 @@
 // The demo install's interface pictures: placeholder art of the sizes the screens draw (menu
 // backgrounds 640 x 480, pointers 32 x 32, the quit dialog frame 212 x 78, location pictures and
 // buttons) and one glyph picture per character of the four font sets, drawn from the project's own
-// 5 x 7 letter shapes. Black (palette entry 0) is the colour key everywhere.
+// 5 x 7 letter shapes. Black (palette entry 0) is the colour key everywhere. Every picture behind
+// a screen with clickable items shows each item's outline and a label at its hit region (see
+// kHitRegions), so that a person can find where to click.
 #include <cstdio>
 #include <string>
 
@@ -15,8 +17,13 @@ namespace {
 
 const std::string kRoot = "/graphics/interface/";
 
-// Palette entries of the interface art.
-enum : uint8_t { kKey = 0, kWhite = 1, kRed = 2, kFrame = 3, kPanel = 4, kSkyTop = 16 };
+// Palette entries of the interface art. The outline colours are used for nothing else, so that a
+// test can find an outline by its colour.
+enum : uint8_t {
+    kKey = 0, kWhite = 1, kRed = 2, kFrame = 3, kPanel = 4,
+    kOutlineButton = 5, kOutlineYes = 6, kOutlineNo = 7,
+    kSkyTop = 16,
+};
 
 Bmp8 Blank(int w, int h) {
     Bmp8 p(w, h);
@@ -25,6 +32,9 @@ Bmp8 Blank(int w, int h) {
     p.palette[kRed] = {220, 40, 30};
     p.palette[kFrame] = {150, 140, 110};
     p.palette[kPanel] = {40, 50, 45};
+    p.palette[kOutlineButton] = {240, 200, 40};
+    p.palette[kOutlineYes] = {40, 230, 80};
+    p.palette[kOutlineNo] = {250, 110, 200};
     for (int i = 0; i < 64; ++i)  // a dusk gradient for the backgrounds
         p.palette[size_t(kSkyTop + i)] = {uint8_t(10 + i), uint8_t(8 + i / 2), uint8_t(40 + i * 2)};
     return p;
@@ -35,6 +45,104 @@ void Fill(Bmp8& p, int x0, int y0, int w, int h, uint8_t c) {
         for (int x = x0; x < x0 + w && x < p.width; ++x)
             if (x >= 0 && y >= 0)
                 p.at(x, y) = c;
+}
+
+// A clickable item of an interface picture: its hit region in the picture's pixels (centre and
+// half extents, as the screen's toolkit item has them), its shape, and the label the art writes
+// at the region's right end (inside an ellipse: at its centre).
+struct HitRegion {
+    int cx, cy, hw, hh;
+    bool ellipse;
+    uint8_t colour;
+    const char* label;
+};
+struct PictureRegions {
+    const char* picture;  // below the interface root
+    const HitRegion* regions;
+    int count;
+};
+
+// The main menu's four buttons on MENUBACK.BMP, drawn at (0, 0): the menu window stands at the
+// screen's centre (320, 240) and each button at (-30, 70 + 50 i) from it with half extents 290 x 20.
+constexpr HitRegion kMainMenuRegions[] = {
+    {290, 310, 290, 20, false, kOutlineButton, "SINGLE PLAYER"},
+    {290, 360, 290, 20, false, kOutlineButton, "MULTIPLAYER"},
+    {290, 410, 290, 20, false, kOutlineButton, "OPTIONS"},
+    {290, 460, 290, 20, false, kOutlineButton, "EXIT"},
+};
+// The quit dialog's frame CB.BMP (212 x 78, the dialog's half extents 106 x 39): "yes" and "no"
+// are ellipses 21 and 69 pixels right of the dialog's centre with half extents 18 x 15.
+constexpr HitRegion kQuitDialogRegions[] = {
+    {106 + 21, 39, 18, 15, true, kOutlineYes, "YES"},
+    {106 + 69, 39, 18, 15, true, kOutlineNo, "NO"},
+};
+// Every interface picture behind a screen with clickable items. A screen that gets built adds
+// its pictures here.
+constexpr PictureRegions kHitRegions[] = {
+    {"outgame/backgrounds/menuback.bmp", kMainMenuRegions, 4},
+    {"outgame/icons/cb.bmp", kQuitDialogRegions, 2},
+};
+
+// Text in the 5 x 7 shapes, 6 pixels a character, scaled by `scale`, its left end at x and its
+// vertical centre at cy.
+void DrawLabel(Bmp8& p, const char* text, int x, int cy, int scale, uint8_t colour) {
+    const int top = cy - 7 * scale / 2;
+    for (const char* c = text; *c; ++c, x += 6 * scale) {
+        const Glyph5x7* g = Glyph5x7Of(*c);
+        if (!g)
+            continue;
+        for (int r = 0; r < 7; ++r)
+            for (int col = 0; col < 5; ++col)
+                if (g->rows[r][col] == '#')
+                    Fill(p, x + col * scale, top + r * scale, scale, scale, colour);
+    }
+}
+
+int LabelWidth(const char* text, int scale) {
+    int n = 0;
+    while (text[n])
+        ++n;
+    return n == 0 ? 0 : (6 * n - 1) * scale;
+}
+
+// Sets the pixel when it lies inside the picture.
+void Plot(Bmp8& p, int x, int y, uint8_t c) {
+    if (x >= 0 && y >= 0 && x < p.width && y < p.height)
+        p.at(x, y) = c;
+}
+
+// A two-pixel outline on the inside of the region's boundary, and its label.
+void DrawRegion(Bmp8& p, const HitRegion& r) {
+    const int x0 = r.cx - r.hw, y0 = r.cy - r.hh, w = 2 * r.hw, h = 2 * r.hh;
+    if (!r.ellipse) {
+        Fill(p, x0, y0, w, 2, r.colour);
+        Fill(p, x0, y0 + h - 2, w, 2, r.colour);
+        Fill(p, x0, y0, 2, h, r.colour);
+        Fill(p, x0 + w - 2, y0, 2, h, r.colour);
+        DrawLabel(p, r.label, x0 + w - 8 - LabelWidth(r.label, 1), r.cy, 1, r.colour);
+        return;
+    }
+    // The pixels inside the ellipse whose distance from its edge is under two pixels.
+    const double a = r.hw, b = r.hh;
+    for (int y = y0; y <= y0 + h; ++y)
+        for (int x = x0; x <= x0 + w; ++x) {
+            const double dx = x - r.cx, dy = y - r.cy;
+            const double outer = dx * dx / (a * a) + dy * dy / (b * b);
+            const double ia = a - 2, ib = b - 2;
+            const double inner = dx * dx / (ia * ia) + dy * dy / (ib * ib);
+            if (outer <= 1.0 && inner > 1.0)
+                Plot(p, x, y, r.colour);
+        }
+    DrawLabel(p, r.label, r.cx - LabelWidth(r.label, 1) / 2, r.cy, 1, r.colour);
+}
+
+// The picture with the outlines and labels of its clickable items, when it has any.
+Bmp8 WithHitRegions(const std::string& name, Bmp8 p) {
+    for (const PictureRegions& pr : kHitRegions)
+        if (name == pr.picture)
+            for (int i = 0; i < pr.count; ++i)
+                DrawRegion(p, pr.regions[i]);
+    return p;
 }
 
 // A full-screen background: a gradient with a frame and a darker band where buttons stand.
@@ -139,14 +247,15 @@ bool DemoInterface(const std::string& dir) {
                                  "lsgm", "mpgcm", "mptlm", "mpcsm", "charsel", "island"};
     int variant = 0;
     for (const char* b : backgrounds)
-        ok &= WriteBmp8(outgame + "backgrounds/" + b + ".bmp", Background(variant++));
+        ok &= WriteBmp8(outgame + "backgrounds/" + b + ".bmp",
+                        WithHitRegions(std::string("outgame/backgrounds/") + b + ".bmp", Background(variant++)));
     const char* pointers[] = {"hand", "handnof", "hourglas", "handar", "handred", "handyell", "handblac", "handblue"};
     ok &= WriteBmp8(dir + kRoot + "pointers/nowt.bmp", Pointer(kWhite, true));
     for (const char* name : pointers)
         ok &= WriteBmp8(dir + kRoot + "pointers/" + name + ".bmp", Pointer(std::string(name) == "handred" ? kRed : kWhite, false));
     ok &= WriteBmp8(dir + kRoot + "ingame/faces/dead.bmp", Framed(32, 32));
     ok &= WriteBmp8(dir + kRoot + "ingame/windows/cb.bmp", Framed(212, 78));
-    ok &= WriteBmp8(outgame + "icons/cb.bmp", Framed(212, 78));
+    ok &= WriteBmp8(outgame + "icons/cb.bmp", WithHitRegions("outgame/icons/cb.bmp", Framed(212, 78)));
     ok &= WriteBmp8(outgame + "icons/charsel.bmp", Framed(64, 64));
     ok &= WriteBmp8(outgame + "icons/charsel2.bmp", Framed(64, 64));
     const char* locations[] = {"airport", "grave", "dock", "hotel", "sport", "farm", "town",

@@ -19,7 +19,7 @@ int Usage() {
                  "usage: krfault udp|tcp HOST:PORT [RULE ...]\n"
                  "  RULE: seed=N | ACTION[=N][:c2s|:s2c|:both][%%P|#N|~HEX|>N]\n"
                  "  ACTION: drop dup reorder delay=MS corrupt truncate=N split reset stall noaccept\n"
-                 "  commands on standard input: stall DIR, resume DIR, reset, quit\n");
+                 "  commands on standard input: stall DIR, resume DIR, reset, quit (SIGINT and SIGTERM stop it too)\n");
     return 2;
 }
 
@@ -55,5 +55,7 @@ int main(int argc, char** argv) {
         return Usage();
     }
     kf::FaultEngine engine(rules);
-    return kind == "udp" ? kf::RunUdpProxy(target, engine) : kf::RunTcpProxy(target, engine);
+    kf::Control control;
+    kf::SetUpInput(&control);
+    return kind == "udp" ? kf::RunUdpProxy(target, engine, control) : kf::RunTcpProxy(target, engine, control);
 }

@@ -6,7 +6,11 @@
 //   stall c2s|s2c|both    stop reading that direction
 //   resume c2s|s2c|both   read it again
 //   reset                 reset every TCP connection
-//   quit                  end (the end of the input ends the proxy too)
+//   quit                  end
+// SIGINT and SIGTERM end the proxy too. The end of a standard input that is not a pipe (a file,
+// /dev/null as `krfault ... &` in a script has, a terminal) or one that was never open stops
+// nothing; the end of a pipe ends the proxy, as the tests that drive it over a pipe expect when
+// they close their end.
 #pragma once
 #include <netinet/in.h>
 
@@ -21,15 +25,21 @@ struct Control {
     bool stalled[2] = {false, false};
     bool resetAll = false;
     bool quit = false;
+    bool inputOpen = true;      // standard input is still read for commands
+    bool stopAtInputEnd = true; // its end ends the proxy
 };
+
+// Sets up the stop signals and standard input (see above) before any socket is opened.
+void SetUpInput(Control* control);
 
 // Applies one command line; false for a line that is not a command.
 bool ApplyCommand(const std::string& line, Control* control);
 // Reads what standard input holds (after poll said it is readable) and applies its complete
-// lines; its end sets `quit`.
+// lines; its end stops reading and, for a pipe, sets `quit`.
 void ReadCommands(int fd, std::string* partial, Control* control);
 
-int RunUdpProxy(const sockaddr_in& target, FaultEngine& engine);
-int RunTcpProxy(const sockaddr_in& target, FaultEngine& engine);
+// `start` is the control state after SetUpInput.
+int RunUdpProxy(const sockaddr_in& target, FaultEngine& engine, const Control& start);
+int RunTcpProxy(const sockaddr_in& target, FaultEngine& engine, const Control& start);
 
 }  // namespace kf

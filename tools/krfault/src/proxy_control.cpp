@@ -1,9 +1,11 @@
 // The proxy's commands from its standard input (see proxy.h).
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 
 #include "proxy.h"
+#include "server_stop.h"
 
 namespace kf {
 
@@ -35,11 +37,19 @@ bool ApplyCommand(const std::string& line, Control* control) {
     return false;
 }
 
+void SetUpInput(Control* control) {
+    const bool open = server_stop::Install();
+    struct stat input {};
+    control->inputOpen = open;
+    control->stopAtInputEnd = open && fstat(0, &input) == 0 && S_ISFIFO(input.st_mode);
+}
+
 void ReadCommands(int fd, std::string* partial, Control* control) {
     char bytes[256];
     ssize_t got = read(fd, bytes, sizeof bytes);
     if (got <= 0) {
-        control->quit = true;
+        control->inputOpen = false;
+        if (control->stopAtInputEnd) control->quit = true;
         return;
     }
     partial->append(bytes, (size_t)got);

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "proxy.h"
+#include "server_stop.h"
 
 namespace kf {
 
@@ -99,7 +100,7 @@ bool Flush(Pipe& p, Clock::time_point now) {
 
 }  // namespace
 
-int RunTcpProxy(const sockaddr_in& target, FaultEngine& engine) {
+int RunTcpProxy(const sockaddr_in& target, FaultEngine& engine, const Control& start) {
     const bool noAccept = engine.Has(Action::kNoAccept, kClientToServer) || engine.Has(Action::kNoAccept, kServerToClient);
     int listener = socket(AF_INET, SOCK_STREAM, 0);
     int on = 1;
@@ -126,21 +127,21 @@ int RunTcpProxy(const sockaddr_in& target, FaultEngine& engine) {
     std::printf("krfault: listening tcp 127.0.0.1:%u\n", (unsigned)ntohs(address.sin_port));
     std::fflush(stdout);
 
-    Control control;
+    Control control = start;
     for (int d = 0; d < 2; ++d)
         control.stalled[d] = engine.Has(Action::kStall, (Direction)d);
     std::string partial;
     std::vector<std::unique_ptr<Connection>> connections;
     std::vector<uint8_t> buffer(kReadSize);
 
-    while (!control.quit) {
+    while (!control.quit && !server_stop::Requested()) {
         if (control.resetAll) {
             for (auto& c : connections)
                 if (!c->dead) Reset(*c, "asked");
             control.resetAll = false;
         }
         std::vector<pollfd> fds;
-        fds.push_back({0, POLLIN, 0});
+        fds.push_back({control.inputOpen ? 0 : -1, POLLIN, 0});
         fds.push_back({listener, (short)(noAccept ? 0 : POLLIN), 0});
         const auto now = Clock::now();
         int wait = -1;
@@ -156,6 +157,7 @@ int RunTcpProxy(const sockaddr_in& target, FaultEngine& engine) {
                 }
             }
         }
+        fds.push_back({server_stop::WakeFd(), POLLIN, 0}); // a stop signal ends the wait
         if (poll(fds.data(), fds.size(), wait) < 0) continue;
         const size_t polled = connections.size(); // a connection accepted below waits for the next poll
         if (fds[0].revents) ReadCommands(0, &partial, &control);

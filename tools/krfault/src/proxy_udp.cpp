@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "proxy.h"
+#include "server_stop.h"
 
 namespace kf {
 
@@ -45,7 +46,7 @@ void Print(const std::vector<std::string>& lines) {
 
 }  // namespace
 
-int RunUdpProxy(const sockaddr_in& target, FaultEngine& engine) {
+int RunUdpProxy(const sockaddr_in& target, FaultEngine& engine, const Control& start) {
     int listener = socket(AF_INET, SOCK_DGRAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -59,7 +60,7 @@ int RunUdpProxy(const sockaddr_in& target, FaultEngine& engine) {
     std::printf("krfault: listening udp 127.0.0.1:%u\n", (unsigned)ntohs(address.sin_port));
     std::fflush(stdout);
 
-    Control control;
+    Control control = start;
     for (int d = 0; d < 2; ++d)
         control.stalled[d] = engine.Has(Action::kStall, (Direction)d);
     std::string partial;
@@ -77,9 +78,9 @@ int RunUdpProxy(const sockaddr_in& target, FaultEngine& engine) {
         }
     };
 
-    while (!control.quit) {
+    while (!control.quit && !server_stop::Requested()) {
         std::vector<pollfd> fds;
-        fds.push_back({0, POLLIN, 0});
+        fds.push_back({control.inputOpen ? 0 : -1, POLLIN, 0});
         fds.push_back({listener, (short)(control.stalled[kClientToServer] ? 0 : POLLIN), 0});
         for (const Client& c : clients) fds.push_back({c.upstream, (short)(control.stalled[kServerToClient] ? 0 : POLLIN), 0});
         int wait = -1;
@@ -87,6 +88,7 @@ int RunUdpProxy(const sockaddr_in& target, FaultEngine& engine) {
             auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(queue.front().due - Clock::now()).count();
             wait = ms < 0 ? 0 : (int)ms + 1;
         }
+        fds.push_back({server_stop::WakeFd(), POLLIN, 0}); // a stop signal ends the wait
         if (poll(fds.data(), fds.size(), wait) < 0) continue;
         const size_t polled = clients.size(); // a client added below waits for the next poll
         if (fds[0].revents) ReadCommands(0, &partial, &control);

@@ -19,6 +19,7 @@
 #include "krtime.h"
 #include "peer_args.h"
 #include "peer_modes.h"
+#include "server_stop.h"
 
 namespace {
 
@@ -44,6 +45,8 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "krpeer: %s\n", error.c_str());
             return Usage();
         }
+        // The server runs until "quit" or a stop signal, also with no input at all.
+        if (args.verb == "serve") args.inputOpen = server_stop::Install();
         return kp::RunSession(args);
     }
     if (argc < 3) return Usage();

@@ -26,6 +26,7 @@ struct SessArgs {
     bool noComplete = false; // serve: requests are never answered
     bool noHandler = false;  // serve: requests end without a response
     uint32_t slowMs = 0;     // serve: answers wait this long
+    bool inputOpen = true;   // serve: standard input was open at start (commands are read)
     uint32_t keyType = 0;    // key
     bool negotiate = true;   // key
 };

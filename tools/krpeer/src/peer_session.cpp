@@ -1,7 +1,8 @@
 // krpeer's session verbs over the network library's exported session and request calls (see
 // peer_args.h for their command lines). Each prints one line per event:
 //   serve: "port N" first, then "open" and "closed reason R" per peer session, "served N" at the
-//          end (standard input "quit", or its end, stops it);
+//          end (standard input "quit", SIGINT or SIGTERM stops it; the end of standard input
+//          does not, so that it runs in the background of a script);
 //   call:  "open", "mismatch I ..." or "twice I" per wrong completion, then "completed N of M";
 //          exit 0 only when every request completed once, with status 0 and its payload echoed;
 //   hold:  "open", then "closed reason R" when the library closes the session; on standard
@@ -27,6 +28,7 @@
 #include <vector>
 
 #include "krbytes.h"
+#include "server_stop.h"
 #include "krerrno.h"
 #include "krcgame_modules.h"
 #include "krrq_sess.h"
@@ -191,9 +193,16 @@ int Serve(const SessArgs& a) {
     Print("port %u", (unsigned)ntohs(bound.port));
     std::string partial;
     std::deque<std::string> lines;
+    bool inputOpen = a.inputOpen;
     bool quit = false;
-    while (!quit) {
-        if (!ReadInput(&partial, &lines, a.slowMs ? 1 : 20)) quit = true;
+    const int waitMs = a.slowMs ? 1 : 20;
+    while (!quit && !server_stop::Requested()) {
+        if (inputOpen) {
+            inputOpen = ReadInput(&partial, &lines, waitMs);
+        } else {
+            pollfd wake{server_stop::WakeFd(), POLLIN, 0};
+            poll(&wake, 1, waitMs);
+        }
         for (; !lines.empty(); lines.pop_front())
             if (lines.front() == "quit") quit = true;
         AnswerDue();

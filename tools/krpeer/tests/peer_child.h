@@ -1,5 +1,5 @@
 // Running krpeer and krfault as child processes for the end-to-end tests: pipes on standard
-// input and output, the next output line that starts with a prefix, and the exit code, every wait
+// input (or none) and output, the next output line that starts with a prefix, and the exit code, every wait
 // bounded by a guard that only stops a hung test.
 #pragma once
 #include <fcntl.h>
@@ -22,15 +22,27 @@ constexpr int kGuardSeconds = 60;
 
 inline std::string Tool(const std::string& name) { return std::string(KR_TOOL_DIR) + "/" + name; }
 
+// What the child's standard input is: a pipe the test writes, closed, or /dev/null (a background
+// job of a script).
+enum class Input { kPipe, kClosed, kDevNull };
+
 class Child {
 public:
-    Child(const std::string& program, const std::vector<std::string>& arguments) {
+    // With `mergeErrors` standard error goes into the same pipe as standard output.
+    Child(const std::string& program, const std::vector<std::string>& arguments, Input input = Input::kPipe,
+          bool mergeErrors = false) {
         int in[2], out[2];
         if (pipe(in) != 0 || pipe(out) != 0) return;
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+        if (input == Input::kPipe)
+            posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+        else if (input == Input::kClosed)
+            posix_spawn_file_actions_addclose(&actions, 0);
+        else
+            posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        if (mergeErrors) posix_spawn_file_actions_adddup2(&actions, out[1], 2);
         posix_spawn_file_actions_addclose(&actions, in[1]);
         posix_spawn_file_actions_addclose(&actions, out[0]);
         std::vector<char*> argv;
@@ -105,6 +117,15 @@ public:
         return status_;
     }
     const std::string& Output() const { return text_; }
+    // Closes the child's standard input without waiting for it.
+    void CloseInput() {
+        if (in_ >= 0) close(in_);
+        in_ = -1;
+    }
+    // Sends a signal to the child (which has not been waited for).
+    void Signal(int number) {
+        if (pid_ > 0 && status_ == -2) kill(pid_, number);
+    }
 
 private:
     // Reads what is there within `ms`; false at the end of the output.
