@@ -508,6 +508,7 @@ TEST_F(TcpTwoProcesses, TenThousandMessagesArriveInOrderAndIntact) {
         EXPECT_NE(sender.Output().find("sent 10000 messages, received 10000 intact"), std::string::npos)
             << c.what << "\n" << sender.Output();
         if (proxy) {
+            proxy->Send("quit");
             proxy->CloseInput();
             EXPECT_EQ(proxy->Wait(), 0);
         }
@@ -528,6 +529,7 @@ TEST_F(TcpTwoProcesses, BackPressureWhileTheProxyStallsLosesAndRepeatsNothing) {
     proxy.Send("resume c2s");
     EXPECT_EQ(sender.Wait(), 0) << sender.Output() << sender.Errors();
     EXPECT_NE(sender.Output().find("sent 3000 messages, received 3000 intact"), std::string::npos) << sender.Output();
+    proxy.Send("quit");
     proxy.CloseInput();
     EXPECT_EQ(proxy.Wait(), 0);
     EXPECT_NE(proxy.Errors().find("krfault: resumed c2s"), std::string::npos);
@@ -550,6 +552,7 @@ TEST_F(TcpTwoProcesses, AResetMidStreamEndsTheConnectionCleanly) {
         << sender.Output();
     EXPECT_EQ(sender.Output().find("damaged"), std::string::npos);
     EXPECT_NE(echo.LineStartingWith("krpeer: channel ended (read -1)"), "") << "the reading side gets -1";
+    proxy.Send("quit");
     proxy.CloseInput();
     EXPECT_EQ(proxy.Wait(), 0);
     EXPECT_NE(proxy.Errors().find("reset"), std::string::npos) << proxy.Errors();
@@ -565,6 +568,7 @@ TEST_F(TcpTwoProcesses, AConnectToAProxyThatNeverAcceptsTimesOut) {
     kio::Child sender(kio::ToolPath("krpeer"), {"send", "tcp", Address(proxyPort), "10", "1", "100", "500"});
     EXPECT_EQ(sender.Wait(), 4) << sender.Output() << sender.Errors();
     EXPECT_NE(sender.Output().find("open failed (KrErrno 0x30003)"), std::string::npos) << sender.Output();
+    proxy.Send("quit");
     proxy.CloseInput();
     EXPECT_EQ(proxy.Wait(), 0);
 }

@@ -498,6 +498,7 @@ TEST_F(Udp, ALostDatagramShowsAsAMessageEndingEarly) {
         return listener.clones.empty() ? nullptr : listener.clones[0].get();
     };
     if (!kio::WaitUntil([&] { return clone() && clone()->events.Count() >= 5; })) {
+        proxy.Send("quit");
         proxy.CloseInput();
         proxy.Wait();
         FAIL() << "events " << (clone() ? clone()->events.Count() : 0) << "; proxy: " << proxy.Errors();
@@ -513,6 +514,7 @@ TEST_F(Udp, ALostDatagramShowsAsAMessageEndingEarly) {
         expected.insert(expected.end(), second.begin() + 512, second.end());
         EXPECT_EQ(clone()->stream, expected);
     }
+    proxy.Send("quit");
     proxy.CloseInput();
     EXPECT_EQ(proxy.Wait(), 0);
     EXPECT_NE(proxy.Errors().find("krfault: c2s #2 drop (512 bytes)"), std::string::npos) << proxy.Errors();

@@ -7,10 +7,8 @@
 //   resume c2s|s2c|both   read it again
 //   reset                 reset every TCP connection
 //   quit                  end
-// SIGINT and SIGTERM end the proxy too. The end of a standard input that is not a pipe (a file,
-// /dev/null as `krfault ... &` in a script has, a terminal) or one that was never open stops
-// nothing; the end of a pipe ends the proxy, as the tests that drive it over a pipe expect when
-// they close their end.
+// SIGINT and SIGTERM end the proxy too. The end of standard input (a file, a closed pipe,
+// /dev/null as `krfault ... &` in a script has) or one that was never open stops nothing.
 #pragma once
 #include <netinet/in.h>
 
@@ -25,8 +23,7 @@ struct Control {
     bool stalled[2] = {false, false};
     bool resetAll = false;
     bool quit = false;
-    bool inputOpen = true;      // standard input is still read for commands
-    bool stopAtInputEnd = true; // its end ends the proxy
+    bool inputOpen = true; // standard input is still read for commands; its end leaves the proxy running
 };
 
 // Sets up the stop signals and standard input (see above) before any socket is opened.
@@ -35,7 +32,7 @@ void SetUpInput(Control* control);
 // Applies one command line; false for a line that is not a command.
 bool ApplyCommand(const std::string& line, Control* control);
 // Reads what standard input holds (after poll said it is readable) and applies its complete
-// lines; its end stops reading and, for a pipe, sets `quit`.
+// lines; its end stops reading.
 void ReadCommands(int fd, std::string* partial, Control* control);
 
 // `start` is the control state after SetUpInput.

@@ -1,5 +1,4 @@
 // The proxy's commands from its standard input (see proxy.h).
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -38,10 +37,7 @@ bool ApplyCommand(const std::string& line, Control* control) {
 }
 
 void SetUpInput(Control* control) {
-    const bool open = server_stop::Install();
-    struct stat input {};
-    control->inputOpen = open;
-    control->stopAtInputEnd = open && fstat(0, &input) == 0 && S_ISFIFO(input.st_mode);
+    control->inputOpen = server_stop::Install();
 }
 
 void ReadCommands(int fd, std::string* partial, Control* control) {
@@ -49,7 +45,6 @@ void ReadCommands(int fd, std::string* partial, Control* control) {
     ssize_t got = read(fd, bytes, sizeof bytes);
     if (got <= 0) {
         control->inputOpen = false;
-        if (control->stopAtInputEnd) control->quit = true;
         return;
     }
     partial->append(bytes, (size_t)got);
