@@ -146,7 +146,9 @@ void JoinLeaveNotificationHndlr(KRSESS_HNDL* session, KRGAME_CB* slot, uint32_t 
                joined ? "join" : "leave");
     } else {
         KrLockEnter(&slot->lock);
-        if (slot->notifyState != kNotifyOn || !slot->notifyHead) {
+        if (slot->gameSession != session) {
+            // A notice still on its way when the game was left or its session replaced.
+        } else if (slot->notifyState != kNotifyOn || !slot->notifyHead) {
             KR_LOG(KrWarning, "JoinLeaveNotificationHndlr: Notification received when not enabled; state %u",
                    (unsigned)slot->notifyState);
         } else {
