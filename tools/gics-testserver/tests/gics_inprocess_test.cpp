@@ -16,6 +16,8 @@
 #include "gics_server.h"
 #include "krcgame.h"
 #include "krgulp.h"
+#include "krtime.h"
+#include "krtmo.h"
 #include "lobbex_exports.h"
 
 namespace {
@@ -189,6 +191,7 @@ TEST_F(Gics, ThreePlayersJoinQueryAndExchangeMessages) {
     EXPECT_EQ(KrReadGULP(h[0], &from, nullptr, nullptr), -100);
     EXPECT_EQ(KrGetGULPMeter(h[0])->messagesOut, 2u);
     EXPECT_EQ(KrGetGULPMeter(h[2])->messagesIn, 3u);
+    EXPECT_EQ(KrGetGULPMeter(h[1])->messagesOut, 2u) << "the write to nobody is counted too";
 
     // Leaving: the others hear it.
     ASSERT_EQ(KrLeaveGame(2), 0);
@@ -346,6 +349,66 @@ TEST_F(Gics, DisableDuringARunningCallback) {
     EXPECT_EQ(KrDisableJoinLeaveNotification(0, Notice, 2), 0);
     EXPECT_EQ(GetGamePtr(0)->notifyState, 0) << "the last record sent the disable";
     EXPECT_EQ(GetGamePtr(0)->notifyHead, nullptr);
+}
+
+// The library clock, moved only by the test while it is in.
+std::atomic<uint32_t> g_Now{1000000};
+uint32_t TestTick() { return g_Now.load(); }
+
+TEST_F(Gics, AnUnansweredGulpListFailsWithAnEmptyCount) {
+    Prepare(0);
+    ASSERT_EQ(KrJoinGame(0, "asker"), 0);
+    ASSERT_TRUE(server_->Command("drop 23"));
+    KrTimeSetTickSource(TestTick);
+    uint32_t list[4] = {9, 9, 9, 9};
+    std::atomic<int> result{1};
+    std::thread asker([&] { result = KrEnumGULPs(0, list, sizeof list); });
+    ASSERT_TRUE(log_.WaitFor("req 23 from 1: dropped"));
+    // The request's time-out passes on the library clock.
+    for (int step = 0; step < 600 && result == 1; ++step) {
+        g_Now += 1000;
+        KrTmoWakeup();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    asker.join();
+    KrTimeSetTickSource(nullptr);
+    EXPECT_EQ(result.load(), -61);
+    EXPECT_EQ(list[0], 0u);
+}
+
+// The io thread queues and closes while the caller reads: run under the thread sanitizer.
+TEST_F(Gics, RemoteCloseWhileReading) {
+    Prepare(0);
+    Prepare(1);
+    ASSERT_EQ(KrJoinGame(0, "reader"), 0);
+    ASSERT_EQ(KrJoinGame(1, "writer"), 0);
+    const HGULP a = OpenQor(0);
+    const HGULP b = OpenQor(1);
+    ASSERT_GE(a, 0);
+    ASSERT_GE(b, 0);
+    std::atomic<bool> stop{false};
+    std::atomic<int> read{0};
+    std::thread reader([&] {
+        char buffer[64];
+        while (!stop) {
+            uint32_t length = sizeof buffer;
+            KRADDR from = 0;
+            if (KrReadGULP(a, &from, buffer, &length) == 0) ++read;
+            (void)KrIsDataReady(a);
+            (void)IsGULPQEmpty(a);
+        }
+    });
+    for (int i = 0; i < 50; ++i) ASSERT_EQ(KrWriteGULP(b, "tick", 4, nullptr), 0);
+    const auto until = std::chrono::steady_clock::now() + kGuard;
+    while (read < 10 && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_TRUE(server_->Command("close-gulp 1"));
+    while (IsGULPConnected(a) && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    stop = true;
+    reader.join();
+    EXPECT_EQ(IsGULPConnected(a), 0);
+    EXPECT_EQ(IsGULPQEmpty(a), 1);
+    EXPECT_GE(read.load(), 10);
 }
 
 }  // namespace
