@@ -15,7 +15,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-class Krmc : public ::testing::Test {
+class krmc : public ::testing::Test {
 protected:
     void SetUp() override {
         KrErrorInit();
@@ -50,7 +50,7 @@ KRMC_RXHDR Rx(std::vector<KRMC_RXPAIR> msgs) {
     return h;
 }
 
-TEST_F(Krmc, GoldenHeaders) {
+TEST_F(krmc, GoldenHeaders) {
     struct Case {
         const char* what;
         bool tx;
@@ -97,7 +97,7 @@ TEST_F(Krmc, GoldenHeaders) {
     }
 }
 
-TEST_F(Krmc, TheLargestListsAndTheirBounds) {
+TEST_F(krmc, TheLargestListsAndTheirBounds) {
     std::vector<KRADDR> all;
     for (KRADDR a = 1; a <= 255; ++a) all.push_back(a);
     KRMC_TXHDR h254 = Tx(64, std::vector<KRADDR>(all.begin(), all.begin() + 254));
@@ -131,7 +131,7 @@ TEST_F(Krmc, TheLargestListsAndTheirBounds) {
 
 // A header is readable only when every field ends strictly below the stated plain size; the
 // writers therefore refuse a packed form that is not shorter than the plain one.
-TEST_F(Krmc, FieldsMustEndBelowThePlainSize) {
+TEST_F(krmc, FieldsMustEndBelowThePlainSize) {
     struct Case {
         const char* what;
         bool tx;
@@ -170,7 +170,7 @@ TEST_F(Krmc, FieldsMustEndBelowThePlainSize) {
     EXPECT_TRUE(PackRx(Rx({})).empty());
 }
 
-TEST_F(Krmc, SeededRoundTrip) {
+TEST_F(krmc, SeededRoundTrip) {
     std::mt19937 rng(20261211);
     int txWritten = 0, rxWritten = 0;
     for (int round = 0; round < 600; ++round) {
@@ -216,7 +216,7 @@ TEST_F(Krmc, SeededRoundTrip) {
 }
 
 // Mutated headers: whatever the reader accepts lies inside the bytes given and below the size.
-TEST_F(Krmc, SeededMutationsStayInBounds) {
+TEST_F(krmc, SeededMutationsStayInBounds) {
     std::mt19937 rng(4711);
     std::vector<Bytes> seeds = {PackTx(Tx(3, {})), PackTx(Tx(500, {1, 2, 3, 60, 99})),
                                 PackRx(Rx({{7, 10}, {12, 4}, {3, 2000}})), PackRx(Rx({{9, 300}}))};

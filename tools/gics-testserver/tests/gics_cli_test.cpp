@@ -37,7 +37,7 @@ struct Player {
     }
 };
 
-class GicsProcesses : public ::testing::Test {
+class gics_processes : public ::testing::Test {
 protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() / ("gics_cli_" + std::to_string(getpid()) + "_" +
@@ -81,7 +81,7 @@ protected:
     std::vector<Player> players_;
 };
 
-TEST_F(GicsProcesses, TwoPlayersJoinExchangeAndLeave) {
+TEST_F(gics_processes, TwoPlayersJoinExchangeAndLeave) {
     players_.reserve(2);
     Player& a = Join("alpha", "1");
     Player& b = Join("bravo", "2");
@@ -94,7 +94,7 @@ TEST_F(GicsProcesses, TwoPlayersJoinExchangeAndLeave) {
     EXPECT_EQ(a.cli->Line("leave 2"), "leave 2 bravo");
 }
 
-TEST_F(GicsProcesses, ThreePlayersToAllAndToChosenMembers) {
+TEST_F(gics_processes, ThreePlayersToAllAndToChosenMembers) {
     players_.reserve(3);
     Player& a = Join("alpha", "1");
     Player& b = Join("bravo", "2");

@@ -70,7 +70,7 @@ bool WaitQueued(HGULP h, uint32_t n) {
     return true;
 }
 
-class Gics : public ::testing::Test {
+class gics_game : public ::testing::Test {
 protected:
     void SetUp() override {
         setenv("PLATFORM_HOST_ADDRESS", "127.0.0.1", 1);
@@ -85,8 +85,10 @@ protected:
         for (HGAME g = 0; g < 4; ++g)
             while (KrLeaveGame(g) == 0) {
             }
-        LobbexDestroy();
+        // The server's sessions go before the library stops under them.
         delete server_;
+        server_ = nullptr;
+        LobbexDestroy();
         g_Notices = nullptr;
     }
     // Binds slot `game` to the server as a lobby's game definition does.
@@ -117,7 +119,7 @@ protected:
     uint16_t port_ = 0;
 };
 
-TEST_F(Gics, ThreePlayersJoinQueryAndExchangeMessages) {
+TEST_F(gics_game, ThreePlayersJoinQueryAndExchangeMessages) {
     const char* names[] = {"alpha", "bravo", "charlie-sixteen!"}; // the last has 16 characters
     for (HGAME g = 0; g < 3; ++g) {
         Prepare(g);
@@ -201,7 +203,7 @@ TEST_F(Gics, ThreePlayersJoinQueryAndExchangeMessages) {
     EXPECT_EQ(KrLeaveGame(40), -130) << "no such game";
 }
 
-TEST_F(Gics, JoinFailuresLeaveTheSlotAsTheyShould) {
+TEST_F(gics_game, JoinFailuresLeaveTheSlotAsTheyShould) {
     struct Case {
         const char* command;
         const char* name;
@@ -233,7 +235,7 @@ TEST_F(Gics, JoinFailuresLeaveTheSlotAsTheyShould) {
     EXPECT_EQ(KrJoinGame(-1, "x"), -47);
 }
 
-TEST_F(Gics, JoiningTwiceCountsAndCreateStatusesMap) {
+TEST_F(gics_game, JoiningTwiceCountsAndCreateStatusesMap) {
     Prepare(0);
     ASSERT_EQ(KrJoinGame(0, "solo"), 0);
     ASSERT_EQ(KrJoinGame(0, "solo"), 0);
@@ -252,7 +254,7 @@ TEST_F(Gics, JoiningTwiceCountsAndCreateStatusesMap) {
     EXPECT_EQ(IsGULPConnected(0), 0) << "the slot is free again";
 }
 
-TEST_F(Gics, ServerClosesReachTheClient) {
+TEST_F(gics_game, ServerClosesReachTheClient) {
     KrRegisterMonitorCallback(Monitor);
     g_Event4 = 0;
     Prepare(0);
@@ -330,7 +332,7 @@ void SlowNotice(KRADDR, const char*, int, uintptr_t) {
     while (!g_Release && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
-TEST_F(Gics, DisableDuringARunningCallback) {
+TEST_F(gics_game, DisableDuringARunningCallback) {
     Prepare(0);
     Prepare(1);
     ASSERT_EQ(KrJoinGame(0, "host"), 0);
@@ -355,7 +357,7 @@ TEST_F(Gics, DisableDuringARunningCallback) {
 std::atomic<uint32_t> g_Now{1000000};
 uint32_t TestTick() { return g_Now.load(); }
 
-TEST_F(Gics, AnUnansweredGulpListFailsWithAnEmptyCount) {
+TEST_F(gics_game, AnUnansweredGulpListFailsWithAnEmptyCount) {
     Prepare(0);
     ASSERT_EQ(KrJoinGame(0, "asker"), 0);
     ASSERT_TRUE(server_->Command("drop 23"));
@@ -377,7 +379,7 @@ TEST_F(Gics, AnUnansweredGulpListFailsWithAnEmptyCount) {
 }
 
 // The io thread queues and closes while the caller reads: run under the thread sanitizer.
-TEST_F(Gics, RemoteCloseWhileReading) {
+TEST_F(gics_game, RemoteCloseWhileReading) {
     Prepare(0);
     Prepare(1);
     ASSERT_EQ(KrJoinGame(0, "reader"), 0);
