@@ -353,6 +353,34 @@ TEST_F(gics_game, DisableDuringARunningCallback) {
     EXPECT_EQ(GetGamePtr(0)->notifyHead, nullptr);
 }
 
+// The relay batches up to N messages per data-in request; a full batch goes at once, the rest
+// when the server flushes. Each arrives in order with its own sender and length.
+TEST_F(gics_game, BatchedRelayKeepsOrderAndSenders) {
+    delete server_;
+    server_ = new gics::Server(gics::Options{false, 4}, [this](const std::string& l) { log_.Add(l); });
+    port_ = server_->Start();
+    ASSERT_NE(port_, 0);
+    Prepare(0);
+    Prepare(1);
+    ASSERT_EQ(KrJoinGame(0, "receiver"), 0);
+    ASSERT_EQ(KrJoinGame(1, "sender"), 0);
+    const HGULP r = OpenQor(0);
+    const HGULP w = OpenQor(1);
+    ASSERT_GE(r, 0);
+    ASSERT_GE(w, 0);
+    const std::string messages[] = {"a", "bb", "", "dddd", "eeeee", "ffffff"};
+    for (const std::string& m : messages) ASSERT_EQ(KrWriteGULP(w, m.data(), (uint32_t)m.size(), nullptr), 0);
+    ASSERT_TRUE(WaitQueued(r, 4)) << "the full batch of four";
+    EXPECT_EQ(CountGULPQ(r), 4u) << "the last two wait for the flush";
+    server_->Flush();
+    ASSERT_TRUE(WaitQueued(r, 6));
+    for (const std::string& m : messages) {
+        KRADDR from = 0;
+        EXPECT_EQ(Read(r, &from), m);
+        EXPECT_EQ(from, 2u);
+    }
+}
+
 // The library clock, moved only by the test while it is in.
 std::atomic<uint32_t> g_Now{1000000};
 uint32_t TestTick() { return g_Now.load(); }
