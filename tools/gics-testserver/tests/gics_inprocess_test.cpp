@@ -353,6 +353,26 @@ TEST_F(gics_game, DisableDuringARunningCallback) {
     EXPECT_EQ(GetGamePtr(0)->notifyHead, nullptr);
 }
 
+// A game instance server reached over UDP answers on UDP too; with addresses taken from the join
+// word, the player gets the word it brought.
+TEST_F(gics_game, JoinOverUdpWithTheAddressFromTheJoinWord) {
+    delete server_;
+    server_ = new gics::Server(gics::Options{true, 1}, [this](const std::string& l) { log_.Add(l); });
+    port_ = server_->Start();
+    ASSERT_NE(port_, 0);
+    Prepare(0, 42, true);
+    ASSERT_EQ(GetGamePtr(0)->unreliable, 1);
+    ASSERT_EQ(KrJoinGame(0, "datagram"), 0);
+    EXPECT_EQ(KrGetKrAddr(0), 42u);
+    uint32_t list[4];
+    ASSERT_EQ(KrEnumPlayers(0, list, sizeof list), 0);
+    EXPECT_EQ(list[0], 1u);
+    EXPECT_EQ(list[1], 42u);
+    char name[17];
+    EXPECT_EQ(KrGetNameByAddr(0, 42, name, sizeof name), 0);
+    EXPECT_STREQ(name, "datagram");
+}
+
 // The relay batches up to N messages per data-in request; a full batch goes at once, the rest
 // when the server flushes. Each arrives in order with its own sender and length.
 TEST_F(gics_game, BatchedRelayKeepsOrderAndSenders) {
