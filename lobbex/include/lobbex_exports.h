@@ -81,6 +81,77 @@ LOBBEX_API int KrSaveGameDef(GAMEDEF* record, int16_t size);
 LOBBEX_API void FakeFindGame(const void* record);
 LOBBEX_API int FakeJoinGame(const char* hostA, int portA, KRADDR addrA, const char* hostB, int portB, KRADDR addrB);
 
+// ---- Joining and leaving a game ----
+// The join/leave callback: the player's address and name, 1 for a join or 0 for a leave, and the
+// caller's context. It runs on the library's io thread and must not call anything that waits for
+// a reply.
+typedef void (*KRJOINLEAVE_CBF)(KRADDR address, const char* name, int joined, uintptr_t context);
+LOBBEX_API int KrJoinGame(int16_t game, const char* name);
+LOBBEX_API int16_t KrLeaveGame(int16_t game);
+LOBBEX_API int KrEnableJoinLeaveNotification(int16_t game, KRJOINLEAVE_CBF callback, uintptr_t context);
+LOBBEX_API int KrDisableJoinLeaveNotification(int16_t game, KRJOINLEAVE_CBF callback, uintptr_t context);
+
+// ---- Game queries and GULP creation ----
+struct KRGICS_GULP_INFO;
+struct KRPLAYER_INFO {
+    KRADDR address;
+    uint32_t number;
+    char name[17];
+};
+struct KRGULP_INFO {
+    KRADDR address;
+    KRTLADDR tlAddress;
+    char name[128];
+    int32_t style;
+    uint32_t zero;
+};
+LOBBEX_API int KrEnumPlayers(int16_t game, uint32_t* array, uint32_t bytes);
+LOBBEX_API int KrQueryPlayer(int16_t game, KRADDR address, KRPLAYER_INFO* record);
+LOBBEX_API int KrGetNameByAddr(int16_t game, KRADDR address, char* buffer, int16_t size);
+LOBBEX_API int KrEnumGULPs(int16_t game, uint32_t* array, uint32_t bytes);
+LOBBEX_API int KrQueryGULP(int16_t game, KRADDR gulp, KRGULP_INFO* record);
+LOBBEX_API int16_t KrFindGULP(int16_t game, const char* name, KRGULP_INFO* record);
+LOBBEX_API int KrCreateGULP(int16_t game, KRGICS_GULP_INFO* descriptor);
+LOBBEX_API int KrCreateGULP_MC(int16_t game, KRADDR address, const char* name, uint32_t p1);
+LOBBEX_API int KrCreateGULP_SI(int16_t game, KRADDR address, const char* name, uint32_t p1, uint32_t p2, uint32_t p3,
+                               uint32_t p4);
+LOBBEX_API int KrCreateGULP_CS(int16_t game, KRADDR address, const char* name, uint32_t p1, uint32_t p2, uint32_t p3,
+                               uint32_t p4, uint32_t p5, uint32_t p6, uint32_t p7);
+
+// ---- GULP data channels ----
+typedef int16_t HGULP;
+// Open styles: by name (the key is a name text) or by address (the key is the GULP's KRADDR).
+enum : int16_t { KRGULP_OPEN_FIND = 0, KRGULP_OPEN_QUERY = 1 };
+typedef void (*KRGULP_OPEN_CBF)(HGULP gulp, uintptr_t context, int status);
+// Called on the io thread for every received message; the bytes are valid during the call only.
+typedef void (*KRGULP_MSG_CBF)(HGULP gulp, uintptr_t context, KRADDR sender, const void* data, uint32_t length);
+struct KRGULP_METER {
+    uint32_t startTick;
+    uint32_t messagesIn;
+    uint32_t bytesIn;
+    uint32_t messagesOut;
+    uint32_t bytesOut;
+    uint32_t smallest;
+    uint32_t largest;
+    uint8_t reserved[88];
+};
+LOBBEX_API void InitGULPs(void);
+LOBBEX_API void CleanupGULPs(void);
+LOBBEX_API HGULP KrOpenGULP(int16_t game, int16_t style, uintptr_t key, uintptr_t context, KRGULP_OPEN_CBF openCallback,
+                            KRGULP_MSG_CBF messageCallback);
+LOBBEX_API int16_t KrCloseGULP(HGULP gulp);
+// `list`: a count word, then that many KRADDRs; null means every member.
+LOBBEX_API int KrWriteGULP(HGULP gulp, const void* data, uint32_t length, const uint32_t* list);
+LOBBEX_API int KrReadGULP(HGULP gulp, KRADDR* sender, void* buffer, uint32_t* length);
+LOBBEX_API int KrMessageHandler(HGULP gulp, KRADDR sender, const void* data, uint32_t length);
+LOBBEX_API int IsGULPConnected(HGULP gulp);
+LOBBEX_API int IsGULPQEmpty(HGULP gulp);
+LOBBEX_API uint32_t KrIsDataReady(HGULP gulp);
+LOBBEX_API uint32_t GetFirstMessageLength(HGULP gulp);
+LOBBEX_API uint32_t CountGULPQ(HGULP gulp);
+LOBBEX_API KRGULP_METER* KrGetGULPMeter(HGULP gulp);
+LOBBEX_API int KrResetGULPMeter(HGULP gulp);
+
 // ---- Registry and process helpers ----
 // The string readers return a heap copy (freed by the caller with free) or the default pointer
 // itself: free the result only when it is not the default.

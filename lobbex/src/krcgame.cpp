@@ -26,15 +26,20 @@ void IPText(uint32_t ip, char* text) {
     std::snprintf(text, 16, "%u.%u.%u.%u", b[0], b[1], b[2], b[3]);
 }
 
+// The game locks are made once and live as long as the process: a notice that the io thread is
+// already delivering when a game is left, or when the library stops, still takes its slot's lock.
+bool g_GameLocksMade = false;
+
 void InitGames() {
     for (KRGAME_CB& game : g_Games) {
         game.state = KRGAME_FREE;
         game.joinCount = 0;
-        KrLockInit(&game.lock, 0);
+        if (!g_GameLocksMade) KrLockInit(&game.lock, 0);
         KrEventCreate(&game.event, nullptr);
         game.notifyState = 0;
         game.notifyCalling = nullptr;
     }
+    g_GameLocksMade = true;
 }
 
 void CleanupGames() {
@@ -45,7 +50,6 @@ void CleanupGames() {
             game.joinCount = 1;
             KrLeaveGame(HGAME(i));
         }
-        KrLockDestroy(&game.lock);
         KrEventDestroy(&game.event);
     }
 }

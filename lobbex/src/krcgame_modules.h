@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "krcgame.h"
+#include "lobbex_exports.h"
 
 int KrRqModuleInit(void);
 void KrRqModuleCleanup(void);
@@ -14,6 +15,4 @@ int KrSpeechCompressionInit(void);
 int KrSpeechCompressionCleanup(void);
 int KrSpeechInit(void);
 int KrSpeechDestroy(void);
-void InitGULPs(void);
-void CleanupGULPs(void);
-extern "C" int16_t KrLeaveGame(HGAME game);
+// InitGULPs, CleanupGULPs and KrLeaveGame are exported (lobbex_exports.h).

@@ -167,6 +167,7 @@ struct SyncWait {
     uint32_t status;
     uint8_t* buffer;
     uint32_t size;
+    uint32_t length; // of the response that arrived
 };
 
 void SyncDone(KRSESS_HNDL*, uint32_t status, uint8_t* data, uint32_t length, void* context) {
@@ -175,6 +176,7 @@ void SyncDone(KRSESS_HNDL*, uint32_t status, uint8_t* data, uint32_t length, voi
     uint32_t n = length < w->size ? length : w->size;
     if (n && data && w->buffer) std::memcpy(w->buffer, data, n);
     w->status = length > w->size ? 3u : status;
+    w->length = n;
     w->done = true;
     KrEventSignal(&w->event);
     KrLockLeave(&w->lock);
@@ -334,6 +336,12 @@ int KrCReqV(KRSESS_HNDL* session, uint32_t code, const void* data, uint32_t leng
 
 LOBBEX_API uint32_t KrCReqSync(KRSESS_HNDL* session, uint32_t code, const void* data, uint32_t length, void* response,
                                uint32_t responseSize) {
+    return KrCReqSyncLen(session, code, data, length, response, responseSize, nullptr);
+}
+
+uint32_t KrCReqSyncLen(KRSESS_HNDL* session, uint32_t code, const void* data, uint32_t length, void* response,
+                       uint32_t responseSize, uint32_t* responseLength) {
+    if (responseLength) *responseLength = 0;
     if (t_InCallback) {
         // Its completion would need the thread this call would block.
         KrErrorSet(KRERR_PARAM);
@@ -351,6 +359,7 @@ LOBBEX_API uint32_t KrCReqSync(KRSESS_HNDL* session, uint32_t code, const void* 
         KrLockEnter(&w.lock);
         while (!w.done) KrEventWait(&w.event, &w.lock, nullptr);
         status = w.status;
+        if (responseLength) *responseLength = w.length;
         KrLockLeave(&w.lock);
     }
     KrEventDestroy(&w.event);

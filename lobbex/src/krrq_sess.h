@@ -275,6 +275,10 @@ void KrSessUpperLayerCReqHndlr(KRSESS_HNDL* session, KRREQ_HNDL* request);
 void KrSessRequestHndlr(KRSESS_HNDL* session, const KRMUX_RX* packet);
 void KrSessResponseHndlr(KRSESS_HNDL* session, const KRMUX_RX* packet);
 // The vector form of KrCReqEx.
+// KrCReqSync that also reports how many response bytes arrived (0 for none), so that callers
+// decode exactly the bytes the peer sent.
+uint32_t KrCReqSyncLen(KRSESS_HNDL* session, uint32_t code, const void* data, uint32_t length, void* response,
+                       uint32_t responseSize, uint32_t* responseLength);
 int KrCReqV(KRSESS_HNDL* session, uint32_t code, const void* data, uint32_t length, KRCREQ_CBF callback, void* context,
             const KRSESS_OPT* options, uint32_t count);
 // Callbacks of the library into the upper layer running on this thread (KrCReqSync refuses to

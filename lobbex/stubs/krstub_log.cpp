@@ -1,6 +1,8 @@
 // Notes of the stand-ins of the start and stop sequence (called from one thread).
 #include "krstub_log.h"
 
+#include "lobbex_exports.h"
+
 namespace {
 std::string& Notes() {
     static auto* notes = new std::string; // never destroyed: stand-ins may run at exit
@@ -11,6 +13,8 @@ std::string& Notes() {
 void KrStubNote(const char* step) {
     Notes() += step;
     Notes() += ' ';
+    // Also into the trace, where it lines up with the real modules' API call lines.
+    if (KrGetTrace() & 0x01000000u) KrTraceMsg((std::string("stub ") + step).c_str());
 }
 
 const std::string& KrStubNotes() {

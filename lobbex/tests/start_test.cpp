@@ -27,8 +27,27 @@ protected:
 };
 
 // The stand-ins note their calls; the request layer, which is built, is followed by its own count.
-constexpr char kStart[] = "cache+ codecs+ gulps+ speech+ ";
-constexpr char kStop[] = "speech- gulps- codecs- cache- ";
+constexpr char kStart[] = "cache+ codecs+ speech+ ";
+constexpr char kStop[] = "speech- codecs- cache- ";
+
+// The start and stop steps in the order the API trace saw them: the stand-ins' notes ("stub X")
+// and the calls of the real modules that take part (the GULP table, leaving a game).
+std::string TracedSteps(const std::string& trace) {
+    std::string steps;
+    for (const std::string& line : kt::Lines(trace)) {
+        size_t at = line.find("stub ");
+        if (at != std::string::npos) {
+            steps += line.substr(at + 5) + " ";
+            continue;
+        }
+        for (const char* call : {"InitGULPs", "CleanupGULPs", "KrLeaveGame"}) {
+            const std::string text = std::string(call) + " called";
+            if (line.size() >= text.size() && line.compare(line.size() - text.size(), text.size(), text) == 0)
+                steps += std::string(call) + " ";
+        }
+    }
+    return steps;
+}
 
 TEST_F(LibraryStart, OnlyTheOuterStartAndStopDoWork) {
     struct Step {
@@ -76,14 +95,32 @@ TEST_F(LibraryStart, StartClearsTheGameTableAndKnowsThisMachine) {
     for (HGAME g = 0; g < KR_MAX_GAMES; ++g) EXPECT_EQ(GetGamePtr(g)->event.state, KR_EVENT_DESTROYED) << g;
 }
 
+TEST_F(LibraryStart, TheGulpTableStartsAndStopsInItsPlace) {
+    const std::string dir = kt::FreshTraceDir();
+    const uint32_t saved = KrGetTrace();
+    KrSetTrace(saved | 0x01000000u); // API calls to the trace file
+    ASSERT_EQ(LobbexInit(), 0);
+    KrSetTrace(saved | 0x01000000u);
+    ASSERT_EQ(LobbexDestroy(), 0);
+    KrSetTrace(saved);
+    EXPECT_EQ(TracedSteps(kt::ReadFile(dir + "/krtrace.txt")),
+              "cache+ codecs+ InitGULPs speech+ speech- CleanupGULPs codecs- cache- ");
+}
+
 TEST_F(LibraryStart, AJoinedGameIsLeftAtTheLastStopWhateverItsJoinCount) {
+    const std::string dir = kt::FreshTraceDir();
+    const uint32_t saved = KrGetTrace();
     ASSERT_EQ(LobbexInit(), 0);
     GetGamePtr(5)->state = KRGAME_JOINED;
     GetGamePtr(5)->joinCount = 4;
     GetGamePtr(7)->state = KRGAME_PREPARED; // not joined: not left
     KrStubClearNotes();
+    KrSetTrace(saved | 0x01000000u);
     LobbexDestroy();
-    EXPECT_EQ(KrStubNotes(), "speech- gulps- leave5 codecs- cache- ");
+    KrSetTrace(saved);
+    EXPECT_EQ(KrStubNotes(), "speech- codecs- cache- ");
+    EXPECT_EQ(TracedSteps(kt::ReadFile(dir + "/krtrace.txt")), "speech- CleanupGULPs KrLeaveGame codecs- cache- ")
+        << "game 5 is left once, after the GULP table and before the request layer stops";
     EXPECT_EQ(KrRqModuleCount(), 0u);
     EXPECT_EQ(GetGamePtr(5)->state, KRGAME_FREE);
     EXPECT_EQ(GetGamePtr(5)->joinCount, 0);

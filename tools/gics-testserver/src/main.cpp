@@ -1,0 +1,78 @@
+// gics-testserver: the service's game instance server and GULP relay for tests (gics_server.h).
+//   gics-testserver [--addr-from-join-word] [--batch N]
+// Prints "port N" (TCP, and UDP on the same number), then one line per request; reads commands
+// from standard input (reject-join, bad-join-reply, create-status N, find-null-ip-once, drop CODE,
+// delay CODE MS, close-game ADDR ERR, close-gulp ADDR, inject-gulp ADDR HEX, big-message ADDR LEN,
+// leave ADDR, quit). "quit" or the end of standard input stops it.
+#include <poll.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include "gics_server.h"
+#include "lobbex_exports.h"
+
+namespace {
+std::mutex g_Print;
+void Print(const std::string& line) {
+    std::lock_guard<std::mutex> hold(g_Print);
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    gics::Options options;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--addr-from-join-word")) {
+            options.addrFromJoinWord = true;
+        } else if (!std::strcmp(argv[i], "--batch") && i + 1 < argc) {
+            const long n = std::strtol(argv[++i], nullptr, 10);
+            if (n < 1 || n > 127) {
+                std::fprintf(stderr, "gics-testserver: --batch takes 1 to 127\n");
+                return 2;
+            }
+            options.batch = (uint32_t)n;
+        } else {
+            std::fprintf(stderr, "usage: gics-testserver [--addr-from-join-word] [--batch N]\n");
+            return 2;
+        }
+    }
+    LobbexInit();
+    gics::Server server(options, Print);
+    const uint16_t port = server.Start();
+    if (!port) {
+        std::fprintf(stderr, "gics-testserver: cannot listen\n");
+        LobbexDestroy();
+        return 4;
+    }
+    Print("port " + std::to_string(port));
+    std::string partial;
+    for (bool quit = false; !quit;) {
+        pollfd input{0, POLLIN, 0};
+        if (poll(&input, 1, 10) > 0) {
+            char bytes[512];
+            const ssize_t got = read(0, bytes, sizeof bytes);
+            if (got <= 0) break;
+            partial.append(bytes, (size_t)got);
+            for (size_t at; (at = partial.find('\n')) != std::string::npos;) {
+                const std::string line = partial.substr(0, at);
+                partial.erase(0, at + 1);
+                if (line == "quit") {
+                    quit = true;
+                } else if (!line.empty() && !server.Command(line)) {
+                    Print("cmd failed " + line);
+                }
+            }
+        }
+        server.Tick();
+        server.Flush();
+    }
+    server.Stop();
+    LobbexDestroy();
+    return 0;
+}
