@@ -3,7 +3,8 @@
 // Prints "port N" (TCP, and UDP on the same number), then one line per request; reads commands
 // from standard input (reject-join, bad-join-reply, create-status N, find-null-ip-once, drop CODE,
 // delay CODE MS, close-game ADDR ERR, close-gulp ADDR, inject-gulp ADDR HEX, big-message ADDR LEN,
-// leave ADDR, quit). "quit" or the end of standard input stops it.
+// leave ADDR, quit). It stops on "quit", SIGINT or SIGTERM; the end of standard input, or one that
+// was never open (`gics-testserver &` in a script), stops nothing.
 #include <poll.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include <string>
 
 #include "gics_server.h"
+#include "server_stop.h"
 #include "lobbex_exports.h"
 
 namespace {
@@ -42,6 +44,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    bool inputOpen = server_stop::Install();
     LobbexInit();
     gics::Server server(options, Print);
     const uint16_t port = server.Start();
@@ -52,12 +55,15 @@ int main(int argc, char** argv) {
     }
     Print("port " + std::to_string(port));
     std::string partial;
-    for (bool quit = false; !quit;) {
-        pollfd input{0, POLLIN, 0};
-        if (poll(&input, 1, 10) > 0) {
+    for (bool quit = false; !quit && !server_stop::Requested();) {
+        pollfd polled[2] = {{inputOpen ? 0 : -1, POLLIN, 0}, {server_stop::WakeFd(), POLLIN, 0}};
+        if (poll(polled, 2, 10) > 0 && (polled[0].revents & (POLLIN | POLLHUP))) {
             char bytes[512];
             const ssize_t got = read(0, bytes, sizeof bytes);
-            if (got <= 0) break;
+            if (got <= 0) {
+                inputOpen = false;
+                continue;
+            }
             partial.append(bytes, (size_t)got);
             for (size_t at; (at = partial.find('\n')) != std::string::npos;) {
                 const std::string line = partial.substr(0, at);

@@ -4,6 +4,7 @@
 // chosen members in order with the right senders.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -80,6 +81,40 @@ protected:
     uint16_t port_ = 0;
     std::vector<Player> players_;
 };
+
+// In a script the server runs with its input ended or never open: it serves on until SIGINT or
+// SIGTERM, which end it with code 0.
+TEST_F(gics_processes, ServerRunsOnWithoutInputAndStopsOnSignal) {
+    struct Case {
+        const char* what;
+        kpt::Input input;
+        bool closeInput;
+        int signal;
+    } const cases[] = {
+        {"input closed, SIGTERM", kpt::Input::kClosed, false, SIGTERM},
+        {"input /dev/null, SIGINT", kpt::Input::kDevNull, false, SIGINT},
+        {"input pipe ended, SIGTERM", kpt::Input::kPipe, true, SIGTERM},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        server_->Send("quit");
+        EXPECT_EQ(server_->Wait(), 0);
+        server_ = std::make_unique<Child>(Tool("gics-testserver"), std::vector<std::string>{}, c.input);
+        port_ = server_->Port("port ");
+        ASSERT_NE(port_, 0);
+        if (c.closeInput) server_->CloseInput();
+        players_.reserve(1);
+        Join("alpha", "1");  // the server outlived the end of its input
+        players_.back().cli->Send("quit");
+        EXPECT_EQ(players_.back().cli->Wait(), 0);
+        players_.clear();
+        server_->Signal(c.signal);
+        EXPECT_EQ(server_->Wait(), 0);
+    }
+    // A server for the fixture to stop.
+    server_ = std::make_unique<Child>(Tool("gics-testserver"), std::vector<std::string>{});
+    port_ = server_->Port("port ");
+}
 
 TEST_F(gics_processes, TwoPlayersJoinExchangeAndLeave) {
     players_.reserve(2);
