@@ -17,6 +17,8 @@ namespace {
 constexpr float kHalfPi = 1.57079632679f;
 constexpr float kUnusedEntry[3] = {-2000.0f, 0.0f, -2000.0f};
 
+void (*g_RadarFillForTests)(HudState*) = nullptr;
+
 // width / view size, or 0 while the interface has not set its scale.
 float Scale(float size, float view) {
     return view != 0.0f ? size / view : 0.0f;
@@ -25,6 +27,10 @@ float Scale(float size, float view) {
 
 void BOD_FillRadar(HudState* state) {
     TRC_Trace("BOD_FillRadar");
+    if (g_RadarFillForTests) {
+        g_RadarFillForTests(state);
+        return;
+    }
     if (!state)
         return;
     Vec3 target{};
@@ -67,4 +73,8 @@ void BOD_FillRadar(HudState* state) {
         state->mapping[2 * i] = c * x + s * z + refX;
         state->mapping[2 * i + 1] = -s * x + c * z + refZ + targetDz;
     }
+}
+
+void BOD_SetRadarFillForTests(void (*fill)(HudState* state)) {
+    g_RadarFillForTests = fill;
 }

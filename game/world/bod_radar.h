@@ -6,3 +6,6 @@
 struct HudState;
 
 void BOD_FillRadar(HudState* state);
+// Test seam: a fill that runs in place of this one (null: the world's own), for the interface's
+// tests that write the radar block themselves.
+void BOD_SetRadarFillForTests(void (*fill)(HudState* state));
