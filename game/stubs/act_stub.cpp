@@ -117,13 +117,6 @@ int ACT_SetPlayerStatus(int index, const PlayerStatus* status) {
     return 1;
 }
 
-void ACT_ApplyPlayerCommands(const HudState* state) {
-    TRC_Trace("ACT_ApplyPlayerCommands", "member=%d,team=%d,radar=%d,point=%.0f/%.0f/%.0f,pan=%d/%d/%d,run=%d",
-               state->controlledMember, state->teamMode, state->radarDrawn, state->orderPoint[0],
-               state->orderPoint[1], state->orderPoint[2], state->panHorizontal, state->panVertical,
-               state->panByPress, state->runFlag);
-}
-
 PlayerStatus* ACT_StubStatus(int index) {
     return index >= 0 && index < BOD_PLAYER_SLOTS ? &g_StubStatus[index] : nullptr;
 }

@@ -32,8 +32,9 @@ struct PlayerStatus;
 struct HudState;
 int ACT_GetPlayerStatus(int index, PlayerStatus* status);
 int ACT_SetPlayerStatus(int index, const PlayerStatus* status);
-// Applies the HUD state's command words; recorded with the controlled member, the team-mode flag,
-// the ordered point, the pan words and the run flag.
+// Applies the HUD state's command block (act_commands.cpp): the team-mode flag, the steered member,
+// an order at a point, the camera commands; recorded with the controlled member, the team-mode
+// flag, the radar word, the ordered point, the pan words and the run flag.
 void ACT_ApplyPlayerCommands(const HudState* state);
 // Test seam: the status record the stand-in holds for player index 0..7.
 PlayerStatus* ACT_StubStatus(int index);

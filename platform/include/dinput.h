@@ -119,6 +119,12 @@ protected:
 typedef IDirectInput* LPDIRECTINPUT;
 
 // Versions up to 0x0500 are served; a later one gives DIERR_OLDDIRECTINPUTVERSION.
+// The keyboard as it stands now (User's asynchronous key query), from the same key events that
+// the input script and the SDL backend feed to the devices here: bit 0x8000 while the virtual key
+// is held (either Shift for VK_SHIFT); 0 for a key that is up or that this layer does not know.
+enum : int { VK_SHIFT = 16, VK_END = 35, VK_HOME = 36 };
+PLATAPI int16_t GetAsyncKeyState(int virtualKey);
+
 PLATAPI HRESULT DirectInputCreateA(HINSTANCE instance, DWORD version, LPDIRECTINPUT* out, void* outer);
 
 namespace plat {

@@ -24,9 +24,13 @@ struct InputEvent {
 // At most this many events wait; when nobody drains the queue the oldest are dropped.
 constexpr size_t kInputQueueLimit = 4096;
 
+// Queues the event; a key event also sets the key's held state (GetAsyncKeyState).
 PLATEXPORT void PushInput(const InputEvent& event);
 // Takes every waiting event, oldest first.
 PLATEXPORT std::vector<InputEvent> DrainInput();
+// Drops the waiting events and releases every held key.
 PLATEXPORT void ClearInput();
+// 1 while the key of this DirectInput scan code is held.
+PLATEXPORT bool IsKeyHeld(uint8_t scanCode);
 
 }  // namespace plat

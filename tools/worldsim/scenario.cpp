@@ -3,14 +3,22 @@
 #include "scenario.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <ostream>
 #include <sstream>
 
+#include "plat_input.h"
 #include "shell/cda.h"
 #include "shell/inp.h"
 #include "shell/snd.h"
 #include "common/calltrace.h"
+#include "ui/hud_records.h"
+#include "world/act.h"
+#include "world/bod_radar.h"
+#include "world/bod_record.h"
+#include "world/cam.h"
 #include "world/wo.h"
 #include "win32.h"
 #include "world/bod.h"
@@ -55,6 +63,21 @@ const char* const kScenarioHelp =
     "  at FRAME halt | resume       halts or resumes play (an in-game menu)\n"
     "  at FRAME blast X Y Z RADIUS AMOUNT\n"
     "                               an explosion without attacker hurting the characters\n"
+    "  at FRAME key down|up CODE    a key event into the platform's keyboard (DirectInput scan code,\n"
+    "                               decimal or 0x hex: Shift 0x2A, Home 0xC7, End 0xCF)\n"
+    "  at FRAME cam COMMAND         CAM_Command(COMMAND)\n"
+    "  at FRAME orders TEAM MEMBER X Y Z A B FLAG\n"
+    "                               the HUD's command block applied (ACT_ApplyPlayerCommands): team\n"
+    "                               mode, steered member, order point (X -1: none), camera words,\n"
+    "                               camera-mode flag\n"
+    "  at FRAME place BOD X Y Z HEADING\n"
+    "                               puts a character or object there\n"
+    "  at FRAME radar VIEWX VIEWZ WIDTH HEIGHT\n"
+    "                               fills the radar with that scale and prints it: \"radar COUNT\",\n"
+    "                               \"blip KIND X Z\" per entry, \"wedge X Z X Z X Z\"\n"
+    "  print camera                 after every frame: camera X Y Z YAW PITCH DISTANCE MODE\n"
+    "                               (the camera's position, its yaw, pitch, distance, preferred mode)\n"
+    "The level's camera mode is set and the camera put behind player 0 before the first frame.\n"
     "BOD is player<SLOT>, npc<INDEX> or object<N>; frames count from 1. Every character and\n"
     "object runs handlers that only report their calls, so the frame shows the world's order.\n";
 
@@ -89,6 +112,36 @@ bool ReadBod(const std::string& command, std::istringstream& words, Scenario* s,
     return true;
 }
 
+// The camera and team events; false when the words do not form one.
+bool ReadCameraEvent(ScenarioEvent* event, std::istringstream& words) {
+    if (event->what == "key") {
+        std::string direction, code;
+        if (!(words >> direction >> code) || (direction != "down" && direction != "up"))
+            return false;
+        char* end = nullptr;
+        const long value = std::strtol(code.c_str(), &end, 0);
+        if (*end || value < 0 || value > 255)
+            return false;
+        event->who = direction;
+        event->numbers = {float(value)};
+        std::string rest;
+        return !(words >> rest);
+    }
+    if (event->what == "cam")
+        return ReadNumbers(words, 1, 1, &event->numbers);
+    if (event->what == "orders")
+        return ReadNumbers(words, 8, 8, &event->numbers);
+    if (event->what == "radar")
+        return ReadNumbers(words, 4, 4, &event->numbers);
+    if (event->what == "place")
+        return bool(words >> event->who) && ReadNumbers(words, 4, 4, &event->numbers);
+    return false;
+}
+
+bool IsCameraEvent(const std::string& what) {
+    return what == "key" || what == "cam" || what == "orders" || what == "radar" || what == "place";
+}
+
 bool ReadEvent(std::istringstream& words, Scenario* s) {
     ScenarioEvent event;
     if (!(words >> event.frame >> event.what) || event.frame < 1)
@@ -99,6 +152,8 @@ bool ReadEvent(std::istringstream& words, Scenario* s) {
     }
     if (event.what == "blast")
         return ReadNumbers(words, 5, 5, &event.numbers) && (s->events.push_back(event), true);
+    if (IsCameraEvent(event.what))
+        return ReadCameraEvent(&event, words) && (s->events.push_back(event), true);
     if (event.what != "action" && event.what != "remote" && event.what != "remove")
         return false;
     if (!(words >> event.who))
@@ -122,6 +177,69 @@ bool InWorld(const Bod* bod) {
 
 int ActionOf(const Bod* bod) {
     return bod && bod->control ? static_cast<const BodControl*>(bod->control)->action : -1;
+}
+
+void PrintRadar(const std::vector<float>& scale, std::ostream& out) {
+    // The level's map parameters, as the level start sets them.
+    for (int k = 0; k < GAME_MAP_PARAMS; ++k)
+        g_LevelMapParams[k] = kGameLevelMapParams[g_LevelNumber][k];
+    for (int k = 0; k < 4; ++k)
+        g_RadarScale[k] = scale[size_t(k)];
+    BOD_FillRadar(&g_HudState);
+    const HudState& h = g_HudState;
+    char line[160];
+    out << "  radar " << h.radarCount << "\n";
+    for (int i = 0; i < h.radarCount && i < HUD_RADAR_ENTRIES; ++i) {
+        std::snprintf(line, sizeof line, "  blip %.0f %.1f %.1f\n", h.radar[i][1], h.radar[i][0], h.radar[i][2]);
+        out << line;
+    }
+    std::snprintf(line, sizeof line, "  wedge %.1f %.1f %.1f %.1f %.1f %.1f\n", h.mapping[0], h.mapping[1], h.mapping[2],
+                  h.mapping[3], h.mapping[4], h.mapping[5]);
+    out << line;
+}
+
+// A camera or team event before a frame; false when the event is none of them.
+bool RunCameraEvent(const ScenarioEvent& e, Bod* bod, std::ostream& out) {
+    if (e.what == "key") {
+        plat::InputEvent key;
+        key.kind = e.who == "down" ? plat::InputKind::KeyDown : plat::InputKind::KeyUp;
+        key.scanCode = uint8_t(e.numbers[0]);
+        plat::PushInput(key);
+    } else if (e.what == "cam") {
+        CAM_Command(int(e.numbers[0]));
+    } else if (e.what == "orders") {
+        HudState& h = g_HudState;
+        h.teamMode = int32_t(e.numbers[0]);
+        h.controlledMember = int32_t(e.numbers[1]);
+        for (int k = 0; k < 3; ++k)
+            h.orderPoint[k] = e.numbers[size_t(2 + k)];
+        h.panHorizontal = int32_t(e.numbers[5]);
+        h.panVertical = int32_t(e.numbers[6]);
+        h.panByPress = int32_t(e.numbers[7]);
+        ACT_ApplyPlayerCommands(&h);
+    } else if (e.what == "radar") {
+        PrintRadar(e.numbers, out);
+    } else if (e.what == "place") {
+        if (!bod) {
+            out << "  (no bod " << e.who << ")\n";
+            return true;
+        }
+        BOD_WithRecord(bod, [&](auto* record) {
+            BOD_SetPosition(record, Vec3{e.numbers[0], e.numbers[1], e.numbers[2]});
+            record->heading = e.numbers[3];
+        });
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void PrintCamera(std::ostream& out) {
+    const Vec3 p = CAM_GetPose()->translation;
+    char line[160];
+    std::snprintf(line, sizeof line, "  camera %.1f %.1f %.1f %.4f %.4f %.1f %d\n", p.x, p.y, p.z, CAM_GetYaw(),
+                  CAM_GetPitch(), CAM_GetDistance(), CAM_GetMode());
+    out << line;
 }
 
 }  // namespace
@@ -165,6 +283,11 @@ bool ReadScenario(std::istream& in, Scenario* s, std::string* error) {
             ok = ReadBod(command, words, s, objects);
             if (ok && command == "object")
                 ++objects;
+        } else if (command == "print") {
+            std::string what, rest;
+            ok = bool(words >> what) && what == "camera" && !(words >> rest);
+            if (ok)
+                s->printCamera = true;
         } else if (command == "at") {
             ok = ReadEvent(words, s);
         } else {
@@ -216,6 +339,10 @@ void RunScenario(const Scenario& s, std::ostream& out) {
     }
     WH_EnterLevel(s.level);
     CLK_InitLevel();
+    // The level's camera, as the level start sets it.
+    CAM_Reset();
+    CAM_SetLevelMode(s.level);
+    CAM_SnapBehind(BOD_CharacterOf(g_FocusBod));
 
     std::map<std::string, int> actions;
     for (const auto& [name, bod] : bods)
@@ -232,7 +359,8 @@ void RunScenario(const Scenario& s, std::ostream& out) {
                 continue;
             auto found = bods.find(e.who);
             Bod* bod = found == bods.end() ? nullptr : found->second;
-            if (e.what == "halt" || e.what == "resume") {
+            if (RunCameraEvent(e, bod, out)) {
+            } else if (e.what == "halt" || e.what == "resume") {
                 WH_SetHalted(e.what == "halt");
             } else if (e.what == "blast") {
                 const Vec3 point{e.numbers[0], e.numbers[1], e.numbers[2]};
@@ -266,6 +394,8 @@ void RunScenario(const Scenario& s, std::ostream& out) {
             actions[it->first] = now;
             ++it;
         }
+        if (s.printCamera)
+            PrintCamera(out);
         const auto& messages = WH_Messages();
         for (; messagesSeen < messages.size(); ++messagesSeen)
             out << "  message " << WH_FormatMessage(messages[messagesSeen]) << "\n";

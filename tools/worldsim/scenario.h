@@ -18,7 +18,8 @@ struct ScenarioBod {
 
 struct ScenarioEvent {
     int frame;
-    std::string what;   // "action", "remote", "halt", "resume", "remove", "blast", "ticks"
+    std::string what;   // "action", "remote", "halt", "resume", "remove", "blast", "ticks", and the
+                        // camera and team events: "key", "cam", "orders", "place", "radar"
     std::string who;
     std::vector<float> numbers;
 };
@@ -33,6 +34,7 @@ struct Scenario {
     std::vector<float> floors;    // 5 numbers each
     std::vector<float> walls;     // 6 numbers each
     std::vector<ScenarioEvent> events;
+    bool printCamera = false;     // print camera: the camera's line after every frame
 };
 
 // false and a message naming the line when the text is not a scenario.

@@ -337,7 +337,7 @@ TEST_F(MdlDrawChain, ShockBleedCaptureAndAttachment) {
     Pose camera{};
     MTH_PoseIdentity(&camera);
     camera.translation = {0, 100, 0};
-    CAM_StubSetPose(camera);
+    CAM_TestSetPose(camera);
     chain->boneEffects[2] = MDL_CaptureEffect;
     MDL_DrawInstanceQuat(nullptr, chain, &pose, 0);
     ExpectNear(Origin(chain->attachMatrix), {20, 100, 50}, 1e-4f, "captured");
@@ -357,7 +357,7 @@ TEST_F(MdlDrawChain, ShockBleedCaptureAndAttachment) {
     ExpectNear(meshes[1].Placed(7), {11, 1, 51}, 1e-4f, "the cube's corner at the arm");
     ExpectNear(Origin(held.transform), {10, 100, 50}, 1e-4f, "held transform");
     ExpectNear(Origin(meshes[3].matrix), {20, 0, 50}, 1e-4f, "the hand after the held cube");
-    CAM_StubSetPose(Pose{{1, 0, 0, 0}, {0, 0, 0}});
+    CAM_TestSetPose(Pose{{1, 0, 0, 0}, {0, 0, 0}});
 }
 
 TEST_F(MdlDraw, MatrixKeyWalkCopiesVerticesUnchanged) {

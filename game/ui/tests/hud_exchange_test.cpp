@@ -25,6 +25,7 @@
 #include "ui/gui_toolkit.h"
 #include "ui/hud.h"
 #include "world/bod.h"
+#include "world/bod_radar.h"
 #include "world/character.h"
 #include "world/clk.h"
 
@@ -57,6 +58,8 @@ struct HudExchange : ::testing::Test {
         g_RadarBlips = 0;
         g_PanelRedraw = g_TeamRedraw = 0;
         g_HudState = HudState{};
+        // The radar block stays as each test writes it: the world's fill is not part of these tests.
+        BOD_SetRadarFillForTests([](HudState*) {});
         g_HudCommands = HudCommands{{-1, -1, -1}, 0, 0, 0, 0};
         g_MatchClock = MatchClock{-1, 0, 0, 0, 0};
         for (int i = 0; i < BOD_PLAYER_SLOTS; ++i) {
@@ -86,6 +89,7 @@ struct HudExchange : ::testing::Test {
         NET_InstallTestTransport(&kTransport);
     }
     void TearDown() override {
+        BOD_SetRadarFillForTests(nullptr);
         NET_InstallTestTransport(nullptr);
         std::copy(savedSlots_.begin(), savedSlots_.end(), &g_Match.slotPlayerIds[0][0]);
         g_Match.settings = savedSettings_;

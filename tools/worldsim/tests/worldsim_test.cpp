@@ -156,4 +156,18 @@ TEST_F(WorldsimTest, ScenariosItCannotReadAreRefusedWithTheLine) {
     EXPECT_EQ(Worldsim("").code, 2);
 }
 
+TEST_F(WorldsimTest, CameraAndTeamEventsItCannotReadAreRefused) {
+    const char* const cases[] = {
+        "frames 1\nat 1 key sideways 0xC7\n", "frames 1\nat 1 key down 256\n", "frames 1\nat 1 key down 0xZZ\n",
+        "frames 1\nat 1 key down\n",          "frames 1\nat 1 cam\n",          "frames 1\nat 1 orders 0 1 2\n",
+        "frames 1\nat 1 radar 1 2 3\n",        "frames 1\nprint radar\n",      "frames 1\nprint camera now\n",
+        "frames 1\nat 1 place player0 1 2\n",
+    };
+    for (const char* text : cases) {
+        const Output run = Worldsim(Scenario(text));
+        EXPECT_EQ(run.code, 2) << text;
+        EXPECT_NE(run.out.find("line 2"), std::string::npos) << text << run.out;
+    }
+}
+
 }  // namespace

@@ -19,6 +19,7 @@
 #include "shell/snd.h"
 #include "world/act.h"
 #include "world/ai.h"
+#include "world/cam.h"
 #include "testsupport/net_test_seam.h"
 #include "testsupport/rnd_texture_device.h"
 #include "common/calltrace.h"
@@ -157,6 +158,7 @@ void WH_Reset() {
     WH_SetSinglePlayer();
     ResetShellState();
     ResetWorldState();
+    CAM_ResetForTests();
     g_HandlerLog.clear();
     g_Reaction = nullptr;
     GAME_SetCallTrace(nullptr);

@@ -1,0 +1,27 @@
+# Runs every worldsim scenario of SCENARIOS and compares its output with GOLDEN/<name>.txt. A run
+# that differs (or has no golden file) is written to GOLDEN/<name>.out and the test fails; a run
+# that matches removes an old .out.
+file(GLOB scenarios ${SCENARIOS}/*.scn)
+if(NOT scenarios)
+  message(FATAL_ERROR "no scenarios in ${SCENARIOS}")
+endif()
+set(failed "")
+foreach(scenario ${scenarios})
+  get_filename_component(name ${scenario} NAME_WE)
+  execute_process(COMMAND ${WORLDSIM} ${scenario} OUTPUT_VARIABLE output ERROR_VARIABLE errors
+                  RESULT_VARIABLE result)
+  set(golden ${GOLDEN}/${name}.txt)
+  set(expected "")
+  if(EXISTS ${golden})
+    file(READ ${golden} expected)
+  endif()
+  if(NOT result EQUAL 0 OR NOT output STREQUAL expected)
+    file(WRITE ${GOLDEN}/${name}.out "${output}")
+    list(APPEND failed "${name} (exit ${result}) ${errors}")
+  elseif(EXISTS ${GOLDEN}/${name}.out)
+    file(REMOVE ${GOLDEN}/${name}.out)
+  endif()
+endforeach()
+if(failed)
+  message(FATAL_ERROR "scenarios that differ from their golden trace (see the .out files): ${failed}")
+endif()
