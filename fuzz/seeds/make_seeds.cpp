@@ -293,6 +293,32 @@ void Network() {
         Le16(&datagrams, uint32_t(packet.size()));
         datagrams.insert(datagrams.end(), packet.begin(), packet.end());
     }
+    // One datagram each for a session: control messages of every code, a request, a response.
+    const struct {
+        const char* name;
+        uint32_t kind, length, sequence, code, flag;
+    } messages[] = {{"connect", 2, 24, 1, 0, 0},     {"connect-ack", 2, 24, 2, 0, 0}, {"disconnect", 2, 4, 3, 0, 0},
+                    {"heartbeat", 2, 0, 4, 0, 0},    {"option-set", 2, 16, 5, 0, 0},  {"option-ack", 2, 16, 6, 0, 0},
+                    {"key-set", 2, 24, 7, 0, 0},     {"key-ack", 2, 8, 8, 0, 0},      {"request", 1, 8, 1, 0x21, 0},
+                    {"response", 1, 8, 1, 0x22, 1}};
+    for (const auto& m : messages) {
+        KRHDR h{};
+        h.kind = m.kind;
+        h.id = 1;
+        h.length = m.length;
+        h.sequence = m.sequence;
+        h.code = m.code;
+        h.flag = m.flag;
+        uint8_t packed[KRHDR_MAX_LEN];
+        uint32_t pad = 0;
+        const uint32_t n = KrHdrPack(&h, packed, 1, &pad);
+        Bytes p(packed, packed + n);
+        for (uint32_t i = 0; i < m.length; ++i) p.push_back(i % 4 == 3 ? uint8_t(i) : 0);
+        p.insert(p.end(), pad, 0);
+        p.push_back(0);
+        p.push_back(0);
+        Put("net_session", m.name, p);
+    }
     Put("net_mux", "stream", stream);
     Put("net_mux", "datagrams", datagrams);
 
