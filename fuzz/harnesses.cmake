@@ -17,7 +17,7 @@ fuzz_harness(movie_frame SOURCES harness/movie_frame.cpp LIBS vidvex platform)
 fuzz_harness(movie_audio SOURCES harness/movie_audio.cpp LIBS sonvex_objects)
 target_compile_options(fuzz_movie_audio PRIVATE -iquote ${CMAKE_SOURCE_DIR}/sonvex/src)
 
-foreach(h net_address net_header net_xdr net_gamedef net_mux net_session registry)
+foreach(h net_address net_header net_xdr net_gamedef net_mux net_session net_multicast registry)
   fuzz_harness(${h} SOURCES harness/${h}.cpp LIBS lobbex_static)
   target_include_directories(fuzz_${h} PRIVATE ${FUZZ_LOBBEX_SRC})
 endforeach()

@@ -24,6 +24,7 @@
 #include "datakit/vidvex_rowenc.h"
 #include "dplay.h"
 #include "krhdr.h"
+#include "krnetdb.h"
 
 namespace {
 
@@ -319,6 +320,16 @@ void Network() {
         p.push_back(0);
         Put("net_session", m.name, p);
     }
+    // Multicast header packings: numbers and addresses of every length, kinds alternating.
+    Bytes multicast = {0xAA, 8};
+    uint8_t packedValue[4];
+    const uint32_t numbers[] = {5, 300, 70000, 63};
+    const uint32_t addresses[] = {7, 2000, 0x40000005u, 0x60000400u, 0x00123456u, 7};
+    for (int k = 0; k < 8; ++k) {
+        const uint32_t n = k % 2 ? KrAddrPack(addresses[k / 2], packedValue) : Kr31Pack(numbers[k / 2], packedValue);
+        multicast.insert(multicast.end(), packedValue, packedValue + n);
+    }
+    Put("net_multicast", "numbers-and-addresses", multicast);
     Put("net_mux", "stream", stream);
     Put("net_mux", "datagrams", datagrams);
 
