@@ -5,13 +5,17 @@ CMAKE_FLAGS ?=
 CTEST_FLAGS ?= --output-on-failure --timeout 300 -j $(JOBS)
 
 # Debian packages the build needs (xvfb and xdotool: the window tests' virtual X display and its
-# input events); SDL2 (windowed play) and ccache (the compiler cache, used whenever it is
-# installed) are optional.
+# input events; clang: the fuzz harnesses); SDL2 (windowed play) and ccache (the compiler cache,
+# used whenever it is installed) are optional.
 DEBS_REQUIRED = cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libtirpc-dev \
-                xvfb xdotool
+                xvfb xdotool clang
 DEBS_OPTIONAL = libsdl2-dev ccache
 
-.PHONY: all deps build test test-sanitize test-tsan demo bench clean
+# The fuzz harnesses (fuzz/): their own build folder, clang, and only what they link.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+
+.PHONY: all deps build test test-sanitize test-tsan demo bench clean fuzz-build fuzz fuzz-seeds
 
 all: build
 
@@ -47,6 +51,22 @@ test-tsan: deps
 bench: build
 	@for b in $(BUILD)/bin/bench_*; do [ -x "$$b" ] && "$$b" --benchmark_min_time=0.2; done; true
 
+$(FUZZ_BUILD)/CMakeCache.txt:
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFUZZ=ON $(CMAKE_FLAGS)
+
+fuzz-build: deps $(FUZZ_BUILD)/CMakeCache.txt
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_harnesses
+
+# Every harness for FUZZ_SECONDS, JOBS at a time: one line each (executions, coverage, findings);
+# any finding fails.
+fuzz: fuzz-build
+	fuzz/run $(FUZZ_BUILD) $(FUZZ_SECONDS) $(JOBS)
+
+# Writes the seed inputs into fuzz/corpus/<harness>/seed-* from the data kit and the encoders.
+fuzz-seeds: deps $(FUZZ_BUILD)/CMakeCache.txt
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_make_seeds
+	$(FUZZ_BUILD)/tools/fuzz_make_seeds fuzz/corpus
+
 # Headless when there is no display: 600 frames, a screenshot and the captured sound.
 demo: build
 	rm -rf $(BUILD)/demo && mkdir -p $(BUILD)/demo
@@ -61,4 +81,4 @@ demo: build
 	fi
 
 clean:
-	rm -rf build build-sanitize build-tsan
+	rm -rf build build-sanitize build-tsan $(FUZZ_BUILD)

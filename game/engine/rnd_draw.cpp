@@ -2,6 +2,8 @@
 // allocated while drawing.
 #include "engine/rnd_draw.h"
 
+#include <cmath>
+
 #include "engine/rnd_batch.h"
 #include "engine/rnd_blend.h"
 #include "engine/rnd_projection.h"
@@ -13,11 +15,17 @@ std::function<int(const RenderTriangle&)> g_TriangleHook;
 
 // Keeps texture coordinates near 0 however often a surface repeats its texture: the whole
 // repeats common to the three corners (running truncated sums, then integer thirds) come off.
+// Coordinates whose sums an int cannot hold (beyond its range, or not numbers, as a damaged
+// model file can give) have no such repeats taken off: the triangle keeps them as they are.
 void NormaliseUV(RenderTriangle* t) {
+    constexpr float kIntLimit = 2147483520.0f;  // the largest float below 2^31
     int su = 0, sv = 0;
     for (int k = 0; k < 3; ++k) {
-        su = int(float(su) + t->uv[k][0]);
-        sv = int(float(sv) + t->uv[k][1]);
+        const float u = float(su) + t->uv[k][0], v = float(sv) + t->uv[k][1];
+        if (!(std::fabs(u) < kIntLimit) || !(std::fabs(v) < kIntLimit))
+            return;
+        su = int(u);
+        sv = int(v);
     }
     const float du = float(su / 3), dv = float(sv / 3);
     for (int k = 0; k < 3; ++k) {

@@ -52,7 +52,7 @@ int ReadDifferentLength(uint8_t* buffer, uint32_t size, uint32_t stored) {
     if (rc != ERROR_SUCCESS) return KR_REG_UNREADABLE;
     if (type != REG_BINARY) return KR_REG_NOT_BINARY;
     const uint32_t n = length < size ? length : size;
-    std::memcpy(buffer, bytes.data(), n);
+    if (n > 0) std::memcpy(buffer, bytes.data(), n);
     std::memset(buffer + n, 0, size - n);
     return KR_REG_WRONG_LENGTH;
 }

@@ -126,7 +126,10 @@ int KrHdrUnpack(const uint8_t* b, KRHDR* h, int withCode) {
         KR_LOG(KrWarning, "KrHdrUnpack: Unsupported Header Type.");
         return 1;
     }
-    const uint32_t w = KrGetBe32(b);
+    // Form A's plain-text part is only its first 3 bytes (the fourth is the code): without the
+    // code the first word is read from those 3 bytes, never from past them.
+    const uint32_t w = form == KRHDR_A && !withCode ? (uint32_t)b[0] << 24 | (uint32_t)b[1] << 16 | (uint32_t)b[2] << 8
+                                                   : KrGetBe32(b);
     h->pad = 0;
     h->flag = 0;
     h->code = 0;

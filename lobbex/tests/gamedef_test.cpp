@@ -5,6 +5,7 @@
 // it and the player address records.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -116,6 +117,15 @@ TEST_F(GameDef, LoadingGivesTheSpecifiedResultForEachStoredForm) {
             EXPECT_EQ(buffer[GAMEDEF_NO_WAIT], 1);
         }
     }
+}
+
+// An empty stored record is one of another length with no bytes at all: the whole buffer is
+// cleared (nothing is copied from the empty value) and the cleared record is bound.
+TEST_F(GameDef, AnEmptyStoredRecordClearsTheWholeBuffer) {
+    kt::SetBinary("TEMP", "GAMEDEF", {});
+    std::vector<uint8_t> buffer(GAMEDEF_GAME_SIZE, 0xEE);
+    EXPECT_EQ(KrLoadGameDef(reinterpret_cast<GAMEDEF*>(buffer.data()), int16_t(buffer.size())), KR_GAMEDEF_INCOMPATIBLE);
+    EXPECT_EQ(std::count(buffer.begin(), buffer.end(), 0), ptrdiff_t(buffer.size()));
 }
 
 TEST_F(GameDef, MissingKeyGivesUnavailable) {

@@ -85,6 +85,17 @@ TEST(Header, EveryFormUnpacksFromItsHandWrittenBytes) {
         EXPECT_EQ(plain.sequence, g.header.kind == KRHDR_KIND_CONTROL ? 0u : g.header.sequence) << g.what;
         EXPECT_EQ(plain.length, g.header.length) << g.what;
 
+        // From a block of exactly the plain-text part, as the receiver first has it: the same
+        // fields, and nothing past the part is read (the sanitizer builds check every access).
+        const Bytes plainOnly(bytes.begin(), bytes.begin() + KrPTHdrPackedLen(bytes[0]));
+        KRHDR alone = {};
+        ASSERT_EQ(KrHdrUnpackPT(plainOnly.data(), &alone), 0) << g.what;
+        EXPECT_EQ(alone.id, plain.id) << g.what;
+        EXPECT_EQ(alone.length, plain.length) << g.what;
+        EXPECT_EQ(alone.sequence, plain.sequence) << g.what;
+        EXPECT_EQ(alone.flag, plain.flag) << g.what;
+        EXPECT_EQ(KrHdrPadLen(plainOnly.data()), (int)g.pad) << g.what;
+
         // A plain-text part and a cipher-text part kept apart.
         const int pt = KrPTHdrPackedLen(bytes[0]);
         Bytes cipherText(bytes.begin() + pt, bytes.end());

@@ -134,6 +134,40 @@ TEST_F(BatchTest, TextureCoordinatesLoseTheirCommonWholeRepeats) {
     }
 }
 
+// Coordinates whose sums an int cannot hold (a damaged model file's) keep their values: no
+// repeats come off, and nothing is converted out of range (the sanitizer builds check).
+TEST_F(BatchTest, TextureCoordinatesBeyondTheIntRangeAreKept) {
+    RenderTexture* texture = Texture(7);
+    struct Case {
+        const char* what;
+        float u[3], v[3];
+    };
+    const float nan = std::nanf("");
+    const Case cases[] = {
+        {"u of the first corner past 2^31", {3e9f, 0.5f, 0.25f}, {0, 0, 0}},
+        {"v of the last corner at -1e30", {0.5f, 0.5f, 0.5f}, {1, 1, -1e30f}},
+        {"a running sum past 2^31", {2e9f, 2e9f, 0}, {0, 0, 0}},
+        {"not a number", {0.5f, nan, 0.5f}, {0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RenderTriangle t = Triangle({-50, 50, 500, c.u[0], c.v[0]}, {50, 50, 500, c.u[1], c.v[1]},
+                                    {50, -50, 500, c.u[2], c.v[2]}, texture);
+        EXPECT_EQ(RND_DrawTriangle(&t), 1);
+        RND_FlushBatch();
+        const std::vector<D3DRecord> draws = Draws();
+        ASSERT_EQ(draws.size(), 1u);
+        ASSERT_EQ(draws[0].vertices.size(), 3u);
+        for (int k = 0; k < 3; ++k) {
+            if (std::isnan(c.u[k]))
+                EXPECT_TRUE(std::isnan(draws[0].vertices[k].tu)) << k;
+            else
+                EXPECT_FLOAT_EQ(draws[0].vertices[k].tu, c.u[k]) << k;
+            EXPECT_FLOAT_EQ(draws[0].vertices[k].tv, c.v[k]) << k;
+        }
+    }
+}
+
 TEST_F(BatchTest, TheThousandAndFirstTriangleFlushesTheFirstThousand) {
     RenderTexture* texture = Texture(7);
     RenderTriangle t = Facing(500, 20, texture);
