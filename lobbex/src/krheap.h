@@ -1,6 +1,8 @@
 // Private heaps of the library's modules: growable heaps of zeroed blocks that count what they
 // hold, so that a module's cleanup can tell (and tests can check) that nothing it allocated is
-// left. Destroying a heap releases whatever is left in it.
+// left. Freed blocks of up to 64 KB are kept (a bounded few of each size) and handed out again,
+// so that steady traffic takes no memory from the process heap. Destroying a heap releases
+// whatever is left in it, kept blocks included.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -15,6 +17,10 @@ void* KrHeapAlloc(KRHEAP* heap, size_t size);
 int KrHeapFree(KRHEAP* heap, void* block);
 // Blocks held by the heap now.
 uint32_t KrHeapCount(const KRHEAP* heap);
+
+// For checks: how many blocks this thread's allocations took from the process heap (rather than
+// from the kept blocks) since it started.
+uint32_t KrHeapFreshBlocksOnThisThread();
 
 // For tests: the next `count` allocations succeed and the one after fails (once); -1 switches
 // the failure off.

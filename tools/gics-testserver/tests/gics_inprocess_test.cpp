@@ -7,7 +7,9 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -15,10 +17,27 @@
 
 #include "gics_server.h"
 #include "krcgame.h"
+#include "krheap.h"
 #include "krgulp.h"
 #include "krtime.h"
 #include "krtmo.h"
 #include "lobbex_exports.h"
+
+// Counts the C++ allocations of the thread that asks for it (the library's own heaps count theirs).
+thread_local bool t_CountNews = false;
+thread_local uint32_t t_News = 0;
+
+// The replacements pair malloc with free, as they must; the compiler cannot see that pairing.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(std::size_t size) {
+    if (t_CountNews) ++t_News;
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+#pragma GCC diagnostic pop
 
 namespace {
 
@@ -375,6 +394,44 @@ TEST_F(gics_game, JoinOverUdpWithTheAddressFromTheJoinWord) {
 
 // The relay batches up to N messages per data-in request; a full batch goes at once, the rest
 // when the server flushes. Each arrives in order with its own sender and length.
+// Once the first messages have gone, a write takes no memory: neither from the library's heaps
+// (its request and message come from the kept blocks) nor from the C++ allocator.
+TEST_F(gics_game, WritingToAGulpTakesNoNewMemory) {
+    Prepare(0);
+    Prepare(1);
+    ASSERT_EQ(KrJoinGame(0, "receiver"), 0);
+    ASSERT_EQ(KrJoinGame(1, "sender"), 0);
+    const HGULP r = OpenQor(0);
+    const HGULP w = OpenQor(1);
+    ASSERT_GE(r, 0);
+    ASSERT_GE(w, 0);
+    const std::string message(64, 'm');
+    ASSERT_EQ(KrWriteGULP(w, message.data(), (uint32_t)message.size(), nullptr), 0);
+    ASSERT_TRUE(WaitQueued(r, 1));
+    // Rounds of 20 that the relay and the receiver take in before the next one. The first round
+    // fills the kept blocks that the server's side of this process draws on as well; only the
+    // writes of the 50 rounds after it are counted.
+    uint32_t fresh = 0, news = 0, queued = 1;
+    int failed = 0;
+    for (int i = 0; i < 20; ++i) failed += KrWriteGULP(w, message.data(), (uint32_t)message.size(), nullptr) != 0;
+    queued += 20;
+    ASSERT_TRUE(WaitQueued(r, queued));
+    for (int round = 0; round < 50; ++round) {
+        const uint32_t freshBefore = KrHeapFreshBlocksOnThisThread();
+        t_News = 0;
+        t_CountNews = true;
+        for (int i = 0; i < 20; ++i) failed += KrWriteGULP(w, message.data(), (uint32_t)message.size(), nullptr) != 0;
+        t_CountNews = false;
+        fresh += KrHeapFreshBlocksOnThisThread() - freshBefore;
+        news += t_News;
+        queued += 20;
+        ASSERT_TRUE(WaitQueued(r, queued)) << "every message arrives";
+    }
+    EXPECT_EQ(failed, 0);
+    EXPECT_EQ(fresh, 0u);
+    EXPECT_EQ(news, 0u);
+}
+
 TEST_F(gics_game, BatchedRelayKeepsOrderAndSenders) {
     delete server_;
     server_ = new gics::Server(gics::Options{false, 4}, [this](const std::string& l) { log_.Add(l); });
