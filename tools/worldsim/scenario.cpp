@@ -17,6 +17,7 @@
 #include "world/character.h"
 #include "world/clk.h"
 #include "world/game_frame.h"
+#include "characters.h"
 #include "world_harness.h"
 
 const char* const kScenarioHelp =
@@ -32,6 +33,15 @@ const char* const kScenarioHelp =
     "  removed BOD         a bod left the world\n"
     "  message BYTES       a game message sent: its type as a character, then the bytes in hex\n"
     "  hud TEXT            a HUD message line that appeared\n"
+    "With the game's handlers (handlers game) a frame is reported only when something happened to a\n"
+    "character, and the report is the characters' own:\n"
+    "  action BOD A -> B   as above\n"
+    "  anim BOD NAME       an animation started\n"
+    "  health BOD N        the character's health changed\n"
+    "  call SND_...        a sound played; call ACT_KillCharacter, AI_OnDamaged, AI_OnHurt,\n"
+    "                      AI_Release, AI_TakeBack, AI_TurnOnAttacker, CMB_RestoreLimbs: the\n"
+    "                      character's calls into modules not built yet\n"
+    "  message, hud        as above\n"
     "\n"
     "Scenario file: one command per line; '#' starts a comment.\n"
     "  level N                      the level id 0..16 (default 2)\n"
@@ -39,6 +49,9 @@ const char* const kScenarioHelp =
     "                               the kind of game and this machine's player slot (default 0); a\n"
     "                               network game has 4 player slots whose player ids are 0..3\n"
     "  frames N                     frames to run (default 3; --frames overrides it)\n"
+    "  handlers logging|game        logging (default): every bod runs handlers that only report\n"
+    "                               their calls; game: characters run the game's action table on\n"
+    "                               the demo install's character body, standing at the start\n"
     "  step MS                      milliseconds added to each frame beyond the platform's 20\n"
     "  floor X0 Z0 X1 Z1 Y          a horizontal floor rectangle of the landscape\n"
     "  wall X0 Z0 X1 Z1 BOTTOM TOP  a vertical wall between two plan points\n"
@@ -55,8 +68,14 @@ const char* const kScenarioHelp =
     "  at FRAME halt | resume       halts or resumes play (an in-game menu)\n"
     "  at FRAME blast X Y Z RADIUS AMOUNT\n"
     "                               an explosion without attacker hurting the characters\n"
+    "  at FRAME command BOD turn|move|attack|use|push|kick|gait VALUE\n"
+    "                               writes a command field of a character (the interface rewrites\n"
+    "                               them every frame; here they keep their value until changed)\n"
+    "  at FRAME select BOD TYPE     gives the character an object of TYPE (0..161) in slot 1 and\n"
+    "                               selects it; TYPE -1 selects bare hands\n"
     "BOD is player<SLOT>, npc<INDEX> or object<N>; frames count from 1. Every character and\n"
-    "object runs handlers that only report their calls, so the frame shows the world's order.\n";
+    "object runs handlers that only report their calls (unless handlers game), so the frame shows\n"
+    "the world's order.\n";
 
 namespace {
 
@@ -99,6 +118,19 @@ bool ReadEvent(std::istringstream& words, Scenario* s) {
     }
     if (event.what == "blast")
         return ReadNumbers(words, 5, 5, &event.numbers) && (s->events.push_back(event), true);
+    if (event.what == "command") {
+        static const char* const kFields[] = {"turn", "move", "attack", "use", "push", "kick", "gait"};
+        if (!(words >> event.who >> event.field) ||
+            std::find(std::begin(kFields), std::end(kFields), event.field) == std::end(kFields))
+            return false;
+        return ReadNumbers(words, 1, 1, &event.numbers) && (s->events.push_back(event), true);
+    }
+    if (event.what == "select") {
+        if (!(words >> event.who) || !ReadNumbers(words, 1, 1, &event.numbers))
+            return false;
+        const float type = event.numbers[0];
+        return type >= -1 && type < float(WO_NO_TYPE) && type == float(int(type)) && (s->events.push_back(event), true);
+    }
     if (event.what != "action" && event.what != "remote" && event.what != "remove")
         return false;
     if (!(words >> event.who))
@@ -147,6 +179,9 @@ bool ReadScenario(std::istream& in, Scenario* s, std::string* error) {
                  ReadNumbers(words, 0, 1, &n) && (n.empty() || (n[0] >= 0 && n[0] < 4));
             if (ok && !n.empty())
                 s->localSlot = int(n[0]);
+        } else if (command == "handlers") {
+            std::string rest;
+            ok = bool(words >> s->handlers) && (s->handlers == "logging" || s->handlers == "game") && !(words >> rest);
         } else if (command == "frames") {
             ok = ReadNumbers(words, 1, 1, &n) && n[0] >= 0;
             if (ok)
@@ -187,6 +222,9 @@ void RunScenario(const Scenario& s, std::ostream& out) {
     CDA_SetCallTrace(forward);
     if (s.game != "single")
         WH_SetNetworkGame(s.game == "host", s.localSlot);
+    const bool game = s.handlers == "game";
+    if (game)
+        SimWriteCharacterFiles();
 
     std::vector<WhFloor> floors;
     for (size_t i = 0; i + 4 < s.floors.size(); i += 5)
@@ -211,6 +249,8 @@ void RunScenario(const Scenario& s, std::ostream& out) {
         } else {
             bod = WH_MakeObject(BOD_CLASS_OBJECT, uint32_t(b.value), {b.x, b.y, b.z});
         }
+        if (game && b.kind != "object")
+            SimUseGameHandlers(bod, b.kind == "player");
         static_cast<BodControl*>(bod->control)->action = b.action;
         bods[Name(b)] = bod;
     }
@@ -220,12 +260,17 @@ void RunScenario(const Scenario& s, std::ostream& out) {
     std::map<std::string, int> actions;
     for (const auto& [name, bod] : bods)
         actions[name] = ActionOf(bod);
+    std::map<std::string, SimCharacterState> characters;
+    std::vector<std::string> unused;
+    SimCharacterLines(bods, &characters, &unused, false);
     size_t messagesSeen = 0;
     std::vector<std::string> hudSeen;
-    out << "level " << s.level << ", " << s.game << " game, " << bods.size() << " bods\n";
+    out << "level " << s.level << ", " << s.game << " game, " << bods.size() << " bods" << (game ? ", game handlers" : "")
+        << "\n";
 
     for (int frame = 1; frame <= s.frames; ++frame) {
-        out << "frame " << frame << " ticks " << GetTickCount() << "\n";
+        const std::string header = "frame " + std::to_string(frame) + " ticks " + std::to_string(GetTickCount());
+        std::vector<std::string> lines;
         const size_t mark = WH_TraceMark();
         for (const ScenarioEvent& e : s.events) {
             if (e.frame != frame)
@@ -238,13 +283,19 @@ void RunScenario(const Scenario& s, std::ostream& out) {
                 const Vec3 point{e.numbers[0], e.numbers[1], e.numbers[2]};
                 BOD_BlastDamage(BOD_NO_ATTACKER, &point, e.numbers[3], e.numbers[3], e.numbers[4], BOD_MASK_CHARACTERS);
             } else if (!bod) {
-                out << "  (no bod " << e.who << ")\n";
+                lines.push_back("(no bod " + e.who + ")");
             } else if (e.what == "action") {
                 BOD_SetAction(bod, int(e.numbers[0]));
             } else if (e.what == "remote") {
                 ACT_ApplyRemoteAction(bod, int(e.numbers[0]));
             } else if (e.what == "remove") {
                 bod->flags |= BOD_FLAG_REMOVE;
+            } else if (e.what == "command") {
+                if (!SimCommand(bod, e.field, int(e.numbers[0])))
+                    lines.push_back("(no character " + e.who + ")");
+            } else if (e.what == "select") {
+                if (!SimSelect(bod, int(e.numbers[0])))
+                    lines.push_back("(no character " + e.who + ")");
             }
         }
         GAME_Update();
@@ -252,28 +303,38 @@ void RunScenario(const Scenario& s, std::ostream& out) {
         WH_AdvanceTicks(s.extraMs);
 
         for (const std::string& call : WH_TraceSince(mark))
-            out << "  call " << call << "\n";
+            if (!game || SimReportsCall(call))
+                lines.push_back("call " + call);
         for (auto it = bods.begin(); it != bods.end();) {
             if (!InWorld(it->second)) {
-                out << "  removed " << it->first << "\n";
+                lines.push_back("removed " + it->first);
                 actions.erase(it->first);
+                characters.erase(it->first);
                 it = bods.erase(it);
                 continue;
             }
             const int now = ActionOf(it->second);
             if (now != actions[it->first])
-                out << "  action " << it->first << " " << actions[it->first] << " -> " << now << "\n";
+                lines.push_back("action " + it->first + " " + std::to_string(actions[it->first]) + " -> " +
+                                std::to_string(now));
             actions[it->first] = now;
             ++it;
         }
+        SimCharacterLines(bods, &characters, &lines, true);
         const auto& messages = WH_Messages();
         for (; messagesSeen < messages.size(); ++messagesSeen)
-            out << "  message " << WH_FormatMessage(messages[messagesSeen]) << "\n";
+            lines.push_back("message " + WH_FormatMessage(messages[messagesSeen]));
         const std::vector<std::string> hud = WH_HudLines();
         for (const std::string& line : hud)
             if (std::find(hudSeen.begin(), hudSeen.end(), line) == hudSeen.end())
-                out << "  hud " << line << "\n";
+                lines.push_back("hud " + line);
         hudSeen = hud;
+        // The character report leaves out the frames in which nothing happened to anybody.
+        if (game && lines.empty())
+            continue;
+        out << header << "\n";
+        for (const std::string& line : lines)
+            out << "  " << line << "\n";
     }
     INP_SetCallTrace(nullptr);
     SND_SetCallTrace(nullptr);
