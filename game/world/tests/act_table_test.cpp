@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <regex>
 #include <set>
 #include <string>
 
@@ -63,12 +62,17 @@ std::set<std::string, Caseless> DumpedAnimations(const std::string& path, int* c
         *code = -1;
         return names;
     }
-    const std::regex line(R"re(^\s*animation \d+ "([^"]*)")re");
+    // Lines "  animation N "NAME": ...".
     char buffer[512];
     while (std::fgets(buffer, sizeof buffer, pipe)) {
-        std::cmatch m;
-        if (std::regex_search(buffer, m, line))
-            names.insert(m[1].str());
+        const std::string line = buffer;
+        const size_t at = line.find_first_not_of(' ');
+        if (at == std::string::npos || line.compare(at, 10, "animation ") != 0)
+            continue;
+        const size_t open = line.find('"', at);
+        const size_t close = open == std::string::npos ? open : line.find('"', open + 1);
+        if (close != std::string::npos)
+            names.insert(line.substr(open + 1, close - open - 1));
     }
     const int status = pclose(pipe);
     *code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
