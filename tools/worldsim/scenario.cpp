@@ -3,6 +3,7 @@
 #include "scenario.h"
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <ostream>
 #include <sstream>
@@ -79,10 +80,17 @@ const char* const kScenarioHelp =
 
 namespace {
 
+// Numbers of a scenario stay within +-1e9, so every count, index and type read from one converts
+// to an integer safely.
+constexpr float kLargestNumber = 1e9f;
+
 bool ReadNumbers(std::istringstream& words, size_t required, size_t allowed, std::vector<float>* out) {
     float value;
-    while (out->size() < allowed && words >> value)
+    while (out->size() < allowed && words >> value) {
+        if (!(std::fabs(value) <= kLargestNumber))
+            return false;
         out->push_back(value);
+    }
     std::string rest;
     return out->size() >= required && !(words >> rest);
 }
