@@ -26,6 +26,7 @@ constexpr int32_t kFootstepVolume = 30;
 constexpr int32_t kAttackStateAi = 5;
 constexpr int32_t kCrawling = 8;
 constexpr int32_t kPlayerKind = 1;
+constexpr int32_t kZombieGameType = 6;  // humans against zombies
 
 // Footsteps: on the host of a network game only for this machine's characters.
 int32_t Footstep(uintptr_t data) {
@@ -144,7 +145,7 @@ void ACT_PlayerIdle(Bod* bod, CharacterControl* control) {
     IdleLook(bod, control);
     UseCommand(bod, control);
     if (!control->moveCommand && !control->turnCommand) {
-        const bool zombieGame = ACT_IsNetworkGame() && APP_GetMultiplayerGameType() == 6;
+        const bool zombieGame = ACT_IsNetworkGame() && APP_GetMultiplayerGameType() == kZombieGameType;
         if (control->attackCommand) {
             const bool remoteZombie = zombieGame && !NET_IsHost() && !ACT_IsLocal(control);
             BOD_SetAction(bod, ACT_ZombiePlayerMode(control) || remoteZombie ? ACTION_GRAB_START : ACTION_ATTACK);
