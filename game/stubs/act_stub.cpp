@@ -1,6 +1,6 @@
-// Stand-in for the characters' damage routines, kind tables and player status exchange: health
-// changes as the routines describe it; each damage call is recorded with the bod's name; the
-// player status records are kept here in place of the character records.
+// Stand-in for the characters' damage and kill routines and the player status exchange: health
+// changes as the routines describe it; each damage or kill call is recorded with the bod's name;
+// the player status records are kept here in place of the character records.
 #include "world/act.h"
 
 #include "common/match.h"
@@ -33,13 +33,6 @@ int Subtract(AICharacter* ai, int amount) {
     return 0;
 }
 
-// The few player characters the stand-in knows: ids 0..3.
-constexpr ActKindFiles kKinds[] = {
-    {"graphics\\models\\female.qkm", "graphics\\skins\\Human Skins\\ace.bmp", "graphics\\skins\\Human Skins\\ace_b.bmp"},
-    {"graphics\\models\\male.qkm", "graphics\\skins\\Human Skins\\bo.bmp", "graphics\\skins\\Human Skins\\bo_b.bmp"},
-    {"graphics\\models\\male.qkm", "graphics\\skins\\Human Skins\\cy.bmp", "graphics\\skins\\Human Skins\\cy_b.bmp"},
-    {"graphics\\models\\female.qkm", "graphics\\skins\\Human Skins\\di.bmp", "graphics\\skins\\Human Skins\\di_b.bmp"},
-};
 }  // namespace
 
 int ACT_Damage(Bod* bod, int amount) {
@@ -70,11 +63,8 @@ int ACT_DamageNoScore(Bod* bod, int amount, int kind) {
     return 1;
 }
 
-int ACT_GetKindFiles(int characterId, ActKindFiles* out) {
-    if (characterId < 0 || characterId >= int(sizeof kKinds / sizeof kKinds[0]) || !out)
-        return 0;
-    *out = kKinds[characterId];
-    return 1;
+void ACT_KillCharacter(Bod* bod, void* item, int kind, int corpseFlag) {
+    TRC_Trace("ACT_KillCharacter", "%s,%s,%d,%d", BOD_TraceLabel(bod), item ? "item" : "none", kind, corpseFlag);
 }
 
 namespace {

@@ -27,3 +27,7 @@ void APP_EndMatch(int result) {
     g_Match.matchEnded = 1;
     g_Match.gameResult = result;
 }
+
+void APP_StopCarriedItemSounds(int memberId) {
+    TRC_Trace("APP_StopCarriedItemSounds", "%d", memberId);
+}

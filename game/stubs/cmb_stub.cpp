@@ -8,3 +8,7 @@ void CMB_GibCharacterFly(Bod* victimBod, int playerId, const Vec3* a, const Vec3
     TRC_Trace("CMB_GibCharacterFly", "%s,%d,%.2f,%.2f,%.2f,%.0f,%.0f,%.0f", BOD_TraceLabel(victimBod), playerId,
                a->x, a->y, a->z, b->x, b->y, b->z);
 }
+
+void CMB_RestoreLimbs(CharacterControl* control) {
+    TRC_Trace("CMB_RestoreLimbs", "%s", BOD_TraceLabelOfRecord(control));
+}

@@ -28,3 +28,8 @@ void SND_ClearEmitters() {
 void SND_StopEmitter(Bod* emitter) {
     TRC_Trace("SND_StopEmitter", "%s", BOD_TraceLabel(emitter));
 }
+
+SoundEmitter* SND_PlayOnObject(void* record, SoundId id, int volume, uint32_t looping, float radius) {
+    TRC_Trace("SND_PlayOnObject", "%s,0x%x,%d,%u,%.0f", BOD_TraceLabelOfRecord(record), id, volume, looping, radius);
+    return nullptr;
+}

@@ -1,8 +1,8 @@
 // The character control record: one per character Bod, allocated zero-filled from the tracked heap
 // (tag 10). It begins with the BodControl head and the fields it shares, by name, with the world
 // objects (transform, velocity, surface, model instance, heading, timer, pose), followed by the
-// character's own: network echo, player commands, melee target, AI link, carried items and the
-// player's set-up values.
+// character's own: network echo, player commands, melee target, AI link, carried items, the
+// player's set-up values, and the state of the interaction, machine and effect actions.
 #pragma once
 #include <cstdint>
 
@@ -58,6 +58,19 @@ struct CharacterControl {
     WorldObjectControl* weaponObject;
     int32_t playerId;           // -1 none
     uint32_t slotChanged;
+    // Fields of the interaction, machine and effect actions that the record above has no room for.
+    Vec3 shoveStart;            // being shoved: where the slide began
+    Vec3 shoveTarget;           // and where it ends
+    int32_t shoveTime;          // ms, when the slide began
+    float pullSpeed;            // pulled along by a machine or a current
+    int32_t zoneFrames;         // frames spent in a row inside a deadly zone box
+    SkinTexture* rememberedSkin;  // the skin worn before an effect skin replaced it
+    int32_t effectEndTime;      // ms, when an effect skin or hold ends
+    uint32_t remoteAnimHold;    // a network game keeps the animation the host last told
+    uint32_t deathFlagA;
+    uint32_t deathFlagB;
+    Bod* machineBod;            // the machine that holds the character (the grinder)
+    uint32_t reactionWord;      // set while a crushing or blast reaction owns the character
 };
 
 // A zeroed character control record from the tracked heap (tag MEM_TAG_CHARACTER) holding its AI

@@ -14,3 +14,5 @@ int APP_GetLevelFrameCount();
 // Ends the network match once (result 1 or 0): sets g_Match.matchEnded and the result; a second call
 // while it is set does nothing. Recorded.
 void APP_EndMatch(int result);
+// Silences the looping sounds of the objects a member carries (recorded).
+void APP_StopCarriedItemSounds(int memberId);

@@ -16,3 +16,8 @@ void SND_ClearEmitters();
 // Stops the looping sound of a world object's emitter; recorded with the object's name.
 struct Bod;
 void SND_StopEmitter(Bod* emitter);
+
+// Plays a sound on a character or object record (volume in percent, looping flag, radius): the
+// stand-in records it with the record's label and plays nothing.
+struct SoundEmitter;
+SoundEmitter* SND_PlayOnObject(void* record, SoundId id, int volume, uint32_t looping, float radius);

@@ -26,3 +26,11 @@ const char* BOD_TraceLabel(const Bod* bod) {
     std::snprintf(name, sizeof name, "class%u", bod->classMask);
     return name;
 }
+
+const char* BOD_TraceLabelOfRecord(const void* control) {
+    if (control)
+        for (const Bod* bod = g_WorldBods.head; bod; bod = bod->next)
+            if (bod->control == control)
+                return BOD_TraceLabel(bod);
+    return "null";
+}

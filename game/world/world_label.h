@@ -5,3 +5,5 @@
 struct Bod;
 
 const char* BOD_TraceLabel(const Bod* bod);
+// The same for the bod whose control record this is ("null" when no bod of the world has it).
+const char* BOD_TraceLabelOfRecord(const void* control);

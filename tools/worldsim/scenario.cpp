@@ -3,6 +3,7 @@
 #include "scenario.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -25,6 +26,7 @@
 #include "world/character.h"
 #include "world/clk.h"
 #include "world/game_frame.h"
+#include "characters.h"
 #include "world_harness.h"
 
 const char* const kScenarioHelp =
@@ -40,6 +42,15 @@ const char* const kScenarioHelp =
     "  removed BOD         a bod left the world\n"
     "  message BYTES       a game message sent: its type as a character, then the bytes in hex\n"
     "  hud TEXT            a HUD message line that appeared\n"
+    "With the game's handlers (handlers game) a frame is reported only when something happened to a\n"
+    "character, and the report is the characters' own:\n"
+    "  action BOD A -> B   as above\n"
+    "  anim BOD NAME       an animation started\n"
+    "  health BOD N        the character's health changed\n"
+    "  call SND_...        a sound played; call ACT_KillCharacter, AI_OnDamaged, AI_OnHurt,\n"
+    "                      AI_Release, AI_TakeBack, AI_TurnOnAttacker, CMB_RestoreLimbs: the\n"
+    "                      character's calls into modules not built yet\n"
+    "  message, hud        as above\n"
     "\n"
     "Scenario file: one command per line; '#' starts a comment.\n"
     "  level N                      the level id 0..16 (default 2)\n"
@@ -47,6 +58,9 @@ const char* const kScenarioHelp =
     "                               the kind of game and this machine's player slot (default 0); a\n"
     "                               network game has 4 player slots whose player ids are 0..3\n"
     "  frames N                     frames to run (default 3; --frames overrides it)\n"
+    "  handlers logging|game        logging (default): every bod runs handlers that only report\n"
+    "                               their calls; game: characters run the game's action table on\n"
+    "                               the demo install's character body, standing at the start\n"
     "  step MS                      milliseconds added to each frame beyond the platform's 20\n"
     "  floor X0 Z0 X1 Z1 Y          a horizontal floor rectangle of the landscape\n"
     "  wall X0 Z0 X1 Z1 BOTTOM TOP  a vertical wall between two plan points\n"
@@ -63,6 +77,11 @@ const char* const kScenarioHelp =
     "  at FRAME halt | resume       halts or resumes play (an in-game menu)\n"
     "  at FRAME blast X Y Z RADIUS AMOUNT\n"
     "                               an explosion without attacker hurting the characters\n"
+    "  at FRAME command BOD turn|move|attack|use|push|kick|gait VALUE\n"
+    "                               writes a command field of a character (the interface rewrites\n"
+    "                               them every frame; here they keep their value until changed)\n"
+    "  at FRAME select BOD TYPE     gives the character an object of TYPE (0..161) in slot 1 and\n"
+    "                               selects it; TYPE -1 selects bare hands\n"
     "  at FRAME key down|up CODE    a key event into the platform's keyboard (DirectInput scan code,\n"
     "                               decimal or 0x hex: Shift 0x2A, Home 0xC7, End 0xCF)\n"
     "  at FRAME cam COMMAND         CAM_Command(COMMAND)\n"
@@ -79,14 +98,22 @@ const char* const kScenarioHelp =
     "                               (the camera's position, its yaw, pitch, distance, preferred mode)\n"
     "The level's camera mode is set and the camera put behind player 0 before the first frame.\n"
     "BOD is player<SLOT>, npc<INDEX> or object<N>; frames count from 1. Every character and\n"
-    "object runs handlers that only report their calls, so the frame shows the world's order.\n";
+    "object runs handlers that only report their calls (unless handlers game), so the frame shows\n"
+    "the world's order.\n";
 
 namespace {
 
+// Numbers of a scenario stay within +-1e9, so every count, index and type read from one converts
+// to an integer safely.
+constexpr float kLargestNumber = 1e9f;
+
 bool ReadNumbers(std::istringstream& words, size_t required, size_t allowed, std::vector<float>* out) {
     float value;
-    while (out->size() < allowed && words >> value)
+    while (out->size() < allowed && words >> value) {
+        if (!(std::fabs(value) <= kLargestNumber))
+            return false;
         out->push_back(value);
+    }
     std::string rest;
     return out->size() >= required && !(words >> rest);
 }
@@ -154,6 +181,19 @@ bool ReadEvent(std::istringstream& words, Scenario* s) {
         return ReadNumbers(words, 5, 5, &event.numbers) && (s->events.push_back(event), true);
     if (IsCameraEvent(event.what))
         return ReadCameraEvent(&event, words) && (s->events.push_back(event), true);
+    if (event.what == "command") {
+        static const char* const kFields[] = {"turn", "move", "attack", "use", "push", "kick", "gait"};
+        if (!(words >> event.who >> event.field) ||
+            std::find(std::begin(kFields), std::end(kFields), event.field) == std::end(kFields))
+            return false;
+        return ReadNumbers(words, 1, 1, &event.numbers) && (s->events.push_back(event), true);
+    }
+    if (event.what == "select") {
+        if (!(words >> event.who) || !ReadNumbers(words, 1, 1, &event.numbers))
+            return false;
+        const float type = event.numbers[0];
+        return type >= -1 && type < float(WO_NO_TYPE) && type == float(int(type)) && (s->events.push_back(event), true);
+    }
     if (event.what != "action" && event.what != "remote" && event.what != "remove")
         return false;
     if (!(words >> event.who))
@@ -234,6 +274,13 @@ bool RunCameraEvent(const ScenarioEvent& e, Bod* bod, std::ostream& out) {
     return true;
 }
 
+// Output written as "  LINE\n" lines, added to a frame's lines without the indent.
+void AddLines(const std::string& text, std::vector<std::string>* lines) {
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines->push_back(line.rfind("  ", 0) == 0 ? line.substr(2) : line);
+}
+
 void PrintCamera(std::ostream& out) {
     const Vec3 p = CAM_GetPose()->translation;
     char line[160];
@@ -265,6 +312,9 @@ bool ReadScenario(std::istream& in, Scenario* s, std::string* error) {
                  ReadNumbers(words, 0, 1, &n) && (n.empty() || (n[0] >= 0 && n[0] < 4));
             if (ok && !n.empty())
                 s->localSlot = int(n[0]);
+        } else if (command == "handlers") {
+            std::string rest;
+            ok = bool(words >> s->handlers) && (s->handlers == "logging" || s->handlers == "game") && !(words >> rest);
         } else if (command == "frames") {
             ok = ReadNumbers(words, 1, 1, &n) && n[0] >= 0;
             if (ok)
@@ -310,6 +360,9 @@ void RunScenario(const Scenario& s, std::ostream& out) {
     CDA_SetCallTrace(forward);
     if (s.game != "single")
         WH_SetNetworkGame(s.game == "host", s.localSlot);
+    const bool game = s.handlers == "game";
+    if (game)
+        SimWriteCharacterFiles();
 
     std::vector<WhFloor> floors;
     for (size_t i = 0; i + 4 < s.floors.size(); i += 5)
@@ -334,6 +387,8 @@ void RunScenario(const Scenario& s, std::ostream& out) {
         } else {
             bod = WH_MakeObject(BOD_CLASS_OBJECT, uint32_t(b.value), {b.x, b.y, b.z});
         }
+        if (game && b.kind != "object")
+            SimUseGameHandlers(bod, b.kind == "player");
         static_cast<BodControl*>(bod->control)->action = b.action;
         bods[Name(b)] = bod;
     }
@@ -347,32 +402,45 @@ void RunScenario(const Scenario& s, std::ostream& out) {
     std::map<std::string, int> actions;
     for (const auto& [name, bod] : bods)
         actions[name] = ActionOf(bod);
+    std::map<std::string, SimCharacterState> characters;
+    std::vector<std::string> unused;
+    SimCharacterLines(bods, &characters, &unused, false);
     size_t messagesSeen = 0;
     std::vector<std::string> hudSeen;
-    out << "level " << s.level << ", " << s.game << " game, " << bods.size() << " bods\n";
+    out << "level " << s.level << ", " << s.game << " game, " << bods.size() << " bods" << (game ? ", game handlers" : "")
+        << "\n";
 
     for (int frame = 1; frame <= s.frames; ++frame) {
-        out << "frame " << frame << " ticks " << GetTickCount() << "\n";
+        const std::string header = "frame " + std::to_string(frame) + " ticks " + std::to_string(GetTickCount());
+        std::vector<std::string> lines;
         const size_t mark = WH_TraceMark();
         for (const ScenarioEvent& e : s.events) {
             if (e.frame != frame)
                 continue;
             auto found = bods.find(e.who);
             Bod* bod = found == bods.end() ? nullptr : found->second;
-            if (RunCameraEvent(e, bod, out)) {
+            std::ostringstream eventOutput;
+            if (RunCameraEvent(e, bod, eventOutput)) {
+                AddLines(eventOutput.str(), &lines);
             } else if (e.what == "halt" || e.what == "resume") {
                 WH_SetHalted(e.what == "halt");
             } else if (e.what == "blast") {
                 const Vec3 point{e.numbers[0], e.numbers[1], e.numbers[2]};
                 BOD_BlastDamage(BOD_NO_ATTACKER, &point, e.numbers[3], e.numbers[3], e.numbers[4], BOD_MASK_CHARACTERS);
             } else if (!bod) {
-                out << "  (no bod " << e.who << ")\n";
+                lines.push_back("(no bod " + e.who + ")");
             } else if (e.what == "action") {
                 BOD_SetAction(bod, int(e.numbers[0]));
             } else if (e.what == "remote") {
                 ACT_ApplyRemoteAction(bod, int(e.numbers[0]));
             } else if (e.what == "remove") {
                 bod->flags |= BOD_FLAG_REMOVE;
+            } else if (e.what == "command") {
+                if (!SimCommand(bod, e.field, int(e.numbers[0])))
+                    lines.push_back("(no character " + e.who + ")");
+            } else if (e.what == "select") {
+                if (!SimSelect(bod, int(e.numbers[0])))
+                    lines.push_back("(no character " + e.who + ")");
             }
         }
         GAME_Update();
@@ -380,30 +448,43 @@ void RunScenario(const Scenario& s, std::ostream& out) {
         WH_AdvanceTicks(s.extraMs);
 
         for (const std::string& call : WH_TraceSince(mark))
-            out << "  call " << call << "\n";
+            if (!game || SimReportsCall(call))
+                lines.push_back("call " + call);
         for (auto it = bods.begin(); it != bods.end();) {
             if (!InWorld(it->second)) {
-                out << "  removed " << it->first << "\n";
+                lines.push_back("removed " + it->first);
                 actions.erase(it->first);
+                characters.erase(it->first);
                 it = bods.erase(it);
                 continue;
             }
             const int now = ActionOf(it->second);
             if (now != actions[it->first])
-                out << "  action " << it->first << " " << actions[it->first] << " -> " << now << "\n";
+                lines.push_back("action " + it->first + " " + std::to_string(actions[it->first]) + " -> " +
+                                std::to_string(now));
             actions[it->first] = now;
             ++it;
         }
-        if (s.printCamera)
-            PrintCamera(out);
+        if (s.printCamera) {
+            std::ostringstream camera;
+            PrintCamera(camera);
+            AddLines(camera.str(), &lines);
+        }
+        SimCharacterLines(bods, &characters, &lines, true);
         const auto& messages = WH_Messages();
         for (; messagesSeen < messages.size(); ++messagesSeen)
-            out << "  message " << WH_FormatMessage(messages[messagesSeen]) << "\n";
+            lines.push_back("message " + WH_FormatMessage(messages[messagesSeen]));
         const std::vector<std::string> hud = WH_HudLines();
         for (const std::string& line : hud)
             if (std::find(hudSeen.begin(), hudSeen.end(), line) == hudSeen.end())
-                out << "  hud " << line << "\n";
+                lines.push_back("hud " + line);
         hudSeen = hud;
+        // The character report leaves out the frames in which nothing happened to anybody.
+        if (game && lines.empty())
+            continue;
+        out << header << "\n";
+        for (const std::string& line : lines)
+            out << "  " << line << "\n";
     }
     INP_SetCallTrace(nullptr);
     SND_SetCallTrace(nullptr);

@@ -18,15 +18,17 @@ struct ScenarioBod {
 
 struct ScenarioEvent {
     int frame;
-    std::string what;   // "action", "remote", "halt", "resume", "remove", "blast", "ticks", and the
-                        // camera and team events: "key", "cam", "orders", "place", "radar"
+    std::string what;   // "action", "remote", "halt", "resume", "remove", "blast", "command", "select",
+                        // and the camera and team events: "key", "cam", "orders", "place", "radar"
     std::string who;
     std::vector<float> numbers;
+    std::string field;  // command: turn, move, attack, use, push, kick, gait
 };
 
 struct Scenario {
     int level = 2;
     std::string game = "single";  // "single", "host", "client"
+    std::string handlers = "logging";  // "logging": handlers that report; "game": the real tables
     int localSlot = 0;
     int frames = 3;
     uint32_t extraMs = 0;         // added to the platform's step each frame

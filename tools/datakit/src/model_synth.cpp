@@ -1,8 +1,9 @@
 // The kit's synthetic models: a cube (rigid), a three-bone chain and a small humanoid body with
-// the bone and animation names the game uses (skinned). Faces are wound like the landscape's
+// the bone and animation names the game uses (skinned), and the characters' body built on it. Faces are wound like the landscape's
 // floors: (c1 - c0) x (c2 - c0) of every face points into the mesh.
 #include <cmath>
 
+#include "datakit/character_animations.h"
 #include "datakit/model_qkm.h"
 #include "datakit/model_qmd.h"
 
@@ -145,6 +146,72 @@ QkmModel QkmChain(int version, uint32_t flags) {
     return m;
 }
 
+namespace {
+
+// Bone, parent (-1 root), position in the parent, box in bone space; the soles at y = 0.
+// Depth-first order.
+struct Part {
+    const char* name;
+    int parent;
+    float at[3];
+    float lo[3], hi[3];
+};
+constexpr Part kParts[18] = {
+    {"abdomen", -1, {0, 105, 0}, {-12, -8, -8}, {12, 25, 8}},
+    {"chest", 0, {0, 25, 0}, {-15, 0, -9}, {15, 25, 9}},
+    {"neck", 1, {0, 25, 0}, {-4, 0, -4}, {4, 10, 4}},
+    {"head", 2, {0, 10, 0}, {-9, 0, -10}, {9, 22, 10}},
+    {"luarm", 1, {18, 20, 0}, {-4, -28, -4}, {4, 0, 4}},
+    {"lfarm", 4, {0, -28, 0}, {-3, -25, -3}, {3, 0, 3}},
+    {"lhand", 5, {0, -25, 0}, {-3, -10, -2}, {3, 0, 2}},
+    {"ruarm", 1, {-18, 20, 0}, {-4, -28, -4}, {4, 0, 4}},
+    {"rfarm", 7, {0, -28, 0}, {-3, -25, -3}, {3, 0, 3}},
+    {"rhand", 8, {0, -25, 0}, {-3, -10, -2}, {3, 0, 2}},
+    {"hold_pos", 9, {0, -8, 0}, {0, 0, 0}, {0, 0, 0}},
+    {"back_pos", 1, {0, 10, -12}, {0, 0, 0}, {0, 0, 0}},
+    {"lthi", 0, {9, -5, 0}, {-6, -45, -6}, {6, 0, 6}},
+    {"lshin", 12, {0, -45, 0}, {-5, -45, -5}, {5, 0, 5}},
+    {"lfoot", 13, {0, -45, 0}, {-5, -10, -5}, {5, 0, 14}},
+    {"rthi", 0, {-9, -5, 0}, {-6, -45, -6}, {6, 0, 6}},
+    {"rshin", 15, {0, -45, 0}, {-5, -45, -5}, {5, 0, 5}},
+    {"rfoot", 16, {0, -45, 0}, {-5, -10, -5}, {5, 0, 14}},
+};
+constexpr int kFramesEach = 3;
+
+// The key of bone i with its limbs swung by `swing` radians about x (legs and arms in opposition).
+QkmKey HumanoidKey(int i, float swing) {
+    const Part& p = kParts[i];
+    QkmKey k;
+    SetKeyPosition(&k, p.at[0], p.at[1], p.at[2]);
+    const bool leftLeg = i == 12, rightLeg = i == 15, leftArm = i == 4, rightArm = i == 7;
+    float angle = 0.0f;
+    if (leftLeg || rightArm) angle = swing;
+    if (rightLeg || leftArm) angle = -swing;
+    QkmKeyRotation(&k, angle, 1, 0, 0);
+    return k;
+}
+
+// Appends a cycle of `count` frames (a full swing of the limbs, forward motion `step` along z on
+// every frame after the first) and returns its first frame.
+int AppendCycle(QkmModel* m, int count, float step) {
+    const int first = m->frameCount;
+    for (int f = 0; f < count; ++f) {
+        const float swing = 0.3f * std::sin(2.0f * kPi * float(f) / float(count));
+        for (int i = 0; i < 18; ++i) m->bones[size_t(i)].keys.push_back(HumanoidKey(i, swing));
+        if (f > 0) m->rootMotion.push_back({first + f, {0.0f, 0.0f, step}});
+    }
+    m->frameCount += count;
+    return first;
+}
+
+ModelAnimationSpec* FindAnimation(QkmModel* m, const char* name) {
+    for (ModelAnimationSpec& a : m->animations)
+        if (a.name == name) return &a;
+    return nullptr;
+}
+
+}  // namespace
+
 QkmModel QkmHumanoid() {
     QkmModel m;
     m.version = 3;
@@ -154,45 +221,10 @@ QkmModel QkmHumanoid() {
         m.offset[i] = -256.0f;
     }
     m.radius = 120.0f;
-    static const char* const kAnimations[36] = {
-        "stand", "idle look", "run", "run no weapon", "swipe", "two hand swipe", "stab", "thrust",
-        "start shotgun shoot", "shotgun shoot", "die", "die2", "fall back die", "Die on spot", "collapse",
-        "recoil back", "walk", "recoil forward", "chew hit front", "chew hit back", "crawl chew", "shock",
-        "land ok", "land crouch", "land die", "use", "kick", "push", "throw", "step left", "step right",
-        "step back", "rotate left", "rotate right", "limp", "get up"};
-    constexpr int kFramesEach = 3;
-    m.frameCount = 36 * kFramesEach;
-    for (int a = 0; a < 36; ++a)
-        m.animations.push_back({0.1f, a * kFramesEach, a * kFramesEach + kFramesEach - 1, kAnimations[a]});
+    m.frameCount = kHumanoidAnimationCount * kFramesEach;
+    for (int a = 0; a < kHumanoidAnimationCount; ++a)
+        m.animations.push_back({0.1f, a * kFramesEach, a * kFramesEach + kFramesEach - 1, kHumanoidAnimations[a]});
 
-    // Bone, parent (-1 root), position in the parent, box in bone space; the soles at y = 0.
-    // Depth-first order.
-    struct Part {
-        const char* name;
-        int parent;
-        float at[3];
-        float lo[3], hi[3];
-    };
-    static const Part kParts[18] = {
-        {"abdomen", -1, {0, 105, 0}, {-12, -8, -8}, {12, 25, 8}},
-        {"chest", 0, {0, 25, 0}, {-15, 0, -9}, {15, 25, 9}},
-        {"neck", 1, {0, 25, 0}, {-4, 0, -4}, {4, 10, 4}},
-        {"head", 2, {0, 10, 0}, {-9, 0, -10}, {9, 22, 10}},
-        {"luarm", 1, {18, 20, 0}, {-4, -28, -4}, {4, 0, 4}},
-        {"lfarm", 4, {0, -28, 0}, {-3, -25, -3}, {3, 0, 3}},
-        {"lhand", 5, {0, -25, 0}, {-3, -10, -2}, {3, 0, 2}},
-        {"ruarm", 1, {-18, 20, 0}, {-4, -28, -4}, {4, 0, 4}},
-        {"rfarm", 7, {0, -28, 0}, {-3, -25, -3}, {3, 0, 3}},
-        {"rhand", 8, {0, -25, 0}, {-3, -10, -2}, {3, 0, 2}},
-        {"hold_pos", 9, {0, -8, 0}, {0, 0, 0}, {0, 0, 0}},
-        {"back_pos", 1, {0, 10, -12}, {0, 0, 0}, {0, 0, 0}},
-        {"lthi", 0, {9, -5, 0}, {-6, -45, -6}, {6, 0, 6}},
-        {"lshin", 12, {0, -45, 0}, {-5, -45, -5}, {5, 0, 5}},
-        {"lfoot", 13, {0, -45, 0}, {-5, -10, -5}, {5, 0, 14}},
-        {"rthi", 0, {-9, -5, 0}, {-6, -45, -6}, {6, 0, 6}},
-        {"rshin", 15, {0, -45, 0}, {-5, -45, -5}, {5, 0, 5}},
-        {"rfoot", 16, {0, -45, 0}, {-5, -10, -5}, {5, 0, 14}},
-    };
     for (int i = 0; i < 18; ++i) {
         const Part& p = kParts[i];
         const bool mesh = p.hi[1] > p.lo[1];
@@ -201,24 +233,34 @@ QkmModel QkmHumanoid() {
         b.name = p.name;
         for (int c = 0; c < 18; ++c)
             if (kParts[c].parent == i) b.children.push_back(c);
-        for (int f = 0; f < m.frameCount; ++f) {
-            QkmKey k;
-            SetKeyPosition(&k, p.at[0], p.at[1], p.at[2]);
-            // Limbs swing about x with the frame within its animation; the rest keep still.
-            const int step = f % kFramesEach;
-            const bool leftLeg = i == 12, rightLeg = i == 15, leftArm = i == 4, rightArm = i == 7;
-            float swing = 0.0f;
-            if (leftLeg || rightArm) swing = 0.3f * float(step - 1);
-            if (rightLeg || leftArm) swing = -0.3f * float(step - 1);
-            QkmKeyRotation(&k, swing, 1, 0, 0);
-            b.keys.push_back(k);
-        }
+        // Limbs swing about x with the frame within its animation; the rest keep still.
+        for (int f = 0; f < m.frameCount; ++f) b.keys.push_back(HumanoidKey(i, 0.3f * float(f % kFramesEach - 1)));
         m.bones.push_back(b);
     }
     // Forward motion along z on the frames after the first of "walk" and "run".
     for (int a : {2, 16}) {
         for (int step = 1; step < kFramesEach; ++step)
             m.rootMotion.push_back({a * kFramesEach + step, {0.0f, 0.0f, a == 2 ? 12.0f : 5.0f}});
+    }
+    QkmComputeBoxes(&m);
+    return m;
+}
+
+QkmModel QkmCharacterBody() {
+    QkmModel m = QkmHumanoid();
+    // "stand" holds one frame, so a character standing still stays on that frame.
+    ModelAnimationSpec* stand = FindAnimation(&m, "stand");
+    stand->lastFrame = stand->firstFrame;
+    struct Cycle {
+        const char* name;
+        int frames;
+        float step;
+    };
+    for (const Cycle& c : {Cycle{"walk", kCharacterWalkFrames, 5.0f}, Cycle{"run", kCharacterRunFrames, 12.0f},
+                           Cycle{"run no weapon", kCharacterRunFrames, 12.0f}}) {
+        ModelAnimationSpec* a = FindAnimation(&m, c.name);
+        a->firstFrame = AppendCycle(&m, c.frames, c.step);
+        a->lastFrame = a->firstFrame + c.frames - 1;
     }
     QkmComputeBoxes(&m);
     return m;

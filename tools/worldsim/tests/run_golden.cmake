@@ -1,27 +1,30 @@
-# Runs every worldsim scenario of SCENARIOS and compares its output with GOLDEN/<name>.txt. A run
-# that differs (or has no golden file) is written to GOLDEN/<name>.out and the test fails; a run
-# that matches removes an old .out.
-file(GLOB scenarios ${SCENARIOS}/*.scn)
+# worldsim_golden: runs every scenario of the scenarios folder and compares its report with the
+# golden trace of the same name. A run that differs (or has no golden trace yet) is written beside
+# the golden file as NAME.out, so that `diff` shows the change and a reviewed run can replace the
+# golden file.
+# -DWORLDSIM=program -DSCENARIOS=folder -DGOLDEN=folder
+file(GLOB scenarios "${SCENARIOS}/*.scn")
 if(NOT scenarios)
   message(FATAL_ERROR "no scenarios in ${SCENARIOS}")
 endif()
 set(failed "")
 foreach(scenario ${scenarios})
-  get_filename_component(name ${scenario} NAME_WE)
-  execute_process(COMMAND ${WORLDSIM} ${scenario} OUTPUT_VARIABLE output ERROR_VARIABLE errors
-                  RESULT_VARIABLE result)
-  set(golden ${GOLDEN}/${name}.txt)
+  get_filename_component(name "${scenario}" NAME_WE)
+  execute_process(COMMAND "${WORLDSIM}" "${scenario}" OUTPUT_VARIABLE report ERROR_VARIABLE errors RESULT_VARIABLE code)
+  set(golden "${GOLDEN}/${name}.txt")
   set(expected "")
-  if(EXISTS ${golden})
-    file(READ ${golden} expected)
+  if(EXISTS "${golden}")
+    file(READ "${golden}" expected)
   endif()
-  if(NOT result EQUAL 0 OR NOT output STREQUAL expected)
-    file(WRITE ${GOLDEN}/${name}.out "${output}")
-    list(APPEND failed "${name} (exit ${result}) ${errors}")
-  elseif(EXISTS ${GOLDEN}/${name}.out)
-    file(REMOVE ${GOLDEN}/${name}.out)
+  if(NOT code EQUAL 0 OR NOT EXISTS "${golden}" OR NOT report STREQUAL expected)
+    file(WRITE "${GOLDEN}/${name}.out" "${report}${errors}")
+    list(APPEND failed "${name}")
+    message(STATUS "${name}: differs from ${golden} (exit ${code}); the run is in ${GOLDEN}/${name}.out")
+  else()
+    file(REMOVE "${GOLDEN}/${name}.out")
+    message(STATUS "${name}: as golden")
   endif()
 endforeach()
 if(failed)
-  message(FATAL_ERROR "scenarios that differ from their golden trace (see the .out files): ${failed}")
+  message(FATAL_ERROR "scenarios that differ: ${failed}")
 endif()

@@ -75,7 +75,9 @@ TEST_F(WorldsimTest, HelpDescribesTheScenarioFormat) {
     const Output run = Worldsim("--help");
     EXPECT_EQ(run.code, 0);
     for (const char* part : {"worldsim [--frames N] SCENARIO", "at FRAME action BOD A", "game single|host|client",
-                             "message BYTES", "floor X0 Z0 X1 Z1 Y"})
+                             "message BYTES", "floor X0 Z0 X1 Z1 Y", "handlers logging|game",
+                             "at FRAME command BOD turn|move|attack|use|push|kick|gait VALUE", "at FRAME select BOD TYPE",
+                             "anim BOD NAME", "health BOD N"})
         EXPECT_NE(run.out.find(part), std::string::npos) << part;
 }
 
@@ -146,7 +148,14 @@ TEST_F(WorldsimTest, ScenariosItCannotReadAreRefusedWithTheLine) {
                  {"frames 2\nat 0 halt\n", "line 2"},
                  {"game lan\n", "line 1"},
                  {"npc 1 0 0\n", "line 1"},
-                 {"teleport player0\n", "line 1"}};
+                 {"teleport player0\n", "line 1"},
+                 {"frames 2\nhandlers real\n", "line 2"},
+                 {"handlers game extra\n", "line 1"},
+                 {"frames 2\n\nat 1 command player0 fly 1\n", "line 3"},
+                 {"at 1 command player0 move\n", "line 1"},
+                 {"at 1 select player0 162\n", "line 1"},
+                 {"at 1 select player0 -2\n", "line 1"},
+                 {"at 1 select player0 2.5\n", "line 1"}};
     for (const auto& c : cases) {
         const Output run = Worldsim(Scenario(c.text));
         EXPECT_EQ(run.code, 2) << c.text;

@@ -107,6 +107,11 @@ inline WhModel WH_Rigid(const std::string& path, float radius = 50.0f) {
 // humanoid with the eighteen named bones ("hold_pos" among them) and the game's animations
 // ("stand" among them), or a cube of half-size `half` whose radius stays 50 (packed frames).
 void WH_WriteHumanoid(const std::string& gamePath);
+// The data kit's character body (the humanoid with walk and run cycles long enough for their
+// footstep frames), as the demo install has it.
+void WH_WriteCharacterBody(const std::string& gamePath);
+// A small 8-bit skin bitmap at a game path.
+void WH_WriteSkin(const std::string& gamePath);
 void WH_WriteCube(const std::string& gamePath, float half);
 
 // Handler tables that log their calls: entry i records (bod, i) and reports "BOD_Handler(name,i)"

@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "datakit/bmp.h"
 #include "datakit/bytes.h"
 #include "datakit/model_qkm.h"
 #include "datakit/model_qmd.h"
@@ -55,4 +56,16 @@ void WH_WriteHumanoid(const std::string& gamePath) {
 
 void WH_WriteCube(const std::string& gamePath, float half) {
     dk::WriteQmd(FileOf(gamePath).string(), dk::QmdCube(half, 1, true));
+}
+
+void WH_WriteCharacterBody(const std::string& gamePath) {
+    dk::WriteQkm(FileOf(gamePath).string(), dk::QkmCharacterBody());
+}
+
+void WH_WriteSkin(const std::string& gamePath) {
+    dk::Bmp8 skin(16, 16);
+    skin.palette[1] = {200, 180, 160};
+    for (uint8_t& p : skin.pixels)
+        p = 1;
+    dk::WriteBmp8(FileOf(gamePath).string(), skin);
 }

@@ -87,8 +87,13 @@ void QkmComputeBoxes(QkmModel* model);
 QkmModel QkmChain(int version, uint32_t flags);
 
 // A small body with the eighteen named bones ("abdomen" the root), the animations the game plays
-// (36 of them: "walk" is number 16 and "limp" number 34; "run" and "run no weapon" with root
-// motion), float bone boxes, quaternion keys and per-vertex normals (flags 8 | 16 | 64).
+// (kHumanoidAnimations of datakit/character_animations.h, three frames each: "walk" is number 16
+// and "limp" number 34; "run" and "run no weapon" with root motion), float bone boxes, quaternion
+// keys and per-vertex normals (flags 8 | 16 | 64).
 QkmModel QkmHumanoid();
+// The characters' body of the demo install: the humanoid whose "stand" holds one frame and whose
+// "walk" (kCharacterWalkFrames) and "run" and "run no weapon" (kCharacterRunFrames) are full
+// cycles at the end of the frames, long enough for the footsteps on their later frames.
+QkmModel QkmCharacterBody();
 
 }  // namespace dk
