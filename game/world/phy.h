@@ -61,10 +61,6 @@ void PHY_MoveLandscapeObjectTo(int32_t object, float x, float y, float z);
 // Rebuilds every surface's object list from the objects' reference vertices.
 void PHY_RebuildObjectLists();
 
-// 1 when the normal's upward component is below the level's wall threshold.
-int PHY_IsSteepNormal(const Vec3* normal);
-int PHY_IsSteepSurface(int32_t surface);
-
 // The per-level wall threshold and step height (level ids 0..16), and the selected values.
 constexpr int PHY_LEVELS = 17;
 float PHY_LevelWallSlope(int level);

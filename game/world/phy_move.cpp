@@ -687,15 +687,6 @@ void PHY_RebuildObjectLists() {
     }
 }
 
-int PHY_IsSteepNormal(const Vec3* normal) {
-    return normal && normal->y < g_PhyWallSlope ? 1 : 0;
-}
-
-int PHY_IsSteepSurface(int32_t surface) {
-    Landscape* l = Loaded();
-    return SurfaceValid(l, surface) ? PHY_IsSteepNormal(&l->surfaces[surface].normal) : 0;
-}
-
 int PHY_PointInTriangle(const Vec3* p, const Vec3* a, const Vec3* b, const Vec3* c) {
     const Vec3* corners[3] = {a, b, c};
     int crossings = 0;

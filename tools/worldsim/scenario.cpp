@@ -33,6 +33,8 @@ const char* const kScenarioHelp =
     "  removed BOD         a bod left the world\n"
     "  message BYTES       a game message sent: its type as a character, then the bytes in hex\n"
     "  hud TEXT            a HUD message line that appeared\n"
+    "  pos BOD X Y Z SURFACE\n"
+    "                      with print positions: every character's position and surface\n"
     "With the game's handlers (handlers game) a frame is reported only when something happened to a\n"
     "character, and the report is the characters' own:\n"
     "  action BOD A -> B   as above\n"

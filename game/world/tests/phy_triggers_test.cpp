@@ -9,8 +9,6 @@
 #include <vector>
 
 #include "common/calltrace.h"
-#include "datakit/map_data.h"
-#include "datakit/map_demo.h"
 #include "common/game_clock.h"
 #include "engine/landscape_query.h"
 #include "engine/lnd.h"
@@ -117,19 +115,6 @@ TEST_F(TriggerTest, TheBindingTableNamesEveryLevel) {
         for (auto list : {level.floor, level.wall})
             for (const PhyTriggerBinding& b : list)
                 EXPECT_LT(std::strlen(b.texture), size_t(LND_TEXTURE_NAME_SIZE));
-}
-
-// The demo maps carry every bound texture, so that the levels can lay them out.
-TEST_F(TriggerTest, TheDemoMapsHoldEveryBoundTexture) {
-    const dk::MapData map = dk::DemoMapData();
-    for (const PhyLevelBindings& level : kPhyLevelBindings)
-        for (auto list : {level.floor, level.wall})
-            for (const PhyTriggerBinding& b : list) {
-                bool found = false;
-                for (const dk::MapTexture& t : map.textures)
-                    found = found || t.fileName == b.texture;
-                EXPECT_TRUE(found) << b.texture;
-            }
 }
 
 // Characters on trigger floors and against trigger walls.
@@ -277,6 +262,22 @@ TEST_F(HandlerTest, MaterialsOutsideTheTableHaveNoTrigger) {
     EXPECT_EQ(PHY_SurfaceHasFloorTrigger(1), 0);
     EXPECT_EQ(PHY_SurfaceHasFloorTrigger(0), 0);
     EXPECT_EQ(PHY_SurfaceHasFloorTrigger(g_Landscape->surfaceCount + 1), 0);
+}
+
+// The queries by surface and by character: a floor textured with spikes answers a wall query.
+TEST_F(HandlerTest, QueriesFindTheHandlersOfASurfacesTexture) {
+    World(0, "ZGSPIKE1.BMP");
+    Bod* bod = Walker(0, 0.0f);
+    Bod* noAi = WH_MakeCharacter(BOD_CLASS_NPC, {500.0f, 0.0f, 500.0f});
+    EXPECT_EQ(PHY_HasFloorTrigger(bod), 0) << "spikes are a wall binding";
+    EXPECT_EQ(PHY_CallWallTrigger(noAi, 1), 0);
+    EXPECT_TRUE(Calls("ACT_SurfaceDeath").empty());
+    EXPECT_EQ(PHY_CallWallTrigger(bod, 1), 1);
+    EXPECT_EQ(Calls("ACT_SurfaceDeath").size(), 1u);
+    World(0, "waterpit.BMP");
+    Bod* wet = Walker(0, 0.0f);
+    EXPECT_EQ(PHY_HasFloorTrigger(wet), 1);
+    EXPECT_EQ(PHY_CallWallTrigger(wet, 1), 0) << "water is a floor binding";
 }
 
 }  // namespace

@@ -6,9 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <iterator>
 
-#include "datakit/bmp.h"
 #include "datakit/demo_steps.h"
 #include "datakit/map_text.h"
 #include "datakit/map_zlm.h"
@@ -160,30 +158,6 @@ void CompleteMapData(MapData* m) {
     for (size_t i = 0; i < m->objects.size(); ++i) CompleteObject(*m, i);
 }
 
-const char* const kDemoTriggerTextures[] = {
-    "GRAVDIE.BMP",  "POOLTILE.BMP", "BADWATER.BMP", "WATERPIT.BMP", "HBADWATR.BMP", "WETCEMNT.BMP",
-    "ZGSPIKE1.BMP", "ZGSPIKE2.BMP", "ZEF_HORI.BMP", "ISO_SIDE.BMP", "ISO_TOP.BMP",  "ZELCGATE.BMP",
-    "FENCE3.BMP",   "ZEFENC1.BMP",  "ZEFENC2.BMP",  "FLORMDET.BMP", "XRAYFLOR.BMP", "TILEDEAD.BMP",
-    "TANKBTM.BMP"};
-const int kDemoTriggerTextureCount = int(std::size(kDemoTriggerTextures));
-
-bool DemoTriggerTexturePictures(const std::string& dir) {
-    namespace fs = std::filesystem;
-    const fs::path textures = fs::path(dir) / "graphics" / "textures";
-    std::error_code error;
-    fs::create_directories(textures, error);
-    for (int i = 0; i < kDemoTriggerTextureCount; ++i) {
-        // Diagonal warning stripes in a colour of their own for each texture.
-        const Rgb colour{uint8_t(80 + (i * 53) % 176), uint8_t(40 + (i * 97) % 200), uint8_t(60 + (i * 31) % 190)};
-        Bmp24 picture(32, 32);
-        for (int y = 0; y < picture.height; ++y)
-            for (int x = 0; x < picture.width; ++x)
-                picture.at(x, y) = ((x + y) / 4) % 2 ? colour : Rgb{20, 20, 20};
-        if (!WriteBmp24((textures / kDemoTriggerTextures[i]).string(), picture)) return false;
-    }
-    return true;
-}
-
 MapData DemoMapData() {
     constexpr int kCells = 6;
     constexpr float kCell = 256.0f;
@@ -214,8 +188,6 @@ MapData DemoMapData() {
 
     m.textures = {{"floor1.bmp", "", 0}, {"floor2.bmp", "", 0}, {"water1.bmp", "", 1}, {"water2.bmp", "", 1},
                   {"pillar.bmp", "", 0}};
-    for (int i = 0; i < kDemoTriggerTextureCount; ++i)
-        m.textures.push_back({kDemoTriggerTextures[i], "", 0});
     MapMaterial plain;
     plain.u = {0, 1, 0};
     plain.v = {0, 0, 1};
@@ -282,7 +254,6 @@ bool DemoMaps(const std::string& dir) {
         if (!WriteZlm((maps / name).string(), map)) return false;
     for (const char* name : kBlmMaps)
         if (!WriteTextMap((maps / name).string(), map, TextDialect::Blm)) return false;
-    if (!DemoTriggerTexturePictures(dir)) return false;
     return WriteTextMap((maps / "demo.alm").string(), map, TextDialect::Alm) &&
            WriteTextMap((maps / "demo.clm").string(), map, TextDialect::Clm);
 }

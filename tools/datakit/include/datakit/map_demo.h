@@ -20,13 +20,7 @@ void LinkMapTwins(MapData* map);
 void CompleteMapData(MapData* map);
 
 // The demo landscape: a gently sloping checkered floor with a pillar in the middle, one
-// directional light, an extension and an animated material. Its texture list also holds the
-// textures that act on characters (deadly water, spikes, fences, ...), unused by its materials,
-// so that level maps can lay them out.
+// directional light, an extension and an animated material.
 MapData DemoMapData();
-// The file names of those textures, and their placeholder pictures in the texture directory.
-extern const char* const kDemoTriggerTextures[];
-extern const int kDemoTriggerTextureCount;
-bool DemoTriggerTexturePictures(const std::string& dir);
 
 }  // namespace dk
