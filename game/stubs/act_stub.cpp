@@ -110,3 +110,14 @@ int ACT_SetPlayerStatus(int index, const PlayerStatus* status) {
 PlayerStatus* ACT_StubStatus(int index) {
     return index >= 0 && index < BOD_PLAYER_SLOTS ? &g_StubStatus[index] : nullptr;
 }
+
+int ACT_SurfaceDeath(Bod* bod, int amount, int kind) {
+    TRC_Trace("ACT_SurfaceDeath", "%s,%d,%d", BOD_TraceLabel(bod), amount, kind);
+    AICharacter* ai = AiOf(bod);
+    if (!ai)
+        return 0;
+    ai->deathKind = kind;
+    if (OnClient() || ai->health == 0.0f)
+        return 0;
+    return Subtract(ai, amount);
+}

@@ -84,3 +84,62 @@ void AI_TurnOnAttacker(AICharacter* attackerAi, AICharacter* ai) {
 void AI_OrderAtPoint(float x, float y, float z, int member) {
     TRC_Trace("AI_OrderAtPoint", "%.1f,%.1f,%.1f,%d", x, y, z, member);
 }
+
+// The AI's part in a character's move: a real saved-position slot and blocker search, so that the
+// movement can be followed; the bump reactions only report.
+namespace {
+Vec3 g_SavedPosition{0.0f, 0.0f, 0.0f};
+uint32_t g_SavedSurface = 0;
+constexpr float kBlockerPlan = 90.0f;
+constexpr float kBlockerHeight = 200.0f;
+}  // namespace
+
+void AI_SavePosition(Bod* bod) {
+    TRC_Trace("AI_SavePosition", "%s", BOD_TraceLabel(bod));
+    if (const CharacterControl* control = BOD_CharacterOf(bod)) {
+        g_SavedPosition = {control->transform.m[9], control->transform.m[10], control->transform.m[11]};
+        g_SavedSurface = control->surface;
+    }
+}
+
+void AI_RestorePosition(Bod* bod) {
+    TRC_Trace("AI_RestorePosition", "%s", BOD_TraceLabel(bod));
+    if (CharacterControl* control = BOD_CharacterOf(bod)) {
+        control->transform.m[9] = g_SavedPosition.x;
+        control->transform.m[10] = g_SavedPosition.y;
+        control->transform.m[11] = g_SavedPosition.z;
+        control->surface = g_SavedSurface;
+    }
+}
+
+Bod* AI_FindBlocker(Bod* bod) {
+    const CharacterControl* control = BOD_CharacterOf(bod);
+    if (!control)
+        return nullptr;
+    for (Bod* other = g_WorldBods.head; other; other = other->next) {
+        const CharacterControl* c = other == bod || !other->active ? nullptr : BOD_CharacterOf(other);
+        if (!c)
+            continue;
+        const float dx = c->transform.m[9] - control->transform.m[9];
+        const float dy = c->transform.m[10] - control->transform.m[10];
+        const float dz = c->transform.m[11] - control->transform.m[11];
+        if (dx * dx + dz * dz < kBlockerPlan * kBlockerPlan && dy < kBlockerHeight && -dy < kBlockerHeight) {
+            TRC_Trace("AI_FindBlocker", "%s,%s", BOD_TraceLabel(bod), BOD_TraceLabel(other));
+            return other;
+        }
+    }
+    return nullptr;
+}
+
+void AI_OnBumpCharacter(Bod* bod, Bod* other) {
+    TRC_Trace("AI_OnBumpCharacter", "%s,%s", BOD_TraceLabel(bod), BOD_TraceLabel(other));
+}
+
+int AI_OnBumpObject(Bod* bod) {
+    TRC_Trace("AI_OnBumpObject", "%s", BOD_TraceLabel(bod));
+    return TRC_Result("AI_OnBumpObject", 0);
+}
+
+void AI_OnBumpWall(Bod* bod) {
+    TRC_Trace("AI_OnBumpWall", "%s", BOD_TraceLabel(bod));
+}

@@ -5,6 +5,7 @@
 #include "common/app_services.h"
 #include "common/match.h"
 #include "common/calltrace.h"
+#include "world/world_label.h"
 #include "ui/gui.h"
 
 LevelEndRequest g_LevelEndRequest = {0, 0, -1};
@@ -65,4 +66,13 @@ void LVL_Level0Frame() {
 
 void LVL_EscapeFrame() {
     TRC_Trace("LVL_EscapeFrame");
+}
+
+int LVL_CementIsWet() {
+    TRC_Trace("LVL_CementIsWet");
+    return TRC_Result("LVL_CementIsWet", 1);
+}
+
+void LVL_XrayFloor(Bod* bod) {
+    TRC_Trace("LVL_XrayFloor", "%s", BOD_TraceLabel(bod));
 }

@@ -42,3 +42,8 @@ void WOPickupOnTouch(Bod* characterBod, Bod* objectBod) {
     const std::string character = BOD_TraceLabel(characterBod);
     TRC_Trace("WOPickupOnTouch", "%s,%s", character.c_str(), BOD_TraceLabel(objectBod));
 }
+
+int WO_CountCarried(const Bod* bod, uint32_t woFlags) {
+    TRC_Trace("WO_CountCarried", "%s,0x%x", BOD_TraceLabel(bod), woFlags);
+    return TRC_Result("WO_CountCarried", 0);
+}

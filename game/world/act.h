@@ -20,6 +20,9 @@ int ACT_DamageNoScore(Bod* bod, int amount, int kind);
 
 // Kills a living character (item: the killing object's record, or null): recorded by the stand-in.
 void ACT_KillCharacter(Bod* bod, void* item, int kind, int corpseFlag);
+// Damage from a deadly or hurtful surface (host or single player): sets the AI record's death kind,
+// subtracts, clamps at 0; 1 when the character was killed by it. Recorded by the stand-in.
+int ACT_SurfaceDeath(Bod* bod, int amount, int kind);
 
 // The character kind tables.
 constexpr int ACT_MODEL_NAMES = 6;

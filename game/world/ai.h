@@ -14,6 +14,11 @@ struct AICharacter {
     float facing;        // degrees in [0, 360), 0 along +z
     int32_t chewIndex;   // the next chew sound of a feeding zombie, 0..15
     int32_t lastChewMs;  // when it last chewed
+    // Movement and surface contact.
+    float speed;         // forward speed, units per frame step (25.6 frame steps a second)
+    int32_t lastMoveMs;  // game time of the character's last move
+    int32_t deathKind;   // how the character last died (the death kinds of the damage routines)
+    int32_t nextDamageMs;  // a poisoned floor hurts again from this time on
 };
 
 // 1 once the level's goals are met (the stand-in: the result set for the name, else 0).
@@ -39,3 +44,15 @@ void AI_TurnOnAttacker(AICharacter* attackerAi, AICharacter* ai);
 // A team order (recorded): walk to, use or attack what lies at a clicked point, given to player
 // member 0..7.
 void AI_OrderAtPoint(float x, float y, float z, int member);
+
+// The AI's part in a character's move. One saved-position slot serves every character: the move
+// saves the position before it steps and restores it when the step is refused. AI_FindBlocker
+// gives another character within 90 units in plan and 200 in height of the bod, or null.
+// AI_OnBumpObject gives 1 when the AI takes over after walking into a landscape object.
+// The stand-in records each call.
+void AI_SavePosition(Bod* bod);
+void AI_RestorePosition(Bod* bod);
+Bod* AI_FindBlocker(Bod* bod);
+void AI_OnBumpCharacter(Bod* bod, Bod* other);
+int AI_OnBumpObject(Bod* bod);
+void AI_OnBumpWall(Bod* bod);

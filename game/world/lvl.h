@@ -30,3 +30,8 @@ extern const LevelHookFn g_LevelNpcHooks[17];
 // The frame hooks of level 0 (lightning) and level 16 (escape countdown); recorded.
 void LVL_Level0Frame();
 void LVL_EscapeFrame();
+
+// Level 1: the cement is still wet (its floor kills). Level 12: the x-ray floor's routine for a
+// character standing on it. Recorded by the stand-in.
+int LVL_CementIsWet();
+void LVL_XrayFloor(Bod* bod);

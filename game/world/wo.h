@@ -47,3 +47,6 @@ void WOClearInventory(Bod* characterBod);
 void LVL_GiveStartItem(int ammoPercent, Bod* characterBod, int type);
 // A character touched the object: it may pick it up (recorded).
 void WOPickupOnTouch(Bod* characterBod, Bod* objectBod);
+
+// The number of items the character carries whose world-object flags have any of `woFlags` set.
+int WO_CountCarried(const Bod* bod, uint32_t woFlags);

@@ -42,6 +42,8 @@ const char* const kScenarioHelp =
     "  removed BOD         a bod left the world\n"
     "  message BYTES       a game message sent: its type as a character, then the bytes in hex\n"
     "  hud TEXT            a HUD message line that appeared\n"
+    "  pos BOD X Y Z SURFACE\n"
+    "                      with print positions: every character's position and surface\n"
     "With the game's handlers (handlers game) a frame is reported only when something happened to a\n"
     "character, and the report is the characters' own:\n"
     "  action BOD A -> B   as above\n"
@@ -62,8 +64,17 @@ const char* const kScenarioHelp =
     "                               their calls; game: characters run the game's action table on\n"
     "                               the demo install's character body, standing at the start\n"
     "  step MS                      milliseconds added to each frame beyond the platform's 20\n"
-    "  floor X0 Z0 X1 Z1 Y          a horizontal floor rectangle of the landscape\n"
-    "  wall X0 Z0 X1 Z1 BOTTOM TOP  a vertical wall between two plan points\n"
+    "  floor X0 Z0 X1 Z1 Y [TEXTURE [MODE SPEED]]\n"
+    "                               a horizontal floor rectangle of the landscape, showing the\n"
+    "                               texture file name; MODE belt: its material scrolls at SPEED (a\n"
+    "                               conveyor belt); flow: a strong flow along +x over a material\n"
+    "                               scrolling at SPEED (carries SPEED units a second)\n"
+    "  wall X0 Z0 X1 Z1 BOTTOM TOP [TEXTURE]\n"
+    "                               a vertical wall between two plan points\n"
+    "  frame MS                     every frame lasts MS milliseconds (in place of 20 plus step)\n"
+    "  map FILE                     the landscape is the map file (any of the four formats) in\n"
+    "                               place of the floors and walls\n"
+    "  print positions              each frame: pos BOD X Y Z SURFACE for every character\n"
     "  player SLOT X Y Z [ID [ACTION]]\n"
     "                               a player character (id: the slot; action: 18); player 0 is\n"
     "                               the focus of the camera\n"
@@ -324,20 +335,22 @@ bool ReadScenario(std::istream& in, Scenario* s, std::string* error) {
             if (ok)
                 s->extraMs = uint32_t(n[0]);
         } else if (command == "floor") {
-            ok = ReadNumbers(words, 5, 5, &n);
-            s->floors.insert(s->floors.end(), n.begin(), n.end());
+            ok = SimReadFloor(words, s);
         } else if (command == "wall") {
-            ok = ReadNumbers(words, 6, 6, &n);
-            s->walls.insert(s->walls.end(), n.begin(), n.end());
+            ok = SimReadWall(words, s);
+        } else if (command == "map") {
+            ok = SimReadMap(words, s);
+        } else if (command == "print") {
+            std::string what, rest;
+            ok = bool(words >> what) && !(words >> rest) && (what == "camera" || what == "positions");
+            if (ok)
+                (what == "camera" ? s->printCamera : s->printPositions) = true;
+        } else if (command == "frame") {
+            ok = SimReadFrameLength(words, s);
         } else if (command == "player" || command == "npc" || command == "object") {
             ok = ReadBod(command, words, s, objects);
             if (ok && command == "object")
                 ++objects;
-        } else if (command == "print") {
-            std::string what, rest;
-            ok = bool(words >> what) && what == "camera" && !(words >> rest);
-            if (ok)
-                s->printCamera = true;
         } else if (command == "at") {
             ok = ReadEvent(words, s);
         } else {
@@ -364,14 +377,7 @@ void RunScenario(const Scenario& s, std::ostream& out) {
     if (game)
         SimWriteCharacterFiles();
 
-    std::vector<WhFloor> floors;
-    for (size_t i = 0; i + 4 < s.floors.size(); i += 5)
-        floors.push_back({s.floors[i], s.floors[i + 1], s.floors[i + 2], s.floors[i + 3], s.floors[i + 4]});
-    std::vector<WhWall> walls;
-    for (size_t i = 0; i + 5 < s.walls.size(); i += 6)
-        walls.push_back({s.walls[i], s.walls[i + 1], s.walls[i + 2], s.walls[i + 3], s.walls[i + 4], s.walls[i + 5]});
-    if (!floors.empty() || !walls.empty())
-        WH_BuildLandscape(floors, walls);
+    SimBuildLandscape(s);
 
     std::map<std::string, Bod*> bods;
     for (const ScenarioBod& b : s.bods) {
@@ -394,10 +400,12 @@ void RunScenario(const Scenario& s, std::ostream& out) {
     }
     WH_EnterLevel(s.level);
     CLK_InitLevel();
+    SimStartMovement(s, bods);
     // The level's camera, as the level start sets it.
     CAM_Reset();
     CAM_SetLevelMode(s.level);
     CAM_SnapBehind(BOD_CharacterOf(g_FocusBod));
+    const uint32_t startTicks = GetTickCount();
 
     std::map<std::string, int> actions;
     for (const auto& [name, bod] : bods)
@@ -446,6 +454,7 @@ void RunScenario(const Scenario& s, std::ostream& out) {
         GAME_Update();
         GAME_Frame();
         WH_AdvanceTicks(s.extraMs);
+        SimKeepFrameLength(s, startTicks, frame);
 
         for (const std::string& call : WH_TraceSince(mark))
             if (!game || SimReportsCall(call))
@@ -471,6 +480,8 @@ void RunScenario(const Scenario& s, std::ostream& out) {
             AddLines(camera.str(), &lines);
         }
         SimCharacterLines(bods, &characters, &lines, true);
+        if (s.printPositions)
+            SimPositionLines(bods, &lines);
         const auto& messages = WH_Messages();
         for (; messagesSeen < messages.size(); ++messagesSeen)
             lines.push_back("message " + WH_FormatMessage(messages[messagesSeen]));

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "movement.h"
+
 extern const char* const kScenarioHelp;
 
 struct ScenarioBod {
@@ -37,6 +39,12 @@ struct Scenario {
     std::vector<float> walls;     // 6 numbers each
     std::vector<ScenarioEvent> events;
     bool printCamera = false;     // print camera: the camera's line after every frame
+    // Movement: the floors' and walls' looks (one each), a map file, positions printed.
+    std::vector<SurfaceLook> floorLooks;
+    std::vector<SurfaceLook> wallLooks;
+    std::string map;
+    bool printPositions = false;
+    uint32_t frameMs = 0;         // 0: the platform's 20 plus extraMs
 };
 
 // false and a message naming the line when the text is not a scenario.

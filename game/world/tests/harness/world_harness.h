@@ -62,11 +62,18 @@ std::vector<std::string> WH_HudLines();
 // Synthetic landscapes, loaded as the level's map: floors are horizontal rectangles (two
 // triangles each, surfaces numbered from 1 in the order given; x1 > x0, z1 > z0), walls solid
 // landscape objects standing between two plan points (blocking traces from either side).
+// A floor or wall may name a texture (its material shows it); a floor's material may also move
+// what stands on it: mode "belt" scrolls the material at `speed` (a conveyor belt), mode "flow"
+// gives the surface a strong flow along +x over a material scrolling at `speed`.
 struct WhFloor {
     float x0, z0, x1, z1, y;
+    std::string texture = {};
+    std::string mode = {};
+    float speed = 0.0f;
 };
 struct WhWall {
     float x0, z0, x1, z1, bottom, top;
+    std::string texture = {};
 };
 void WH_BuildLandscape(const std::vector<WhFloor>& floors, const std::vector<WhWall>& walls);
 // Marks a surface as drawn (or not) in the current frame, as the landscape pass would.

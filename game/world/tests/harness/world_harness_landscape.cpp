@@ -16,6 +16,37 @@
 namespace {
 constexpr const char* kMapFile = "synthetic.zlm";
 
+// The texture number of a name, added to the map's list on first use; 0 for no name.
+uint16_t TextureNumber(dk::MapData* map, const std::string& name) {
+    if (name.empty())
+        return 0;
+    for (size_t i = 0; i < map->textures.size(); ++i)
+        if (map->textures[i].fileName == name)
+            return uint16_t(i + 1);
+    dk::MapTexture texture;
+    texture.fileName = name;
+    map->textures.push_back(texture);
+    return uint16_t(map->textures.size());
+}
+
+// A floor's material: its texture, and the scrolling of a belt or flow.
+uint16_t FloorMaterial(dk::MapData* map, const WhFloor& f) {
+    if (f.texture.empty() && f.mode.empty())
+        return 0;
+    dk::MapMaterial material;
+    const uint16_t texture = TextureNumber(map, f.texture);
+    material.currentTexture = texture;
+    material.frames = {texture};
+    if (!f.mode.empty()) {
+        material.uv.kind = 2;
+        material.uv.dv = f.speed;
+    }
+    map->materials.push_back(material);
+    return uint16_t(map->materials.size());
+}
+
+constexpr float kStrongFlow = 100.0f;
+
 dk::MapObject Wall(const WhWall& w, int index, int origin) {
     dk::MapObject o;
     o.name = "wall" + std::to_string(index);
@@ -49,18 +80,29 @@ void WH_BuildLandscape(const std::vector<WhFloor>& floors, const std::vector<WhW
         map.vertices.push_back({f.x1, f.y, f.z0});
         map.vertices.push_back({f.x1, f.y, f.z1});
         map.vertices.push_back({f.x0, f.y, f.z1});
-        dk::AddMapTriangle(&map, a, a + 1, a + 2, 0);
-        dk::AddMapTriangle(&map, a, a + 2, a + 3, 0);
+        const uint16_t material = FloorMaterial(&map, f);
+        for (int s : {dk::AddMapTriangle(&map, a, a + 1, a + 2, material),
+                      dk::AddMapTriangle(&map, a, a + 2, a + 3, material)})
+            if (f.mode == "flow")
+                map.surfaces[size_t(s) - 1].flow = {kStrongFlow, 0.0f, 0.0f};
     }
     dk::LinkMapTwins(&map);
     for (size_t i = 0; i < walls.size(); ++i) {
         const WhWall& w = walls[i];
         map.vertices.push_back({w.x0, w.bottom, w.z0});
         map.objects.push_back(Wall(w, int(i), int(map.vertices.size())));
+        const uint16_t texture = TextureNumber(&map, w.texture);
+        for (dk::MapObjectSurface& s : map.objects.back().surfaces)
+            s.currentTexture = texture;
     }
     dk::CompleteMapData(&map);
     dk::WriteZlm(kMapFile, map);
     MAP_LoadMap(nullptr, kMapFile);
+    // The scale of a scrolling material is the level code's to set; the harness gives them 1.
+    if (g_Landscape)
+        for (int m = 1; m <= g_Landscape->materialCount; ++m)
+            if (g_Landscape->materials[m].uvAnimKind)
+                g_Landscape->materials[m].uvAnimScale = 1.0f;
 }
 
 void WH_MarkSurfaceDrawn(int surface, bool drawn) {
