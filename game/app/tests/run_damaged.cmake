@@ -18,25 +18,7 @@ set(ENV{PLATFORM_REGISTRY} "${WORK}/registry.ini")
 unset(ENV{PLATFORM_INPUT})
 unset(ENV{PLATFORM_SCREENSHOT})
 
-file(RENAME "${WORK}/data.muf" "${WORK}/data.good")
-foreach(damage cut folder)
-  file(REMOVE_RECURSE "${WORK}/data.muf")
-  if(damage STREQUAL "cut")
-    file(WRITE "${WORK}/data.muf" "MUF")
-  else()
-    file(MAKE_DIRECTORY "${WORK}/data.muf")
-  endif()
-  execute_process(COMMAND "${GHOULDEN}" WORKING_DIRECTORY "${WORK}" RESULT_VARIABLE rc
-                  ERROR_VARIABLE err OUTPUT_QUIET TIMEOUT 60)
-  if(rc EQUAL 0)
-    message(FATAL_ERROR "${damage} data.muf: ghoulden exited with 0")
-  endif()
-  if(NOT err MATCHES "FATAL ERROR: Unable to open archive: [^\n]*data\\.muf")
-    message(FATAL_ERROR "${damage} data.muf: no fatal message naming the archive:\n${err}")
-  endif()
-endforeach()
-
-# Files the install cannot run without, each missing in turn.
+# Runs the game, which must end with a non-zero code and a fatal message matching `pattern`.
 function(expect_fatal what pattern)
   execute_process(COMMAND "${GHOULDEN}" WORKING_DIRECTORY "${WORK}" RESULT_VARIABLE rc
                   ERROR_VARIABLE err OUTPUT_QUIET TIMEOUT 60)
@@ -47,6 +29,19 @@ function(expect_fatal what pattern)
     message(FATAL_ERROR "${what}: no fatal message naming the file:\n${err}")
   endif()
 endfunction()
+
+file(RENAME "${WORK}/data.muf" "${WORK}/data.good")
+foreach(damage cut folder)
+  file(REMOVE_RECURSE "${WORK}/data.muf")
+  if(damage STREQUAL "cut")
+    file(WRITE "${WORK}/data.muf" "MUF")
+  else()
+    file(MAKE_DIRECTORY "${WORK}/data.muf")
+  endif()
+  expect_fatal("${damage} data.muf" "Unable to open archive: [^\n]*data\\.muf")
+endforeach()
+
+# Files the install cannot run without, each missing in turn.
 file(REMOVE_RECURSE "${WORK}/data.muf")
 expect_fatal("no data.muf" "Unable to open archive: [^\n]*data\\.muf")
 file(RENAME "${WORK}/data.good" "${WORK}/data.muf")

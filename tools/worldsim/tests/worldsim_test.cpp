@@ -3,6 +3,8 @@
 // actions, removals and message bytes, and scenarios it cannot read.
 #include <gtest/gtest.h>
 
+#include "worldsim_run.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -13,42 +15,8 @@
 
 namespace {
 
-struct Output {
-    int code;
-    std::string out;
-};
-
-Output Worldsim(const std::string& args) {
-    const std::string command = std::string(WORLDSIM_PATH) + " " + args + " 2>&1";
-    Output run{-1, ""};
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        run.out.append(buffer, n);
-    const int status = pclose(pipe);
-    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
-
-class WorldsimTest : public ::testing::Test {
+class WorldsimTest : public WorldsimFolderTest {
 protected:
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir = std::filesystem::temp_directory_path() / ("worldsim-" + std::to_string(getpid()) + "-" + info->name());
-        std::filesystem::create_directories(dir);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
-    }
-    std::string Scenario(const std::string& text) {
-        const std::string path = (dir / "scenario.txt").string();
-        std::ofstream(path) << text;
-        return path;
-    }
     // The lines of one frame's report, without their indentation.
     static std::vector<std::string> Frame(const std::string& out, int frame) {
         std::istringstream lines(out);
@@ -68,7 +36,6 @@ protected:
     static size_t At(const std::vector<std::string>& report, const std::string& line) {
         return size_t(std::find(report.begin(), report.end(), line) - report.begin());
     }
-    std::filesystem::path dir;
 };
 
 TEST_F(WorldsimTest, HelpDescribesTheScenarioFormat) {
