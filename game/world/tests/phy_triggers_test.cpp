@@ -3,12 +3,17 @@
 // as bound; poisoned tiles keep to their beat whatever the frame length.
 #include <gtest/gtest.h>
 
+#include <strings.h>
+
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "common/calltrace.h"
+#include "datakit/map_demo.h"
+#include "datakit/map_data.h"
 #include "common/game_clock.h"
 #include "engine/landscape_query.h"
 #include "engine/lnd.h"
@@ -278,6 +283,25 @@ TEST_F(HandlerTest, QueriesFindTheHandlersOfASurfacesTexture) {
     Bod* wet = Walker(0, 0.0f);
     EXPECT_EQ(PHY_HasFloorTrigger(wet), 1);
     EXPECT_EQ(PHY_CallWallTrigger(wet, 1), 0) << "water is a floor binding";
+}
+
+// The demo maps carry every texture name a level binds, so that level content can lay each one
+// on a face; and they carry no trigger name that no level binds.
+TEST(TriggerTextures, TheDemoMapsListEveryBoundName) {
+    const dk::MapData map = dk::DemoMapData();
+    auto listed = [&](const char* name) {
+        return std::any_of(map.textures.begin(), map.textures.end(),
+                           [&](const dk::MapTexture& t) { return strcasecmp(t.fileName.c_str(), name) == 0; });
+    };
+    std::vector<std::string> bound;
+    for (const PhyLevelBindings& level : kPhyLevelBindings)
+        for (const auto* list : {&level.floor, &level.wall})
+            for (const PhyTriggerBinding& b : *list) {
+                EXPECT_TRUE(listed(b.texture)) << b.texture;
+                bound.push_back(b.texture);
+            }
+    for (const char* name : dk::kDemoTriggerTextures)
+        EXPECT_NE(std::find(bound.begin(), bound.end(), std::string(name)), bound.end()) << name << " is bound nowhere";
 }
 
 }  // namespace

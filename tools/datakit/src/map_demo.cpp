@@ -3,6 +3,8 @@
 // dialect, all under graphics\maps\ (packed into "maps.muf" by the archives step).
 #include "datakit/map_demo.h"
 
+#include "datakit/bmp.h"
+
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
@@ -188,6 +190,8 @@ MapData DemoMapData() {
 
     m.textures = {{"floor1.bmp", "", 0}, {"floor2.bmp", "", 0}, {"water1.bmp", "", 1}, {"water2.bmp", "", 1},
                   {"pillar.bmp", "", 0}};
+    for (const char* name : kDemoTriggerTextures)
+        m.textures.push_back({name, "", 0});
     MapMaterial plain;
     plain.u = {0, 1, 0};
     plain.v = {0, 0, 1};
@@ -254,8 +258,23 @@ bool DemoMaps(const std::string& dir) {
         if (!WriteZlm((maps / name).string(), map)) return false;
     for (const char* name : kBlmMaps)
         if (!WriteTextMap((maps / name).string(), map, TextDialect::Blm)) return false;
-    return WriteTextMap((maps / "demo.alm").string(), map, TextDialect::Alm) &&
-           WriteTextMap((maps / "demo.clm").string(), map, TextDialect::Clm);
+    if (!WriteTextMap((maps / "demo.alm").string(), map, TextDialect::Alm) ||
+        !WriteTextMap((maps / "demo.clm").string(), map, TextDialect::Clm))
+        return false;
+    // Placeholder pictures of the trigger textures: a 16 x 16 check in a colour of its own each,
+    // with a dark cross, so that a face wearing one is told apart at a glance.
+    const fs::path textures = fs::path(dir) / "graphics" / "textures";
+    uint8_t shade = 0;
+    for (const char* name : kDemoTriggerTextures) {
+        Bmp24 picture(16, 16);
+        shade = uint8_t(shade + 37);
+        const Rgb base{uint8_t(96 + shade % 160), uint8_t(255 - shade), uint8_t(64 + (shade * 3) % 192)};
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x)
+                picture.at(x, y) = (x == y || x == 15 - y) ? Rgb{16, 16, 16} : base;
+        if (!WriteBmp24((textures / name).string(), picture)) return false;
+    }
+    return true;
 }
 
 }  // namespace dk

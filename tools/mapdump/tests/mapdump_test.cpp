@@ -50,7 +50,7 @@ TEST_F(Mapdump, PrintsEveryFormatFromTheInstallArchives) {
                              "graphics\\maps\\demo.alm", "graphics\\maps\\demo.clm"}) {
         SCOPED_TRACE(name);
         ASSERT_EQ(Run(Quote(name)), 0) << err;
-        EXPECT_NE(out.find("counts vertices 49 edges 216 surfaces 72 extensions 1 textures 5 materials 3"),
+        EXPECT_NE(out.find("counts vertices 49 edges 216 surfaces 72 extensions 1 textures 24 materials 3"),
                   std::string::npos)
             << out.substr(0, 600);
         EXPECT_NE(out.find("object 1 \"pillar\""), std::string::npos);

@@ -19,8 +19,17 @@ void LinkMapTwins(MapData* map);
 // lists, surface object lists, light unit directions and ranges.
 void CompleteMapData(MapData* map);
 
+// The texture names the game binds to surface triggers (deadly water, spikes, wet cement, the
+// metal detector, the x-ray floor, poisoned tiles, the tank bottom, electric fences). Every demo
+// map lists them after its own five textures, and the demo install has a placeholder picture
+// for each (graphics\textures\NAME), so that level content can lay them on its faces.
+inline constexpr const char* kDemoTriggerTextures[] = {
+    "GRAVDIE.BMP",  "POOLTILE.BMP", "BADWATER.BMP", "WATERPIT.BMP", "HBADWATR.BMP", "WETCEMNT.BMP", "ZGSPIKE1.BMP",
+    "ZGSPIKE2.BMP", "FLORMDET.BMP", "XRAYFLOR.BMP", "TILEDEAD.BMP", "TANKBTM.BMP",  "ZEF_HORI.BMP", "ISO_SIDE.BMP",
+    "ISO_TOP.BMP",  "ZELCGATE.BMP", "FENCE3.BMP",   "ZEFENC1.BMP",  "ZEFENC2.BMP"};
+
 // The demo landscape: a gently sloping checkered floor with a pillar in the middle, one
-// directional light, an extension and an animated material.
+// directional light, an extension, an animated material, and the trigger textures listed.
 MapData DemoMapData();
 
 }  // namespace dk
