@@ -448,6 +448,12 @@ TEST_F(gics_game, BatchedRelayKeepsOrderAndSenders) {
     const std::string messages[] = {"a", "bb", "", "dddd", "eeeee", "ffffff"};
     for (const std::string& m : messages) ASSERT_EQ(KrWriteGULP(w, m.data(), (uint32_t)m.size(), nullptr), 0);
     ASSERT_TRUE(WaitQueued(r, 4)) << "the full batch of four";
+    // The flush must come after the server has taken in all six, or the last two would wait for
+    // a later one.
+    const auto until = std::chrono::steady_clock::now() + kGuard;
+    while (log_.Count("req 0 from 2: gulp") < 6 && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ASSERT_EQ(log_.Count("req 0 from 2: gulp"), 6u);
     EXPECT_EQ(CountGULPQ(r), 4u) << "the last two wait for the flush";
     server_->Flush();
     ASSERT_TRUE(WaitQueued(r, 6));
