@@ -18,6 +18,7 @@
 #include "gics_server.h"
 #include "krcgame.h"
 #include "krheap.h"
+#include "krrq_req.h"
 #include "krgulp.h"
 #include "krtime.h"
 #include "krtmo.h"
@@ -408,9 +409,21 @@ TEST_F(gics_game, WritingToAGulpTakesNoNewMemory) {
     const std::string message(64, 'm');
     ASSERT_EQ(KrWriteGULP(w, message.data(), (uint32_t)message.size(), nullptr), 0);
     ASSERT_TRUE(WaitQueued(r, 1));
-    // Rounds of 20 that the relay and the receiver take in before the next one. The first round
-    // fills the kept blocks that the server's side of this process draws on as well; only the
-    // writes of the 50 rounds after it are counted.
+    // The server's side of this process draws on the same heaps. Fill their kept blocks to the
+    // bound first (request handles, and messages of every size up to 1 KB), so that what the
+    // server holds at once never empties them under the writer.
+    {
+        std::vector<KRREQ_HNDL*> handles;
+        std::vector<uint8_t*> messages;
+        for (int i = 0; i < 64; ++i) {
+            handles.push_back(KrReqHndlAlloc(nullptr, 0));
+            for (uint32_t size : {64u, 128u, 256u, 512u, 1024u}) messages.push_back(KrReqMsgAlloc(size));
+        }
+        for (KRREQ_HNDL* h : handles) KrReqHndlFree(h);
+        for (uint8_t* m : messages) KrReqMsgFree(m);
+    }
+    // Rounds of 20 that the relay and the receiver take in before the next one. Only the writes
+    // of the 50 rounds after the first are counted.
     uint32_t fresh = 0, news = 0, queued = 1;
     int failed = 0;
     for (int i = 0; i < 20; ++i) failed += KrWriteGULP(w, message.data(), (uint32_t)message.size(), nullptr) != 0;
