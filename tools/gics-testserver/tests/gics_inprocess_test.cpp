@@ -28,16 +28,30 @@
 thread_local bool t_CountNews = false;
 thread_local uint32_t t_News = 0;
 
-// The replacements pair malloc with free, as they must; the compiler cannot see that pairing.
+// The replacements (every non-aligned form, so that each new meets its own delete) pair malloc
+// with free, as they must; the compiler cannot see that pairing.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size) {
+namespace {
+void* CountedAlloc(std::size_t size) noexcept {
     if (t_CountNews) ++t_News;
-    if (void* p = std::malloc(size ? size : 1)) return p;
+    return std::malloc(size ? size : 1);
+}
+void* CountedAllocOrThrow(std::size_t size) {
+    if (void* p = CountedAlloc(size)) return p;
     throw std::bad_alloc();
 }
+}  // namespace
+void* operator new(std::size_t size) { return CountedAllocOrThrow(size); }
+void* operator new[](std::size_t size) { return CountedAllocOrThrow(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return CountedAlloc(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return CountedAlloc(size); }
 void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 #pragma GCC diagnostic pop
 
 namespace {
