@@ -25,10 +25,10 @@ struct Movie {
     std::vector<std::vector<uint16_t>> shown;  // what each frame puts on the screen
 };
 
-dk::Rgb Scene(int x, int y, int w, int h, int t) {
+dk::VvlRgb Scene(int x, int y, int w, int h, int t) {
     int lum = 40 + (y * 150) / h + (x * 40) / w;
     int tint = (x * 50) / w - 25;
-    dk::Rgb c{lum + tint, lum, lum - tint};
+    dk::VvlRgb c{lum + tint, lum, lum - tint};
     int cx = w / 4 + 8 * t, cy = h / 3 + 4 * t;
     if (x >= cx && x < cx + w / 5 && y >= cy && y < cy + h / 4) c = {210, 190, 70};
     return c;
@@ -66,7 +66,7 @@ const Movie& YuvMovie() {
         mv.quality = 3;
         dk::VvlYuvEncoder enc(false);
         for (int t = 0; t < kFrames; ++t) {
-            std::vector<dk::Rgb> rgb;
+            std::vector<dk::VvlRgb> rgb;
             for (int y = 0; y < 240; ++y)
                 for (int x = 0; x < 320; ++x) rgb.push_back(Scene(x, y, 320, 240, t));
             dk::VvlEncoded e = enc.Encode(dk::VvlYuvFromRgb(320, 240, rgb), 4);

@@ -48,7 +48,7 @@ inline std::vector<uint16_t> Picture(int w, int h, bool is565, int shift = 0) {
         for (int x = 0; x < w; ++x) {
             int lum = 50 + (y * 110) / hh + (x * 50) / ww;
             int tint = (x * 60) / ww - 30;
-            dk::Rgb c{lum + tint, lum, lum - tint};
+            dk::VvlRgb c{lum + tint, lum, lum - tint};
             if (x >= w / 3 + shift && x < w / 3 + shift + w / 4 && y >= h / 4 && y < h / 4 + h / 3)
                 c = {200, 180, 120};
             px[size_t(y) * size_t(w) + size_t(x)] = dk::VvlPack(c, is565);

@@ -176,7 +176,7 @@ TEST_F(Yuv, PackedCodeWidths) {
 TEST_F(Yuv, WorkingTableAndCodesCarryOverFromFrameToFrame) {
     dk::VvlYuvEncoder enc(false);
     dk::VvlYuvPlanes planes = dk::VvlYuvFromRgb(32, 8, [] {
-        std::vector<dk::Rgb> px;
+        std::vector<dk::VvlRgb> px;
         for (int i = 0; i < 32 * 8; ++i) px.push_back({(i * 5) % 256, 90, (i * 3) % 256});
         return px;
     }());
@@ -312,7 +312,7 @@ TEST_F(Yuv, ClippedAndRefusedDraws) {
 }
 
 TEST_F(Yuv, EncoderRoundTrips) {
-    std::vector<dk::Rgb> rgb;
+    std::vector<dk::VvlRgb> rgb;
     const int w = 48, h = 24;
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) rgb.push_back({40 + 4 * x, 60 + 5 * y, 200 - 3 * x});

@@ -66,13 +66,13 @@ uint16_t GlyphRows(char c) {
 
 struct Canvas {
     int w, h;
-    std::vector<Rgb> px;
-    void Fill(int x0, int y0, int x1, int y1, Rgb c) {
+    std::vector<VvlRgb> px;
+    void Fill(int x0, int y0, int x1, int y1, VvlRgb c) {
         for (int y = std::max(0, y0); y < std::min(h, y1); ++y)
             for (int x = std::max(0, x0); x < std::min(w, x1); ++x)
                 px[size_t(y) * size_t(w) + size_t(x)] = c;
     }
-    void Text(int x, int y, int scale, const std::string& s, Rgb c) {
+    void Text(int x, int y, int scale, const std::string& s, VvlRgb c) {
         for (char ch : s) {
             const uint16_t rows = GlyphRows(ch);
             for (int r = 0; r < 5; ++r)
@@ -91,29 +91,29 @@ uint32_t NameHash(const char* name) {
     return h;
 }
 
-std::vector<Rgb> Picture(const DemoMovieSpec& spec, int frame) {
-    Canvas c{spec.width, spec.height, std::vector<Rgb>(size_t(spec.width) * size_t(spec.height))};
+std::vector<VvlRgb> Picture(const DemoMovieSpec& spec, int frame) {
+    Canvas c{spec.width, spec.height, std::vector<VvlRgb>(size_t(spec.width) * size_t(spec.height))};
     const uint32_t hash = NameHash(spec.name);
     const int tintR = int(hash & 0x3F), tintG = int((hash >> 8) & 0x3F), tintB = int((hash >> 16) & 0x3F);
     for (int y = 0; y < c.h; ++y)
         for (int x = 0; x < c.w; ++x)
-            c.px[size_t(y) * size_t(c.w) + size_t(x)] = Rgb{tintR + (y * 4 / c.h) * 24, tintG + (x * 4 / c.w) * 16, tintB + 40};
+            c.px[size_t(y) * size_t(c.w) + size_t(x)] = VvlRgb{tintR + (y * 4 / c.h) * 24, tintG + (x * 4 / c.w) * 16, tintB + 40};
     const int unit = c.w / 32;
     // A box sweeping across and a square bouncing up and down.
     const int boxX = (frame * 2 * unit) % (c.w + 4 * unit) - 4 * unit;
-    c.Fill(boxX, c.h / 2, boxX + 4 * unit, c.h / 2 + 3 * unit, Rgb{230, 200, 40});
+    c.Fill(boxX, c.h / 2, boxX + 4 * unit, c.h / 2 + 3 * unit, VvlRgb{230, 200, 40});
     const int period = 20, phase = frame % period;
     const int bounce = (phase < period / 2 ? phase : period - phase) * (c.h / 3) / (period / 2);
-    c.Fill(c.w * 3 / 4, c.h / 4 + bounce, c.w * 3 / 4 + 3 * unit, c.h / 4 + bounce + 3 * unit, Rgb{200, 40, 60});
+    c.Fill(c.w * 3 / 4, c.h / 4 + bounce, c.w * 3 / 4 + 3 * unit, c.h / 4 + bounce + 3 * unit, VvlRgb{200, 40, 60});
     // The title bar and the frame counter.
-    c.Fill(0, 0, c.w, 8 * unit / 2, Rgb{10, 10, 20});
+    c.Fill(0, 0, c.w, 8 * unit / 2, VvlRgb{10, 10, 20});
     std::string title = spec.name;
     title = title.substr(0, title.find('.'));
-    c.Text(unit / 2, unit / 2, std::max(1, unit / 2), title, Rgb{240, 240, 240});
+    c.Text(unit / 2, unit / 2, std::max(1, unit / 2), title, VvlRgb{240, 240, 240});
     char counter[16];
     std::snprintf(counter, sizeof counter, "%03d", frame);
     c.Text(c.w - 13 * std::max(1, unit / 2) - unit / 2, c.h - 6 * std::max(1, unit / 2) - unit / 2, std::max(1, unit / 2),
-           counter, Rgb{255, 255, 255});
+           counter, VvlRgb{255, 255, 255});
     return c.px;
 }
 
@@ -150,7 +150,7 @@ DemoMovie BuildDemoMovie(const DemoMovieSpec& spec, bool is565) {
     m.video.rate = uint32_t(spec.fps);
     VvlYuvEncoder yuv(is565);
     for (int f = 0; f < spec.frames; ++f) {
-        const std::vector<Rgb> rgb = Picture(spec, f);
+        const std::vector<VvlRgb> rgb = Picture(spec, f);
         VvlEncoded e;
         if (spec.codec == 17) {
             e = yuv.Encode(VvlYuvFromRgb(spec.width, spec.height, rgb), 4);

@@ -39,20 +39,20 @@ std::vector<uint8_t> VvlWriteHeader(const VvlHeader& h) {
     return out;
 }
 
-uint16_t VvlPack(Rgb c, bool is565) {
+uint16_t VvlPack(VvlRgb c, bool is565) {
     auto cl = [](int v) { return std::clamp(v, 0, 255); };
     int r = cl(c.r), g = cl(c.g), b = cl(c.b);
     if (is565) return uint16_t(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
     return uint16_t(((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3));
 }
 
-Rgb VvlUnpack(uint16_t p, bool is565) {
+VvlRgb VvlUnpack(uint16_t p, bool is565) {
     if (is565) return {((p >> 11) & 31) << 3, ((p >> 5) & 63) << 2, (p & 31) << 3};
     return {((p >> 10) & 31) << 3, ((p >> 5) & 31) << 3, (p & 31) << 3};
 }
 
 int VvlChannelDiff(uint16_t a, uint16_t b, bool is565) {
-    Rgb x = VvlUnpack(a, is565), y = VvlUnpack(b, is565);
+    VvlRgb x = VvlUnpack(a, is565), y = VvlUnpack(b, is565);
     int d = std::max({std::abs(x.r - y.r), std::abs(x.g - y.g), std::abs(x.b - y.b)});
     return d / 8;
 }

@@ -30,7 +30,7 @@ uint16_t VvlYuvPixel(int yIndex, int uIndex, int vIndex, bool is565) {
     return uint16_t(((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3));
 }
 
-VvlYuvPlanes VvlYuvFromRgb(int width, int height, const std::vector<Rgb>& rgb) {
+VvlYuvPlanes VvlYuvFromRgb(int width, int height, const std::vector<VvlRgb>& rgb) {
     VvlYuvPlanes p;
     p.width = width;
     p.height = height;
@@ -41,7 +41,7 @@ VvlYuvPlanes VvlYuvFromRgb(int width, int height, const std::vector<Rgb>& rgb) {
     std::vector<double> uSum(p.u.size(), 0), vSum(p.v.size(), 0);
     for (int yy = 0; yy < height; ++yy) {
         for (int xx = 0; xx < width; ++xx) {
-            const Rgb& c = rgb[size_t(yy) * size_t(width) + size_t(xx)];
+            const VvlRgb& c = rgb[size_t(yy) * size_t(width) + size_t(xx)];
             // The decoder's conversion turned round: grey L plus colour differences, with
             // L = (4Y - 128) / 3 and each channel about L - 16 at neutral chroma.
             double lum = 0.299 * c.r + 0.587 * c.g + 0.114 * c.b;

@@ -61,7 +61,7 @@ std::vector<uint16_t> Scene(int w, int h, int shift) {
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             int lum = 40 + 4 * y + 2 * x;
-            dk::Rgb c{lum + 20, lum, lum - 10};
+            dk::VvlRgb c{lum + 20, lum, lum - 10};
             if (x >= 8 + shift && x < 16 + shift && y >= 4 && y < 12) c = {220, 200, 60};
             px.push_back(dk::VvlPack(c, false));
         }

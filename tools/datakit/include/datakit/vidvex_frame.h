@@ -28,11 +28,11 @@ uint8_t VvlLengthByte(int length);
 std::vector<uint8_t> VvlWriteHeader(const VvlHeader& h);
 
 // 16-bit pixels.
-struct Rgb {
+struct VvlRgb {
     int r, g, b;  // 0..255
 };
-uint16_t VvlPack(Rgb c, bool is565);
-Rgb VvlUnpack(uint16_t p, bool is565);  // channels scaled back to 0..255
+uint16_t VvlPack(VvlRgb c, bool is565);
+VvlRgb VvlUnpack(uint16_t p, bool is565);  // channels scaled back to 0..255
 // Largest per-channel difference of two pixels, in units of the 5-bit channel.
 int VvlChannelDiff(uint16_t a, uint16_t b, bool is565);
 

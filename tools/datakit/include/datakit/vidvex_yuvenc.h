@@ -18,7 +18,7 @@ struct VvlYuvPlanes {
 };
 
 // Planes of an RGB picture (width*height, row by row), chroma averaged over each 4x4 block.
-VvlYuvPlanes VvlYuvFromRgb(int width, int height, const std::vector<Rgb>& rgb);
+VvlYuvPlanes VvlYuvFromRgb(int width, int height, const std::vector<VvlRgb>& rgb);
 
 class VvlYuvEncoder {
 public:
