@@ -1,5 +1,4 @@
-// Stand-in for the world objects: the inventory reset, the start items (recorded) and the model
-// files of the two projectiles that weapons fire (force bolt 136, laser bolt 139).
+// Stand-in for the world objects: the inventory reset and the start items (recorded).
 #include "world/wo.h"
 
 #include <string>
@@ -7,22 +6,6 @@
 #include "common/calltrace.h"
 #include "world/world_label.h"
 #include "world/character.h"
-
-const char* WO_TypeModelFile(uint32_t type) {
-    switch (type) {
-    case 136: return "graphics\\models\\weapons\\forcebolt.qmd";
-    case 139: return "graphics\\models\\weapons\\laserbolt.qmd";
-    default: return nullptr;
-    }
-}
-
-const char* WO_TypeSkinFile(uint32_t type) {
-    switch (type) {
-    case 136: return "graphics\\models\\weapons\\metal1.bmp";
-    case 139: return "graphics\\models\\weapons\\metal2.bmp";
-    default: return nullptr;
-    }
-}
 
 void WOClearInventory(Bod* characterBod) {
     CharacterControl* control = BOD_CharacterOf(characterBod);

@@ -1,7 +1,7 @@
 // Stand-in for the world objects until they are built: the control record with the fields that
 // the bods, the level start, the drawing and the models read (it begins like CharacterControl:
-// BodControl head, then the shared fields by name), the per-type model files of the projectiles,
-// the inventory reset and the start items.
+// BodControl head, then the shared fields by name), the per-type model and skin files (the
+// tables live in wo_types.cpp), the inventory reset and the start items.
 #pragma once
 #include <cstdint>
 
@@ -38,7 +38,8 @@ struct WorldObjectControl {
 
 constexpr uint32_t WO_NO_TYPE = 162;
 
-// Model and skin files of an object type; null when the type has none.
+// Model and skin files of an object type; null when the type has none (and for every type from
+// WO_TYPE_FILES on).
 const char* WO_TypeModelFile(uint32_t type);
 const char* WO_TypeSkinFile(uint32_t type);
 
