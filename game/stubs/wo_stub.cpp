@@ -1,4 +1,5 @@
-// Stand-in for the world objects: the inventory reset and the start items (recorded).
+// Stand-in for the world objects: the inventory reset, the start items (recorded), a behaviour
+// table whose every state does nothing yet, and a touch hook that does nothing yet.
 #include "world/wo.h"
 
 #include <string>
@@ -6,6 +7,24 @@
 #include "common/calltrace.h"
 #include "world/world_label.h"
 #include "world/character.h"
+
+namespace {
+void NoBehaviour(Bod*, void*) {}
+}  // namespace
+
+const BodHandler g_WOBehaviourTable[BOD_OBJECT_BEHAVIOURS] = {
+    NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour,
+    NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour,
+    NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour,
+    NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour,
+    NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour,
+    NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour,
+    NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour,
+    NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour,
+    NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour,
+};
+
+void WO_BodHook(Bod*, void*) {}
 
 void WOClearInventory(Bod* characterBod) {
     CharacterControl* control = BOD_CharacterOf(characterBod);
