@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 
+#include "shell/snd.h"
 #include "world/bod.h"
 
 struct ModelInstance;
@@ -20,6 +21,25 @@ struct WorldObjectControl {
     float spin;
     int32_t timer;
     Pose pose;
+    // Copied from the type's master row at creation.
+    int32_t weaponKind;
+    int32_t range;
+    int32_t fullDamageRange;
+    uint32_t damage;
+    uint32_t rankExtra;
+    uint8_t netId;                   // the object's number in game messages; WO_NO_NET_ID none
+    SoundId fireSound;
+    SoundId emptySound;
+    SoundId sound3;
+    SoundId useSound;
+    int32_t ammoMax;
+    int32_t ammoPerShot;
+    int32_t ammo;
+    int32_t ammoStart;
+    uint32_t isAmmo;
+    uint32_t npcTakes;
+    uint32_t woFlags;
+    uint32_t spawned;                // 1 for objects made during play
     uint32_t ammoFor;                // ammunition: the weapon it refills, 162 none
     uint32_t linkedType;             // weapons that fire objects: the projectile, 162 none
     ModelInstance* linkedInstance;   // the projectile's model
@@ -46,6 +66,8 @@ struct WorldObjectControl {
 
 constexpr uint32_t WO_NO_TYPE = 162;
 constexpr uint32_t WO_IN_WORLD = 2;     // `where` of an object lying in the world
+constexpr int WO_STATE_LYING = 19;      // lying in the world after creation
+constexpr uint8_t WO_NO_NET_ID = 0xFF;  // "no object" in game messages; never an object's id
 
 // The behaviour table of every world object (by state), and the per-frame hook of the objects
 // that can be picked up by touch.
