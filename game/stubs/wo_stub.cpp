@@ -1,5 +1,5 @@
-// Stand-in for the world objects: the inventory reset, the start items (recorded) and the model
-// files of the two projectiles that weapons fire (force bolt 136, laser bolt 139).
+// Stand-in for the world objects: the inventory reset, the start items (recorded), a behaviour
+// table whose every state does nothing yet, and a touch hook that does nothing yet.
 #include "world/wo.h"
 
 #include <string>
@@ -8,21 +8,23 @@
 #include "world/world_label.h"
 #include "world/character.h"
 
-const char* WO_TypeModelFile(uint32_t type) {
-    switch (type) {
-    case 136: return "graphics\\models\\weapons\\forcebolt.qmd";
-    case 139: return "graphics\\models\\weapons\\laserbolt.qmd";
-    default: return nullptr;
-    }
-}
+namespace {
+void NoBehaviour(Bod*, void*) {}
+}  // namespace
 
-const char* WO_TypeSkinFile(uint32_t type) {
-    switch (type) {
-    case 136: return "graphics\\models\\weapons\\metal1.bmp";
-    case 139: return "graphics\\models\\weapons\\metal2.bmp";
-    default: return nullptr;
-    }
-}
+const BodHandler g_WOBehaviourTable[BOD_OBJECT_BEHAVIOURS] = {
+    NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour,
+    NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour,
+    NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour,
+    NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour,
+    NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour,
+    NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour,
+    NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour,
+    NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour,
+    NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour,
+};
+
+void WO_BodHook(Bod*, void*) {}
 
 void WOClearInventory(Bod* characterBod) {
     CharacterControl* control = BOD_CharacterOf(characterBod);

@@ -1,13 +1,15 @@
 // Stand-in for the world objects until they are built: the control record with the fields that
 // the bods, the level start, the drawing and the models read (it begins like CharacterControl:
-// BodControl head, then the shared fields by name), the per-type model files of the projectiles,
-// the inventory reset and the start items.
+// BodControl head, then the shared fields by name), the per-type model and skin files (the
+// tables live in wo_types.cpp), the inventory reset and the start items.
 #pragma once
 #include <cstdint>
 
+#include "shell/snd.h"
 #include "world/bod.h"
 
 struct ModelInstance;
+struct LandscapeObject;
 
 struct WorldObjectControl {
     BodControl head;                 // first word: the object type; the behaviour table; the state
@@ -19,12 +21,35 @@ struct WorldObjectControl {
     float spin;
     int32_t timer;
     Pose pose;
+    // Copied from the type's master row at creation.
+    int32_t weaponKind;
+    int32_t range;
+    int32_t fullDamageRange;
+    uint32_t damage;
+    uint32_t rankExtra;
+    uint8_t netId;                   // the object's number in game messages; WO_NO_NET_ID none
+    SoundId fireSound;
+    SoundId emptySound;
+    SoundId sound3;
+    SoundId useSound;
+    int32_t ammoMax;
+    int32_t ammoPerShot;
+    int32_t ammo;
+    int32_t ammoStart;
+    uint32_t isAmmo;
+    uint32_t npcTakes;
+    uint32_t woFlags;
+    uint32_t spawned;                // 1 for objects made during play
     uint32_t ammoFor;                // ammunition: the weapon it refills, 162 none
     uint32_t linkedType;             // weapons that fire objects: the projectile, 162 none
     ModelInstance* linkedInstance;   // the projectile's model
+    uint32_t where;                  // WO_IN_WORLD, else the carrier's class mask
+    Bod* holder;                     // the carrier; a placed object's own bod
     uint32_t landscapeObject;        // statics: 1-based landscape object index
     uint32_t useBehaviour;
-    const char* name;                // statics: the landscape object name
+    const LandscapeObject* landscapeObjectRec;  // the landscape object named by `name`, or none
+    const char* name;                // the landscape object name of a placed object
+    uint32_t requiredItem;           // type a user must hold to use the static; 162 none
     // The placement's three link names and the statics they resolve to.
     const char* param3;
     Bod* param3Bod;
@@ -32,13 +57,25 @@ struct WorldObjectControl {
     Bod* onObject;
     const char* param7;
     Bod* offObject;
+    uint32_t param6;
+    uint32_t param8;
+    const void* param10;             // the behaviour's parameter record
     uint32_t param11;
     Bod* thrower;                    // the character that threw or fired the object
 };
 
 constexpr uint32_t WO_NO_TYPE = 162;
+constexpr uint32_t WO_IN_WORLD = 2;     // `where` of an object lying in the world
+constexpr int WO_STATE_LYING = 19;      // lying in the world after creation
+constexpr uint8_t WO_NO_NET_ID = 0xFF;  // "no object" in game messages; never an object's id
 
-// Model and skin files of an object type; null when the type has none.
+// The behaviour table of every world object (by state), and the per-frame hook of the objects
+// that can be picked up by touch.
+extern const BodHandler g_WOBehaviourTable[BOD_OBJECT_BEHAVIOURS];
+void WO_BodHook(Bod* bod, void* control);
+
+// Model and skin files of an object type; null when the type has none (and for every type from
+// WO_TYPE_FILES on).
 const char* WO_TypeModelFile(uint32_t type);
 const char* WO_TypeSkinFile(uint32_t type);
 
