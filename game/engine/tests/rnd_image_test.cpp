@@ -10,7 +10,7 @@
 
 #include "engine/rnd_line.h"
 #include "engine/rnd_sprite.h"
-#include "png_read.h"
+#include "frame_golden.h"
 #include "rnd_fixture.h"
 
 namespace {
@@ -21,35 +21,10 @@ using rndtest::Triangle;
 using pngtest::Picture;
 using pngtest::ReadPng;
 
-Picture ShownFrame() {
-    const uint32_t* frame = nullptr;
-    int width = 0, height = 0;
-    Picture p;
-    if (!plat::LastFrame(&frame, &width, &height))
-        return p;
-    p.width = width;
-    p.height = height;
-    for (size_t i = 0; i < size_t(width) * size_t(height); ++i)
-        p.pixels.push_back(frame[i] & 0xFFFFFFu);
-    return p;
-}
+Picture ShownFrame() { return pngtest::ShownFrame(); }
 
 void ExpectGolden(const std::string& name, const Picture& actual) {
-    ASSERT_GT(actual.width, 0) << "no frame was shown";
-    const Picture golden = ReadPng(std::string(RND_GOLDEN_DIR) + "/" + name + ".png");
-    long different = -1;
-    if (golden.width == actual.width && golden.height == actual.height) {
-        different = 0;
-        for (size_t i = 0; i < actual.pixels.size(); ++i)
-            different += golden.pixels[i] != actual.pixels[i];
-    }
-    if (different != 0) {
-        const std::string path = std::string(RND_ACTUAL_DIR) + "/" + name + ".png";
-        plat::WritePng(path, actual.pixels.data(), actual.width, actual.height);
-        ADD_FAILURE() << name << ": " << (different < 0 ? std::string("no golden picture of this size")
-                                                         : std::to_string(different) + " pixels differ")
-                      << "; the frame drawn is " << path;
-    }
+    pngtest::ExpectGoldenFrame(RND_GOLDEN_DIR, RND_ACTUAL_DIR, name, actual);
 }
 
 // A 16-bit 5-6-5 texture surface in system memory, known to the device by its handle.

@@ -25,7 +25,7 @@
 #include "engine/rnd_frame.h"
 #include "engine/rnd_state.h"
 #include "plat.h"
-#include "png_read.h"
+#include "frame_golden.h"
 #include "tool_test.h"
 #include "win32.h"
 #include "world/bod_record.h"
@@ -93,36 +93,10 @@ dk::MapData PictureMap() {
     return m;
 }
 
-pngtest::Picture ShownFrame() {
-    const uint32_t* frame = nullptr;
-    int width = 0, height = 0;
-    pngtest::Picture p;
-    if (!plat::LastFrame(&frame, &width, &height))
-        return p;
-    p.width = width;
-    p.height = height;
-    for (size_t i = 0; i < size_t(width) * size_t(height); ++i)
-        p.pixels.push_back(frame[i] & 0xFFFFFFu);
-    return p;
-}
+pngtest::Picture ShownFrame() { return pngtest::ShownFrame(); }
 
 void ExpectGolden(const std::string& name, const pngtest::Picture& actual) {
-    ASSERT_GT(actual.width, 0) << "no frame was shown";
-    const pngtest::Picture golden = pngtest::ReadPng(std::string(CAM_GOLDEN_DIR) + "/" + name + ".png");
-    long different = -1;
-    if (golden.width == actual.width && golden.height == actual.height) {
-        different = 0;
-        for (size_t i = 0; i < actual.pixels.size(); ++i)
-            different += golden.pixels[i] != actual.pixels[i];
-    }
-    if (different != 0) {
-        const std::string path = std::string(CAM_ACTUAL_DIR) + "/" + name + ".png";
-        plat::WritePng(path, actual.pixels.data(), actual.width, actual.height);
-        ADD_FAILURE() << name << ": "
-                      << (different < 0 ? std::string("no golden picture of this size")
-                                        : std::to_string(different) + " pixels differ")
-                      << "; the frame drawn is " << path;
-    }
+    pngtest::ExpectGoldenFrame(CAM_GOLDEN_DIR, CAM_ACTUAL_DIR, name, actual);
 }
 
 class CamPictureTest : public ::testing::Test {
