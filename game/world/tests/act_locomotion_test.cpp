@@ -11,6 +11,7 @@
 
 #include "common/game_clock.h"
 #include "engine/anm.h"
+#include "engine/landscape_query.h"
 #include "engine/mdl.h"
 #include "world/act.h"
 #include "world/act_table.h"
@@ -18,6 +19,7 @@
 #include "world/bod.h"
 #include "world/character.h"
 #include "world/game_frame.h"
+#include "world/mdl_world.h"
 #include "world_fixture.h"
 
 namespace {
@@ -169,6 +171,48 @@ INSTANTIATE_TEST_SUITE_P(
         LoopCase{"RotateLeftTurnsBack", ACTION_ROTATE_LEFT, 2, 0, 0, 1, ACTION_ROTATE_RIGHT},
         LoopCase{"RotateLeftAttacks", ACTION_ROTATE_LEFT, 1, 0, 1, 1, ACTION_ATTACK}),
     [](const ::testing::TestParamInfo<LoopCase>& info) { return std::string(info.param.name); });
+
+// The body's walk and run cycles move its root backwards, which the movement turns into motion
+// along the heading: a walking or running character goes forwards, whichever way it faces.
+TEST_F(ActionsTest, WalkingAndRunningGoForwards) {
+    WH_BuildLandscape({{-5000, -5000, 5000, 5000, 0}}, {});
+    struct Case {
+        int action;
+        int gait;
+        float heading;
+    } const cases[] = {{ACTION_WALK, 1, 0.0f}, {ACTION_WALK, 1, 1.5707963f}, {ACTION_WALK, 1, 3.1415927f},
+                       {ACTION_RUN, 2, 0.0f}, {ACTION_RUN, 2, 4.712389f}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.action) + " at heading " + std::to_string(c.heading));
+        Bod* bod = Character(BOD_CLASS_PLAYER);
+        CharacterControl* control = WH_Character(bod);
+        MDL_SetHeading(control, c.heading);
+        bod->active = 1;
+        const Vec3 at{0.0f, 0.0f, 0.0f};
+        control->surface = uint32_t(LND_LocateSurface(0, &at));
+        ASSERT_NE(control->surface, 0u);
+        WH_Ai(bod)->lastMoveMs = g_GameClock.nowMs;
+        control->moveCommand = 3;
+        control->gait = c.gait;
+        ANM_SetByName(control->instance, c.action == ACTION_WALK ? "walk" : "run no weapon", 1);
+        control->head.action = c.action;
+        Vec3 forward;
+        const Vec3 ahead{0.0f, 0.0f, 1.0f};
+        MTH_RotateVector(&forward, &ahead, &control->transform);
+        const Vec3 start{control->transform.m[9], control->transform.m[10], control->transform.m[11]};
+        for (int i = 0; i < 40; ++i)
+            Step(bod);
+        ASSERT_EQ(control->head.action, c.action);
+        const float dx = control->transform.m[9] - start.x, dz = control->transform.m[11] - start.z;
+        const float along = dx * forward.x + dz * forward.z;
+        const float across = dx * forward.z - dz * forward.x;
+        EXPECT_GT(along, 20.0f) << "forwards";
+        EXPECT_NEAR(across, 0.0f, 0.5f) << "straight on";
+        BOD_Destroy(&g_WorldBods, bod);  // out of the next one's way
+        g_PlayerBods[0] = nullptr;
+        g_FocusBod = nullptr;
+    }
+}
 
 TEST_F(ActionsTest, TurningOnTheSpotFollowsPiRadiansASecond) {
     Bod* bod = Character(BOD_CLASS_PLAYER);

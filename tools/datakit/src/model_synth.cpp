@@ -191,7 +191,7 @@ QkmKey HumanoidKey(int i, float swing) {
     return k;
 }
 
-// Appends a cycle of `count` frames (a full swing of the limbs, forward motion `step` along z on
+// Appends a cycle of `count` frames (a full swing of the limbs, root motion `step` along z on
 // every frame after the first) and returns its first frame.
 int AppendCycle(QkmModel* m, int count, float step) {
     const int first = m->frameCount;
@@ -256,8 +256,11 @@ QkmModel QkmCharacterBody() {
         int frames;
         float step;
     };
-    for (const Cycle& c : {Cycle{"walk", kCharacterWalkFrames, 5.0f}, Cycle{"run", kCharacterRunFrames, 12.0f},
-                           Cycle{"run no weapon", kCharacterRunFrames, 12.0f}}) {
+    // The game's movement negates a frame's root motion (the root moves backwards in model space
+    // while the body walks forwards), so the cycles move the root along -z: the character goes
+    // forward, along +z at heading 0.
+    for (const Cycle& c : {Cycle{"walk", kCharacterWalkFrames, -5.0f}, Cycle{"run", kCharacterRunFrames, -12.0f},
+                           Cycle{"run no weapon", kCharacterRunFrames, -12.0f}}) {
         ModelAnimationSpec* a = FindAnimation(&m, c.name);
         a->firstFrame = AppendCycle(&m, c.frames, c.step);
         a->lastFrame = a->firstFrame + c.frames - 1;
