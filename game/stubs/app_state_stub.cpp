@@ -31,3 +31,7 @@ void APP_EndMatch(int result) {
 void APP_StopCarriedItemSounds(int memberId) {
     TRC_Trace("APP_StopCarriedItemSounds", "%d", memberId);
 }
+
+void APP_AnnouncePickup(int characterId, int objectType) {
+    TRC_Trace("APP_AnnouncePickup", "%d,%d", characterId, objectType);
+}

@@ -16,3 +16,6 @@ int APP_GetLevelFrameCount();
 void APP_EndMatch(int result);
 // Silences the looping sounds of the objects a member carries (recorded).
 void APP_StopCarriedItemSounds(int memberId);
+// Announces a picked-up object on the HUD (single player, from the level's fifth frame);
+// recorded.
+void APP_AnnouncePickup(int characterId, int objectType);

@@ -5,18 +5,38 @@
 // cannot be picked up by touch.
 #include "world/lvl_placement.h"
 
+#include "common/calltrace.h"
+#include "common/match.h"
 #include "common/mem.h"
+#include "engine/landscape_query.h"
 #include "engine/lnd.h"
 #include "engine/lnd_material.h"
 #include "engine/mdl.h"
 #include "win32.h"
 #include "world/bod.h"
+#include "ui/img.h"
+#include "world/mdl_world.h"
 #include "world/wo.h"
+#include "world/wo_carry.h"
+#include "world/wo_create.h"
+#include "world/wo_types.h"
+#include "world/world_label.h"
 #include "world/wo_master.h"
 
 namespace {
 
 constexpr uint32_t kFirstStaticType = 151;
+constexpr uint32_t kArm = 131, kLeg = 132;
+constexpr float kSpawnAboveGround = 50.0f;
+
+// The type's model and skin on the object.
+void LoadModel(WorldObjectControl* control, uint32_t type) {
+    if (const char* model = WO_TypeModelFile(type)) {
+        MDL_Load(model, &control->instance);
+        if (const char* skin = WO_TypeSkinFile(type); skin && control->instance)
+            MDL_LoadSkin(control->instance, skin);
+    }
+}
 
 const LandscapeObject* ObjectRecord(const char* name) {
     const int32_t index = (name && *name) ? LND_FindObject(name) : 0;
@@ -62,11 +82,7 @@ Bod* CreatePlaced(const WOPlacement& record) {
             OutputDebugStringA("\n");
         }
     } else {
-        if (const char* model = WO_TypeModelFile(record.type)) {
-            MDL_Load(model, &control->instance);
-            if (const char* skin = WO_TypeSkinFile(record.type); skin && control->instance)
-                MDL_LoadSkin(control->instance, skin);
-        }
+        LoadModel(control, record.type);
         bod->active = 1;
     }
     if (record.initialState != 0)
@@ -89,4 +105,51 @@ int LVL_CreatePlacedObjects(const WOPlacement* list, size_t capacity) {
         ++created;
     }
     return created;
+}
+
+Bod* LVL_SpawnObject(const LevelSpawnRecord* record) {
+    if (!record || record->type < 0)
+        return nullptr;
+    const uint32_t type = uint32_t(record->type);
+    if (type == kArm || type == kLeg || !WO_TypeModelFile(type))
+        return nullptr;
+    if (APP_IsMultiplayerGame() && WO_NeverSpawnedInNetworkGame(type))
+        return nullptr;
+    Vec3 at{record->position[0], record->position[1], record->position[2]};
+    WorldObjectControl* control = nullptr;
+    Bod* bod = WOCreateAt(&at, 0, type, nullptr, &control);
+    if (!bod)
+        return nullptr;
+    control->netId = WO_TakeNetId();
+    IMG_LoadObjectIcons(int(type));
+    MDL_SetHeading(control, record->heading);
+    control->heading = record->heading;
+    const int32_t surface = LND_LocateSurface(0, &at);
+    control->surface = uint32_t(surface > 0 ? surface : 0);
+    at.y = float(LND_GetGroundHeight(&at, surface)) + kSpawnAboveGround;
+    control->transform.m[9] = at.x;
+    control->transform.m[10] = at.y;
+    control->transform.m[11] = at.z;
+    LoadModel(control, type);
+    bod->active = 1;
+    return bod;
+}
+
+void LVL_GiveStartItem(int ammoPercent, Bod* characterBod, int type) {
+    TRC_Trace("LVL_GiveStartItem", "%d,%s,%d", ammoPercent, BOD_TraceLabel(characterBod), type);
+    if (type <= 0 || !WO_TypeModelFile(uint32_t(type)))
+        return;
+    WorldObjectControl* control = nullptr;
+    const Vec3 origin{0.0f, 0.0f, 0.0f};
+    Bod* bod = WOCreateAt(&origin, 0, uint32_t(type), nullptr, &control);
+    if (!bod)
+        return;
+    IMG_LoadObjectIcons(type);
+    if (control->woFlags & WO_FLAG_DISCARD_GIVEN) {
+        bod->flags |= BOD_FLAG_REMOVE;
+        return;
+    }
+    control->ammo = int32_t(int64_t(control->ammoMax) * ammoPercent / 100);
+    LoadModel(control, uint32_t(type));
+    pickupweapobj(bod, characterBod);
 }

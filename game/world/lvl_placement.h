@@ -1,6 +1,8 @@
-// Creating a level's placed objects from its placement list.
+// Creating a level's placed objects from its placement list, the objects the AI population spawns
+// during play, and the start items of a player character.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 
 #include "world/wo_placement.h"
 
@@ -9,3 +11,20 @@
 // 161 class-128 statics bound to the landscape object of their name. Records of other types are
 // skipped. Returns the number of objects created.
 int LVL_CreatePlacedObjects(const WOPlacement* list, size_t capacity);
+
+// A spawn request of the AI population: words 2..4 the position, word 5 the type, word 6 the
+// heading in radians (the heading's word is chosen).
+struct LevelSpawnRecord {
+    int32_t word0;
+    int32_t word1;
+    float position[3];
+    int32_t type;
+    float heading;
+};
+
+// Spawns the record's object lying on the ground (50 above it) with the level's next message
+// number: the bod, or null when the type is never spawned (limbs, types without a model, the
+// never-spawn list in a network game) or has no master row.
+struct Bod;
+Bod* LVL_SpawnObject(const LevelSpawnRecord* record);
+// LVL_GiveStartItem (declared in wo.h) lives beside these.

@@ -1,7 +1,7 @@
-// Stand-in for the world objects until they are built: the control record with the fields that
-// the bods, the level start, the drawing and the models read (it begins like CharacterControl:
-// BodControl head, then the shared fields by name), the per-type model and skin files (the
-// tables live in wo_types.cpp), the inventory reset and the start items.
+// The world objects: the control record (it begins like CharacterControl: BodControl head, then
+// the shared fields by name), the behaviour table and touch hook, the per-type model and skin
+// files (the tables live in wo_types.cpp), the inventory reset and the start items. Carrying is
+// in wo_carry.h, creation in wo_create.h, the carried slots in wo_slots.h.
 #pragma once
 #include <cstdint>
 
@@ -62,11 +62,19 @@ struct WorldObjectControl {
     const void* param10;             // the behaviour's parameter record
     uint32_t param11;
     Bod* thrower;                    // the character that threw or fired the object
+    // What touching or dropping the object does (carrier, object); a null onPickup: the object
+    // cannot be picked up by touch.
+    int (*onPickup)(Bod* characterBod, Bod* objectBod);
+    int (*onDrop)(Bod* characterBod, Bod* objectBod);
+    float dropHeading;               // the heading the object is dropped at
 };
 
 constexpr uint32_t WO_NO_TYPE = 162;
 constexpr uint32_t WO_IN_WORLD = 2;     // `where` of an object lying in the world
+constexpr uint32_t WO_CARRIED = 4;      // `where` of a carried object (or the carrier's class)
+constexpr int WO_STATE_CARRIED = 0;     // carried (or a static at rest)
 constexpr int WO_STATE_LYING = 19;      // lying in the world after creation
+constexpr int WO_STATE_DROPPED = 21;    // just dropped by a carrier
 constexpr uint8_t WO_NO_NET_ID = 0xFF;  // "no object" in game messages; never an object's id
 
 // The behaviour table of every world object (by state), and the per-frame hook of the objects
@@ -79,10 +87,13 @@ void WO_BodHook(Bod* bod, void* control);
 const char* WO_TypeModelFile(uint32_t type);
 const char* WO_TypeSkinFile(uint32_t type);
 
-// Every carried entry empty (type 162, no bod), entry 0's type 0.
+// Every carried entry empty (type 162, no bod), entry 0's type 0 (wo_carry.cpp).
 void WOClearInventory(Bod* characterBod);
+// Gives a character a start item of `type` filled to ammoPercent of its ammunition (truncated);
+// nothing for type 0 or a type without a model. A type flagged discard-given is removed at once.
+// Recorded in the call trace.
 void LVL_GiveStartItem(int ammoPercent, Bod* characterBod, int type);
-// A character touched the object: it may pick it up (recorded).
+// A character touched the object: unless it is dead or dying, the object's pickup callback runs.
 void WOPickupOnTouch(Bod* characterBod, Bod* objectBod);
 
 // The number of items the character carries whose world-object flags have any of `woFlags` set.

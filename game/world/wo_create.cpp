@@ -8,9 +8,12 @@
 #include "win32.h"
 #include "world/bod.h"
 #include "world/wo.h"
+#include "world/wo_carry.h"
 #include "world/wo_master.h"
 
 namespace {
+
+constexpr uint32_t kSerum = 147;
 
 // The level's message-number counter: the next number to try.
 uint32_t g_NextNetId = 1;
@@ -57,6 +60,9 @@ void LoadProjectileModel(WorldObjectControl* control) {
         MDL_LoadSkin(control->linkedInstance, skin);
 }
 
+int WOPickupThunk(Bod* characterBod, Bod* objectBod) { return pickupweapobj(objectBod, characterBod); }
+int WODropThunk(Bod* characterBod, Bod* objectBod) { return WODropObject(objectBod, characterBod); }
+
 bool HeldByLiveObject(uint32_t id) {
     for (Bod* bod = g_WorldBods.head; bod; bod = bod->next) {
         if (!(bod->classMask & BOD_CLASS_OBJECT))
@@ -86,6 +92,8 @@ Bod* WOCreateFromMaster(WorldObjectControl* control, uint32_t type) {
     control->netId = WO_NO_NET_ID;
     control->where = WO_IN_WORLD;
     control->holder = nullptr;
+    control->onDrop = &WODropThunk;
+    control->onPickup = type == kSerum ? &WOPickupSerum : &WOPickupThunk;
     LoadProjectileModel(control);
     BOD_SetAction(bod, WO_STATE_LYING);
     return bod;
