@@ -1,5 +1,7 @@
-// Stand-in for body-part detachment: nothing flies; each call is recorded.
+// Stand-in for body-part detachment and the flight of objects: nothing flies; each call is
+// recorded.
 #include "world/cmb.h"
+#include "world/thr.h"
 
 #include "common/calltrace.h"
 #include "world/world_label.h"
@@ -11,4 +13,9 @@ void CMB_GibCharacterFly(Bod* victimBod, int playerId, const Vec3* a, const Vec3
 
 void CMB_RestoreLimbs(CharacterControl* control) {
     TRC_Trace("CMB_RestoreLimbs", "%s", BOD_TraceLabelOfRecord(control));
+}
+
+int THR_FlightStep(Bod* bod, WorldObjectControl*) {
+    TRC_Trace("THR_FlightStep", "%s", BOD_TraceLabel(bod));
+    return TRC_Result("THR_FlightStep", 1);
 }

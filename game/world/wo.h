@@ -10,6 +10,7 @@
 
 struct ModelInstance;
 struct LandscapeObject;
+struct SoundEmitter;
 
 struct WorldObjectControl {
     BodControl head;                 // first word: the object type; the behaviour table; the state
@@ -67,6 +68,35 @@ struct WorldObjectControl {
     int (*onPickup)(Bod* characterBod, Bod* objectBod);
     int (*onDrop)(Bod* characterBod, Bod* objectBod);
     float dropHeading;               // the heading the object is dropped at
+    // Doors (param10 a WODoorRecord, param11 the phase): the leg velocity (x, z) and the closed,
+    // middle and open positions of the landscape object's reference vertex.
+    float doorVelocity[2];
+    Vec3 doorClosed;
+    Vec3 doorMiddle;
+    Vec3 doorOpen;
+    // Switches and toggles.
+    uint32_t on;
+    uint32_t disabled;
+    SoundEmitter* emitter;           // a running conveyor's looping sound
+};
+
+// The door record a door static's param10 points to.
+struct WODoorRecord {
+    float heading;      // radians
+    float along;        // the second leg's length, along (sin h, cos h)
+    float across;       // the first leg's length, along (cos h, -sin h); 0: one leg
+    float speed;        // units a second
+};
+// Door phases (param11).
+constexpr uint32_t WO_DOOR_CLOSED = 0, WO_DOOR_OPENING = 1, WO_DOOR_OPEN = 2, WO_DOOR_CLOSING = 3;
+
+// The conveyor record a conveyor's param10 points to. The record stays constant: the current mode
+// (0 stopped, 1 backwards, 2 stopped, 3 forwards) is the conveyor's param11, the looping sound its
+// emitter.
+struct WOConveyorRecord {
+    float speed;
+    int32_t materials[2];    // the belt materials (1-based)
+    int32_t wantedMode;
 };
 
 constexpr uint32_t WO_NO_TYPE = 162;
