@@ -131,6 +131,7 @@ Bod* LVL_SpawnObject(const LevelSpawnRecord* record) {
     control->transform.m[10] = at.y;
     control->transform.m[11] = at.z;
     LoadModel(control, type);
+    control->startTransform = control->transform;
     bod->active = 1;
     return bod;
 }

@@ -78,6 +78,7 @@ struct WorldObjectControl {
     uint32_t on;
     uint32_t disabled;
     SoundEmitter* emitter;           // a running conveyor's looping sound
+    Matrix34 startTransform;         // where the object returns to (spawned objects)
 };
 
 // The door record a door static's param10 points to.

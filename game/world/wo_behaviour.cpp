@@ -22,6 +22,7 @@
 #include "world/phy.h"
 #include "world/snd_pos.h"
 #include "world/thr.h"
+#include "net/net.h"
 #include "world/wo.h"
 
 Bod* g_WOCurrentSwitch = nullptr;
@@ -41,6 +42,7 @@ constexpr float kDropSpeed = 250.0f;
 constexpr int32_t kSettleMs = 750;
 constexpr int32_t kSettleMsNetwork = 1500;
 constexpr float kAboveGround = 50.0f;
+constexpr uint8_t kMsgReturned = 25;
 
 // Each table slot has a handler of the table's own type; the empty slots share this one.
 void NoBehaviour(Bod*, void*) {}
@@ -330,6 +332,22 @@ void DropSettle(Bod* bod, void* record) {
 }
 
 }  // namespace
+
+void WOReturnToPlace(WorldObjectControl* c) {
+    if (!c)
+        return;
+    const Matrix34& saved = c->startTransform;
+    if (saved.m[9] == 0.0f && saved.m[10] == 0.0f && saved.m[11] == 0.0f)
+        return;
+    c->transform = saved;
+    GroundObject(c);
+    if (APP_IsMultiplayerGame() && NET_IsHost()) {
+        uint8_t message[16] = {kMsgReturned, c->netId, 0, 0};
+        const float position[3] = {c->transform.m[9], c->transform.m[10], c->transform.m[11]};
+        std::memcpy(message + 4, position, sizeof position);
+        NET_Broadcast(APP_GetLocalPlayerSlot(), message, int(sizeof message));
+    }
+}
 
 const BodHandler g_WOBehaviourTable[BOD_OBJECT_BEHAVIOURS] = {
     NoBehaviour, NoBehaviour, NoBehaviour, NoBehaviour,                      // 0-3

@@ -40,3 +40,8 @@ constexpr uint32_t WO_SOUND_BELT = 0x10013;
 extern Bod* g_WOCurrentSwitch;
 extern Bod* g_WOSwitchedObject;
 extern int32_t g_WOToggleFlag;
+
+// Puts an object back where it was made (nothing when that place is all zero): its rotation and
+// position, its surface, 50 above the ground; a network host tells the other machines (25).
+struct WorldObjectControl;
+void WOReturnToPlace(WorldObjectControl* control);

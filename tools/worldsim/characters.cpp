@@ -36,6 +36,7 @@ void SimUseGameHandlers(Bod* bod, bool player) {
         return;
     control->head.actionTable = g_ActionTable.data();
     control->gait = 1;
+    WOClearInventory(bod);  // as the level start leaves it: nothing carried
     WH_GiveModel(bod, kBody);
     ANM_SetByName(control->instance, "stand", 1);
     if (player)

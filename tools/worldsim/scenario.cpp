@@ -27,6 +27,7 @@
 #include "world/clk.h"
 #include "world/game_frame.h"
 #include "characters.h"
+#include "objects.h"
 #include "world_harness.h"
 
 const char* const kScenarioHelp =
@@ -48,6 +49,9 @@ const char* const kScenarioHelp =
     "character, and the report is the characters' own:\n"
     "  action BOD A -> B   as above\n"
     "  anim BOD NAME       an animation started\n"
+    "  door BOD X Z phase P, belt BOD mode M rate R, carry BOD TYPES selected S,\n"
+    "  where BOD W [held]  a door moved; a conveyor's mode and belt rate; a character's\n"
+    "                      carried entries; an object's place\n"
     "  health BOD N        the character's health changed\n"
     "  call SND_...        a sound played; call ACT_KillCharacter, AI_OnDamaged, AI_OnHurt,\n"
     "                      AI_Release, AI_TakeBack, AI_TurnOnAttacker, CMB_RestoreLimbs: the\n"
@@ -81,7 +85,22 @@ const char* const kScenarioHelp =
     "  npc INDEX X Y Z [HEALTH [ACTION]]\n"
     "                               a non-player character of the pool with an AI record (health\n"
     "                               0..64, default 64; action 0)\n"
-    "  object TYPE X Y Z [ACTION]   a world object, named object0, object1, ... (action 19)\n"
+    "  object TYPE X Y Z [ACTION]   a world object, named object0, object1, ... (action 19); with\n"
+    "                               handlers game a real one made by the object spawner (or made\n"
+    "                               directly where the spawner refuses the type), ACTION its\n"
+    "                               ammunition\n"
+    "  door WALL HEADING ALONG ACROSS SPEED [OPEN]\n"
+    "                               (handlers game) a door static on the landscape object WALL\n"
+    "                               (wall0, wall1, ...), placed closed or (OPEN 1) open; named like\n"
+    "                               the objects; at FRAME action BOD 4 opens it, 9 closes it\n"
+    "  conveyor SPEED MATERIAL [MATERIAL]\n"
+    "                               (handlers game) a conveyor static moving the belt materials\n"
+    "                               (1-based); at FRAME action BOD 16 steps its mode\n"
+    "  at FRAME pickup BOD OBJECT   the character picks the object up (result printed)\n"
+    "  at FRAME take BOD OBJECT     the character takes it as a received message gives it\n"
+    "  at FRAME drop BOD            the character drops its current object\n"
+    "  at FRAME health BOD OBJECT   the character uses the health item\n"
+    "  at FRAME return OBJECT       the object goes back to where it was made\n"
     "  at FRAME action BOD A        before frame FRAME: BOD_SetAction(BOD, A)\n"
     "  at FRAME remote BOD A        ACT_ApplyRemoteAction(BOD, A): an action from the network\n"
     "  at FRAME remove BOD          flags the bod for removal at its next update\n"
@@ -137,6 +156,8 @@ bool ReadBod(const std::string& command, std::istringstream& words, Scenario* s,
         if (!ReadNumbers(words, 4, 5, &n))
             return false;
         bod = {command, objects, n[1], n[2], n[3], int(n[0]), n.size() > 4 ? int(n[4]) : 19};
+        if (n.size() > 4)
+            bod.params = {n[4]};
     } else {
         if (!ReadNumbers(words, 4, 6, &n) || n[0] < 0)
             return false;
@@ -199,6 +220,8 @@ bool ReadEvent(std::istringstream& words, Scenario* s) {
             return false;
         return ReadNumbers(words, 1, 1, &event.numbers) && (s->events.push_back(event), true);
     }
+    if (SimIsCarryEvent(event.what))
+        return SimReadCarryEvent(&event, words) && (s->events.push_back(event), true);
     if (event.what == "select") {
         if (!(words >> event.who) || !ReadNumbers(words, 1, 1, &event.numbers))
             return false;
@@ -216,7 +239,8 @@ bool ReadEvent(std::istringstream& words, Scenario* s) {
 }
 
 std::string Name(const ScenarioBod& b) {
-    return b.kind + std::to_string(b.index);
+    const bool isStatic = b.kind == "door" || b.kind == "conveyor";
+    return (isStatic ? std::string("object") : b.kind) + std::to_string(b.index);
 }
 
 bool InWorld(const Bod* bod) {
@@ -351,6 +375,8 @@ bool ReadScenario(std::istream& in, Scenario* s, std::string* error) {
             ok = ReadBod(command, words, s, objects);
             if (ok && command == "object")
                 ++objects;
+        } else if (command == "door" || command == "conveyor") {
+            ok = SimReadStatic(command, words, s, objects) && (++objects, true);
         } else if (command == "at") {
             ok = ReadEvent(words, s);
         } else {
@@ -366,6 +392,7 @@ bool ReadScenario(std::istream& in, Scenario* s, std::string* error) {
 
 void RunScenario(const Scenario& s, std::ostream& out) {
     WH_Reset();
+    SimResetObjects();
     void (*const forward)(const char*) = [](const char* entry) { TRC_Trace(entry); };
     GAME_SetCallTrace(forward);
     INP_SetCallTrace(forward);
@@ -390,12 +417,19 @@ void RunScenario(const Scenario& s, std::ostream& out) {
         } else if (b.kind == "npc") {
             bod = WH_MakeCharacter(BOD_CLASS_NPC, {b.x, b.y, b.z}, 0.0f, float(b.value));
             WH_SetNpc(b.index, bod);
+        } else if (game || b.kind != "object") {
+            bod = SimMakeGameObject(b);
+            if (!bod) {
+                out << "(" << Name(b) << " not made)\n";
+                continue;
+            }
         } else {
             bod = WH_MakeObject(BOD_CLASS_OBJECT, uint32_t(b.value), {b.x, b.y, b.z});
         }
-        if (game && b.kind != "object")
+        if (game && (b.kind == "player" || b.kind == "npc"))
             SimUseGameHandlers(bod, b.kind == "player");
-        static_cast<BodControl*>(bod->control)->action = b.action;
+        if (b.kind != "door" && b.kind != "conveyor" && (b.kind != "object" || !game))
+            static_cast<BodControl*>(bod->control)->action = b.action;
         bods[Name(b)] = bod;
     }
     WH_EnterLevel(s.level);
@@ -413,6 +447,7 @@ void RunScenario(const Scenario& s, std::ostream& out) {
     std::map<std::string, SimCharacterState> characters;
     std::vector<std::string> unused;
     SimCharacterLines(bods, &characters, &unused, false);
+    SimObjectLines(bods, &unused, false);
     size_t messagesSeen = 0;
     std::vector<std::string> hudSeen;
     out << "level " << s.level << ", " << s.game << " game, " << bods.size() << " bods" << (game ? ", game handlers" : "")
@@ -446,6 +481,8 @@ void RunScenario(const Scenario& s, std::ostream& out) {
             } else if (e.what == "command") {
                 if (!SimCommand(bod, e.field, int(e.numbers[0])))
                     lines.push_back("(no character " + e.who + ")");
+            } else if (SimIsCarryEvent(e.what)) {
+                SimCarryEvent(e, bods, &lines);
             } else if (e.what == "select") {
                 if (!SimSelect(bod, int(e.numbers[0])))
                     lines.push_back("(no character " + e.who + ")");
@@ -457,7 +494,7 @@ void RunScenario(const Scenario& s, std::ostream& out) {
         SimKeepFrameLength(s, startTicks, frame);
 
         for (const std::string& call : WH_TraceSince(mark))
-            if (!game || SimReportsCall(call))
+            if (!game || SimReportsCall(call) || SimReportsObjectCall(call))
                 lines.push_back("call " + call);
         for (auto it = bods.begin(); it != bods.end();) {
             if (!InWorld(it->second)) {
@@ -480,6 +517,8 @@ void RunScenario(const Scenario& s, std::ostream& out) {
             AddLines(camera.str(), &lines);
         }
         SimCharacterLines(bods, &characters, &lines, true);
+        if (game)
+            SimObjectLines(bods, &lines, true);
         if (s.printPositions)
             SimPositionLines(bods, &lines);
         const auto& messages = WH_Messages();

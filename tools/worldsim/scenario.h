@@ -11,16 +11,19 @@
 extern const char* const kScenarioHelp;
 
 struct ScenarioBod {
-    std::string kind;   // "player", "npc", "object"
+    std::string kind;   // "player", "npc", "object", "door", "conveyor"
     int index;          // player slot, NPC pool index, or the object's number
     float x, y, z;
     int value;          // player id, NPC health, object type
     int action;
+    std::vector<float> params = {};  // door and conveyor numbers
+    std::string target = {};         // a door's landscape object
 };
 
 struct ScenarioEvent {
     int frame;
     std::string what;   // "action", "remote", "halt", "resume", "remove", "blast", "command", "select",
+                        // "pickup", "take", "drop",
                         // and the camera and team events: "key", "cam", "orders", "place", "radar"
     std::string who;
     std::vector<float> numbers;
