@@ -1,6 +1,7 @@
 // Bods: creation, control records, destruction, the per-frame dispatch of handlers and hooks, and
 // the searches over a list by class mask or by static name.
 #include "world/bod.h"
+#include "world/wo.h"
 
 #include <strings.h>
 
@@ -109,6 +110,8 @@ void BOD_Destroy(BodList* list, Bod* bod) {
         list->cursor = bod->next;
     if (list->current == bod)
         list->current = nullptr;
+    // Nothing may go on pointing at it: carried entries, holders, links.
+    WO_ForgetBod(bod);
 
     if (WorldObjectControl* object = BOD_ObjectOf(bod); object && (bod->classMask & BOD_CLASS_OBJECT)) {
         MDL_FreeInstance(object->linkedInstance);

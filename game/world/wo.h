@@ -127,5 +127,10 @@ void LVL_GiveStartItem(int ammoPercent, Bod* characterBod, int type);
 // A character touched the object: unless it is dead or dying, the object's pickup callback runs.
 void WOPickupOnTouch(Bod* characterBod, Bod* objectBod);
 
+// A bod is going away: every carried entry holding it is taken out (the later entries move down),
+// and every holder, thrower, link and switch field that points at it is cleared, so that nothing
+// reads it once it is freed.
+void WO_ForgetBod(Bod* bod);
+
 // The number of items the character carries whose world-object flags have any of `woFlags` set.
 int WO_CountCarried(const Bod* bod, uint32_t woFlags);

@@ -14,6 +14,7 @@
 #include "world/game_state.h"
 #include "world/snd_pos.h"
 #include "world/wo.h"
+#include "world/wo_behaviour.h"
 #include "world/wo_master.h"
 #include "world/wo_slots.h"
 #include "engine/mdl.h"
@@ -416,4 +417,33 @@ int ACT_SetPlayerInventory(int index, const PlayerStatus* status) {
     }
     ACT_SelectWeapon(characterBod);
     return int(character->selectedSlot);
+}
+
+void WO_ForgetBod(Bod* gone) {
+    if (!gone)
+        return;
+    const WorldObjectControl* goneObject = BOD_ObjectOf(gone);
+    for (Bod* bod = g_WorldBods.head; bod; bod = bod->next) {
+        if (bod == gone)
+            continue;
+        if (CharacterControl* c = BOD_CharacterOf(bod)) {
+            for (int slot = kFirstSlot; slot <= kLastSlot; ++slot)
+                if (c->items[slot].itemBod == gone)
+                    WORemoveFromSlots(bod, gone);
+            if (goneObject && c->weaponObject == goneObject)
+                c->weaponObject = nullptr;
+            if (c->lastHitBod == gone)
+                c->lastHitBod = nullptr;
+            if (c->machineBod == gone)
+                c->machineBod = nullptr;
+        } else if (WorldObjectControl* o = BOD_ObjectOf(bod)) {
+            for (Bod** link : {&o->holder, &o->thrower, &o->param3Bod, &o->onObject, &o->offObject})
+                if (*link == gone)
+                    *link = nullptr;
+        }
+    }
+    if (g_WOCurrentSwitch == gone)
+        g_WOCurrentSwitch = nullptr;
+    if (g_WOSwitchedObject == gone)
+        g_WOSwitchedObject = nullptr;
 }

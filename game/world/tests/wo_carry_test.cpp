@@ -378,6 +378,30 @@ TEST_F(CarryTest, MessagesAndSounds) {
     }
 }
 
+// A destroyed bod leaves nothing pointing at it: its carried entry goes (the later ones move
+// down, the selection follows), and objects it held or threw forget it.
+TEST_F(CarryTest, DestroyedBodsAreForgotten) {
+    Bod* axe = Make(kAxe);
+    Bod* pistol = Make(kPistol);
+    Bod* m16 = Make(kM16);
+    for (Bod* b : {axe, pistol, m16})
+        ASSERT_EQ(pickupweapobj(b, player), 0);
+    ASSERT_EQ(WH_Character(player)->selectedSlot, 3u);
+    WH_Character(player)->lastHitBod = pistol;
+    BOD_Destroy(&g_WorldBods, pistol);
+    EXPECT_EQ(Types(), (std::vector<uint32_t>{kAxe, kM16}));
+    EXPECT_EQ(WH_Character(player)->items[2].itemBod, m16);
+    EXPECT_EQ(WH_Character(player)->selectedSlot, 2u);
+    EXPECT_EQ(WH_Character(player)->lastHitBod, nullptr);
+
+    WH_Object(axe)->thrower = player;
+    BOD_Destroy(&g_WorldBods, player);
+    player = nullptr;
+    EXPECT_EQ(WH_Object(axe)->holder, nullptr);
+    EXPECT_EQ(WH_Object(axe)->thrower, nullptr);
+    EXPECT_EQ(WH_Object(m16)->holder, nullptr);
+}
+
 TEST_F(CarryTest, StartItems) {
     struct Case {
         int type;
