@@ -7,13 +7,16 @@
 
 #include "common/calltrace.h"
 #include "common/match.h"
+#include "common/game_clock.h"
 #include "common/mem.h"
+#include "shell/snd.h"
 #include "engine/landscape_query.h"
 #include "engine/lnd.h"
 #include "engine/lnd_material.h"
 #include "engine/mdl.h"
 #include "win32.h"
 #include "world/bod.h"
+#include "world/game_frame.h"
 #include "ui/img.h"
 #include "world/mdl_world.h"
 #include "world/wo.h"
@@ -90,7 +93,54 @@ Bod* CreatePlaced(const WOPlacement& record) {
     return bod;
 }
 
+constexpr int kTimedLevel = 13;
+
+// The two events of level 13 that belong to its level machines; recorded until those are built.
+void Level13FirstCallback() { TRC_Trace("LVL_Level13Event", "%d", 1); }
+void Level13SecondCallback() { TRC_Trace("LVL_Level13Event", "%d", 2); }
+
+// Level 13's events, in this order (the last is out of time order), ended by a record of time 0.
+LevelTimedEvent g_Level13Events[] = {
+    {5000.0f, 0xf0003, nullptr, 0},   {60000.0f, 0xf0003, nullptr, 0},  {120000.0f, 0xf0003, nullptr, 0},
+    {180000.0f, 0xf0003, nullptr, 0}, {240000.0f, 0xf0003, nullptr, 0}, {300000.0f, 0xf0003, nullptr, 0},
+    {360000.0f, 0xf0003, nullptr, 0}, {420000.0f, 0xf0003, nullptr, 0}, {480000.0f, 0xf0003, nullptr, 0},
+    {540000.0f, 0, Level13FirstCallback, 0},
+    {600000.0f, 0xf0004, nullptr, 0}, {610000.0f, 0xf0005, nullptr, 0}, {620000.0f, 0xf0006, nullptr, 0},
+    {625000.0f, 0xf0007, nullptr, 0}, {626000.0f, 0xf0008, nullptr, 0}, {627000.0f, 0xf0009, nullptr, 0},
+    {628000.0f, 0xf000a, nullptr, 0}, {629000.0f, 0xf000b, nullptr, 0},
+    {632000.0f, 0x10023, nullptr, 0}, {634000.0f, 0x10023, nullptr, 0}, {636000.0f, 0x10023, nullptr, 0},
+    {633000.0f, 0, Level13SecondCallback, 0},
+    {0.0f, 0, nullptr, 0},
+};
+
+void SetFired(uint32_t fired) {
+    for (LevelTimedEvent* e = LVL_TimedEvents(g_LevelNumber); e && e->timeMs > 0.0f; ++e)
+        e->fired = fired;
+}
+
 }  // namespace
+
+LevelTimedEvent* LVL_TimedEvents(int level) {
+    return level == kTimedLevel ? g_Level13Events : nullptr;
+}
+
+void LVL_RunTimedEvents() {
+    if (APP_IsMultiplayerGame())
+        return;
+    const float levelMs = float(g_GameClock.nowMs - g_GameClock.levelStartMs);
+    for (LevelTimedEvent* e = LVL_TimedEvents(g_LevelNumber); e && e->timeMs > 0.0f; ++e) {
+        if (e->fired || e->timeMs > levelMs)
+            continue;
+        if (e->sound)
+            SND_Play(e->sound);
+        if (e->callback)
+            e->callback();
+        e->fired = 1;
+    }
+}
+
+void LVL_MarkTimedEventsFired() { SetFired(1); }
+void LVL_ResetTimedEvents() { SetFired(0); }
 
 int LVL_CreatePlacedObjects(const WOPlacement* list, size_t capacity) {
     int created = 0;

@@ -1,5 +1,5 @@
 // Creating a level's placed objects from its placement list, the objects the AI population spawns
-// during play, and the start items of a player character.
+// during play, the start items of a player character, and the level's timed events.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -28,3 +28,21 @@ struct LevelSpawnRecord {
 struct Bod;
 Bod* LVL_SpawnObject(const LevelSpawnRecord* record);
 // LVL_GiveStartItem (declared in wo.h) lives beside these.
+
+// A timed event of a level: at `timeMs` of level time its sound plays (0 none) and its callback
+// runs (none: null); `fired` once it has happened. A list ends at the first record whose time is
+// not above 0.
+struct LevelTimedEvent {
+    float timeMs;
+    uint32_t sound;
+    void (*callback)();
+    uint32_t fired;
+};
+// The list of a level (only level 13 has events); null for other levels and ids out of range.
+LevelTimedEvent* LVL_TimedEvents(int level);
+// Single player: every event of the current level not yet fired whose time has come fires. The
+// whole list is walked every frame, so an event out of time order still fires.
+void LVL_RunTimedEvents();
+// Every event of the current level marked fired (a loaded game past them), or none (level start).
+void LVL_MarkTimedEventsFired();
+void LVL_ResetTimedEvents();
