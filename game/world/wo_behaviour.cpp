@@ -8,6 +8,7 @@
 #include "world/wo_behaviour.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "common/game_clock.h"
@@ -23,7 +24,13 @@
 #include "world/snd_pos.h"
 #include "world/thr.h"
 #include "net/net.h"
+#include "ui/hud.h"
+#include "ui/txt.h"
+#include "win32.h"
+#include "world/ai.h"
+#include "world/character.h"
 #include "world/wo.h"
+#include "world/wo_slots.h"
 
 Bod* g_WOCurrentSwitch = nullptr;
 Bod* g_WOSwitchedObject = nullptr;
@@ -347,6 +354,49 @@ void WOReturnToPlace(WorldObjectControl* c) {
         std::memcpy(message + 4, position, sizeof position);
         NET_Broadcast(APP_GetLocalPlayerSlot(), message, int(sizeof message));
     }
+}
+
+const char* const WO_NEED_PHRASE = "You need the";        // chosen
+const char* const WO_MEMBER_NEEDS_PHRASE = "needs the";  // chosen
+
+int WOUseStatic(uint32_t landscapeObject, Bod* userBod) {
+    if (APP_IsMultiplayerGame())
+        return 0;
+    Bod* staticBod = BOD_FindStaticByObjectIndex(landscapeObject);
+    WorldObjectControl* s = BOD_ObjectOf(staticBod);
+    if (!s || s->useBehaviour >= uint32_t(BOD_OBJECT_BEHAVIOURS))
+        return 0;
+    const char* name = s->name ? s->name : "";
+    if (s->requiredItem == WO_NO_TYPE) {
+        BOD_RunBehaviour(staticBod, int(s->useBehaviour));
+        OutputDebugStringA(" EXECUTING STATIC:");
+        OutputDebugStringA(name);
+        OutputDebugStringA("\n");
+        return 1;
+    }
+    WorldObjectControl* item = WOGetCurrentItem(userBod);
+    if (item && item != WO_BARE_HANDS && item->head.firstWord == s->requiredItem) {
+        BOD_RunBehaviour(staticBod, int(s->useBehaviour));
+        SND_PlayOnObject(item, item->useSound, 90, 0, 1500.0f);
+        OutputDebugStringA("Executing Static :");
+        OutputDebugStringA(name);
+        OutputDebugStringA("\n");
+        return 1;
+    }
+    if (s->requiredItem < 1 || s->requiredItem > 149)
+        return 0;
+    const char* object = TXT_Str(g_ObjectNames[s->requiredItem]);
+    char line[255];
+    if (AI_IsFocusUnderPlayer(userBod)) {
+        std::snprintf(line, sizeof line, "%s %s", WO_NEED_PHRASE, object);
+    } else {
+        const CharacterControl* user = BOD_CharacterOf(userBod);
+        const int32_t id = user ? user->playerId : -1;
+        const char* member = id >= 0 && id < TXT_CHARACTER_TEXTS ? TXT_Str(g_CharacterTexts[id]) : "";
+        std::snprintf(line, sizeof line, "%s %s %s", member, WO_MEMBER_NEEDS_PHRASE, object);
+    }
+    HUD_AddMessage(line);
+    return 0;
 }
 
 const BodHandler g_WOBehaviourTable[BOD_OBJECT_BEHAVIOURS] = {

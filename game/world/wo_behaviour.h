@@ -45,3 +45,13 @@ extern int32_t g_WOToggleFlag;
 // position, its surface, 50 above the ground; a network host tells the other machines (25).
 struct WorldObjectControl;
 void WOReturnToPlace(WorldObjectControl* control);
+
+// A character uses the landscape static of landscape object `landscapeObject` (single player
+// only): a static that needs no item runs its use behaviour; one that needs an item runs it when
+// the user holds that item (whose use sound plays), and otherwise shows on the HUD what is needed
+// (for object types 1..149). Returns 1 when the behaviour ran.
+int WOUseStatic(uint32_t landscapeObject, Bod* userBod);
+// The wording of the HUD lines (chosen): under direct control "PHRASE OBJECT", for a team member
+// "NAME PHRASE OBJECT".
+extern const char* const WO_NEED_PHRASE;
+extern const char* const WO_MEMBER_NEEDS_PHRASE;

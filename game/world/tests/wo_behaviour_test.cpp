@@ -20,6 +20,7 @@
 #include "world/wo_carry.h"
 #include "world/wo_create.h"
 #include "world/wo_master.h"
+#include "ui/txt.h"
 #include "world_fixture.h"
 
 namespace {
@@ -285,6 +286,61 @@ TEST_F(BehaviourTest, ADroppedObjectFallsSettlesAndLies) {
     Frame();
     EXPECT_EQ(c->head.action, WO_BEHAVIOUR_LYING);
     EXPECT_EQ(pickupweapobj(pistol, player), 0) << "lying again: it can be taken";
+}
+
+// Using a static: without a needed item it just runs; with one the user must hold it (its use
+// sound plays); otherwise the HUD says what is needed, only for object types 1..149.
+TEST_F(BehaviourTest, UsingAStatic) {
+    char cardName[] = "red card";
+    g_ObjectNames[96] = cardName;
+    Bod* user = WH_MakeCharacter(BOD_CLASS_PLAYER, {0, 0, 0}, 0.0f, 64.0f);
+    WH_SetPlayer(0, user, 0);
+    g_FocusBod = user;
+    WOClearInventory(user);
+    struct Case {
+        const char* what;
+        uint32_t required;
+        bool holdsCard;
+        bool network;
+        int ran;
+        std::vector<std::string> hud;
+        std::vector<std::string> sounds;
+    } const cases[] = {
+        {"no item needed", WO_NO_TYPE, false, false, 1, {}, {}},
+        {"the card held", 96, true, false, 1, {}, {"SND_PlayOnObject(object,0x10011,90,0,1500)"}},
+        {"the card missing", 96, false, false, 0, {"You need the red card"}, {}},
+        {"a needed type past the objects", 150, false, false, 0, {}, {}},
+        {"a network game", WO_NO_TYPE, false, true, 0, {}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.network)
+            WH_SetNetworkGame(true, 0);
+        else
+            WH_SetSinglePlayer();
+        Bod* sw = Place("wall0", 0, nullptr);
+        WorldObjectControl* s = BOD_ObjectOf(sw);
+        s->useBehaviour = WO_BEHAVIOUR_TOGGLE;
+        s->requiredItem = c.required;
+        WOClearInventory(user);
+        WH_Character(user)->selectedSlot = 0;
+        if (c.holdsCard) {
+            Bod* card = WOCreateAt(nullptr, 0, 96, nullptr, nullptr);
+            WH_Character(user)->items[1] = {96, card, 0};
+            WH_Character(user)->selectedSlot = 1;
+        }
+        const std::vector<std::string> hudBefore = WH_HudLines();
+        const size_t mark = WH_TraceMark();
+        EXPECT_EQ(WOUseStatic(s->landscapeObject, user), c.ran);
+        EXPECT_EQ(s->on, c.ran == 1 ? 1u : 0u) << "the toggle ran";
+        EXPECT_EQ(WH_Sounds(WH_TraceSince(mark)), c.sounds);
+        std::vector<std::string> added = WH_HudLines();
+        added.erase(added.begin(), added.begin() + std::min(added.size(), hudBefore.size()));
+        EXPECT_EQ(added, c.hud);
+        BOD_Destroy(&g_WorldBods, sw);
+    }
+    g_ObjectNames[96] = nullptr;
+    g_FocusBod = nullptr;
 }
 
 }  // namespace
