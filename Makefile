@@ -75,6 +75,7 @@ demo: build
 	  cd $(BUILD)/demo/data && PLATFORM_REGISTRY=$(CURDIR)/$(BUILD)/demo/data/registry.ini ../../bin/ghoulden; \
 	else \
 	  cd $(BUILD)/demo/data && PLATFORM_BACKEND=headless PLATFORM_FRAMES=600 \
+	    PLATFORM_INPUT=$(CURDIR)/$(BUILD)/demo/data/demo-input.txt \
 	    PLATFORM_REGISTRY=$(CURDIR)/$(BUILD)/demo/data/registry.ini \
 	    PLATFORM_SCREENSHOT=$(CURDIR)/$(BUILD)/demo/demo.png PLATFORM_AUDIO_OUT=$(CURDIR)/$(BUILD)/demo/demo.wav \
 	    ../../bin/ghoulden && echo "$(CURDIR)/$(BUILD)/demo/demo.png" && echo "$(CURDIR)/$(BUILD)/demo/demo.wav"; \

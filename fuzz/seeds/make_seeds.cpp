@@ -20,6 +20,7 @@
 #include "datakit/model_qmd.h"
 #include "datakit/movie_writer.h"
 #include "datakit/muf_writer.h"
+#include "datakit/settings.h"
 #include "datakit/ui_text.h"
 #include "datakit/vidvex_rowenc.h"
 #include "dplay.h"
@@ -243,6 +244,17 @@ void Texts() {
     for (int w = 0; w < 41; ++w) Le32(&keys, w == 0 ? 0xFFFFFFFFu : uint32_t(w + 1));
     keys.push_back(0);
     Put("keymap", "file", keys);
+
+    dk::SaveFile save;
+    save.level = 4;
+    save.groups[2][1].character = 46;
+    save.groups[2][1].items[0] = 149;
+    save.groups[2][1].counts[0] = 3;
+    Put("save", "slot", dk::SaveFileBytes(save));
+    PutText("settings", "options", std::string(1, '\0') + dk::OptionsFileText({}));
+    dk::NetOptionsFile net;
+    net.connection = "conn";
+    PutText("settings", "net-options", std::string(1, '\1') + dk::NetOptionsFileText(net));
 
     PutText("cmdline", "lobby", "C:\\Games\\Ghoulden.exe /torvane /type 5 /players 4 /level 3 /fraglimit 20 "
                                 "/timelimit 15 /traps 1");

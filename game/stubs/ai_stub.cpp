@@ -143,3 +143,11 @@ int AI_OnBumpObject(Bod* bod) {
 void AI_OnBumpWall(Bod* bod) {
     TRC_Trace("AI_OnBumpWall", "%s", BOD_TraceLabel(bod));
 }
+
+void AI_InitLevel(int level) {
+    TRC_Trace("AI_InitLevel", "%d", level);
+}
+
+void AI_Shutdown() {
+    TRC_Trace("AI_Shutdown");
+}

@@ -7,3 +7,11 @@ int EXP_Update() {
     TRC_Trace("EXP_Update");
     return 0;
 }
+
+void EXP_LoadFrames() {
+    TRC_Trace("EXP_LoadFrames");
+}
+
+void EXP_FreeAll() {
+    TRC_Trace("EXP_FreeAll");
+}

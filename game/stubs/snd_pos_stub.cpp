@@ -33,3 +33,7 @@ SoundEmitter* SND_PlayOnObject(void* record, SoundId id, int volume, uint32_t lo
     TRC_Trace("SND_PlayOnObject", "%s,0x%x,%d,%u,%.0f", BOD_TraceLabelOfRecord(record), id, volume, looping, radius);
     return nullptr;
 }
+
+void SND_StopAllEmitters() {
+    TRC_Trace("SND_StopAllEmitters");
+}

@@ -96,3 +96,11 @@ int ACT_SetPlayerStatus(int index, const PlayerStatus* status);
 void ACT_ApplyPlayerCommands(const HudState* state);
 // Test seam: the status record the stand-in holds for player index 0..7.
 PlayerStatus* ACT_StubStatus(int index);
+// Direct control of the selected member taken and given back; every player stops at a level's end
+// (recorded by the stand-in).
+void ACT_TakeDirectControl();
+void ACT_ReleaseDirectControl();
+void ACT_StopPlayersAtLevelEnd();
+// Level-content inventory of a player character: the nine entries {type, count} written back
+// after a health item was used (recorded by the stand-in).
+void ACT_SetPlayerInventory(int index, const int32_t types[9], const int32_t counts[9]);

@@ -24,6 +24,10 @@ struct AICharacter {
 // 1 once the level's goals are met (the stand-in: the result set for the name, else 0).
 int AI_LevelFinished();
 void AI_Tick();
+// Level load and unload: the level's AI set-up; the AI's end (it records the survivors for the
+// results screen). Recorded by the stand-in.
+void AI_InitLevel(int level);
+void AI_Shutdown();
 // The AI's reaction to a hit: attacker's record (or the victim's own), victim's record, damage.
 void AI_OnDamaged(AICharacter* attacker, AICharacter* victim, float damage);
 

@@ -16,6 +16,8 @@ void SND_ClearEmitters();
 // Stops the looping sound of a world object's emitter; recorded with the object's name.
 struct Bod;
 void SND_StopEmitter(Bod* emitter);
+// Stops and frees every emitter of the level (level unload); recorded.
+void SND_StopAllEmitters();
 
 // Plays a sound on a character or object record (volume in percent, looping flag, radius): the
 // stand-in records it with the record's label and plays nothing.

@@ -15,11 +15,14 @@
 #include "shell/inp.h"
 #include "shell/snd.h"
 #include "common/calltrace.h"
+#include "common/match.h"
 #include "ui/hud_records.h"
 #include "world/act.h"
 #include "world/bod_radar.h"
 #include "world/bod_record.h"
 #include "world/cam.h"
+#include "world/game_state.h"
+#include "world/lvl.h"
 #include "world/wo.h"
 #include "win32.h"
 #include "world/bod.h"
@@ -124,6 +127,13 @@ const char* const kScenarioHelp =
     "  at FRAME radar VIEWX VIEWZ WIDTH HEIGHT\n"
     "                               fills the radar with that scale and prints it: \"radar COUNT\",\n"
     "                               \"blip KIND X Z\" per entry, \"wedge X Z X Z X Z\"\n"
+    "  levelframes N                the level frame counter at the start (default 50: settled)\n"
+    "  match TYPE FRAGLIMIT         the network match's game type and frag limit\n"
+    "  at FRAME finish WON VALUE    LVL_FinishLevel(WON, VALUE); prints \"outcome WON FAILED\n"
+    "                               PENDING REQUESTWON REQUESTVALUE frames N\"\n"
+    "  at FRAME frag KILLER VICTIM KIND\n"
+    "                               APP_RecordFrag(KILLER, VICTIM, KIND, 0); prints \"frags\" and\n"
+    "                               the frags of player slots 0..3, then \"ended RESULT\" once over\n"
     "  print camera                 after every frame: camera X Y Z YAW PITCH DISTANCE MODE\n"
     "                               (the camera's position, its yaw, pitch, distance, preferred mode)\n"
     "The level's camera mode is set and the camera put behind player 0 before the first frame.\n"
@@ -211,6 +221,10 @@ bool ReadEvent(std::istringstream& words, Scenario* s) {
     }
     if (event.what == "blast")
         return ReadNumbers(words, 5, 5, &event.numbers) && (s->events.push_back(event), true);
+    if (event.what == "finish")
+        return ReadNumbers(words, 2, 2, &event.numbers) && (s->events.push_back(event), true);
+    if (event.what == "frag")
+        return ReadNumbers(words, 3, 3, &event.numbers) && (s->events.push_back(event), true);
     if (IsCameraEvent(event.what))
         return ReadCameraEvent(&event, words) && (s->events.push_back(event), true);
     if (event.what == "command") {
@@ -309,6 +323,25 @@ bool RunCameraEvent(const ScenarioEvent& e, Bod* bod, std::ostream& out) {
     return true;
 }
 
+// The level's end or a frag, with what it changed.
+void RunScoreEvent(const ScenarioEvent& e, std::ostream& out) {
+    char line[160];
+    if (e.what == "finish") {
+        LVL_FinishLevel(int(e.numbers[0]), int(e.numbers[1]));
+        std::snprintf(line, sizeof line, "  outcome %d %d %d %d %d frames %d\n", g_Match.levelWon, g_Match.levelFailed,
+                      g_LevelEndRequest.pending, g_LevelEndRequest.won, g_LevelEndRequest.value,
+                      APP_GetLevelFrameCount());
+        out << line;
+        return;
+    }
+    APP_RecordFrag(int(e.numbers[0]), int(e.numbers[1]), int(e.numbers[2]), 0);
+    std::snprintf(line, sizeof line, "  frags %d %d %d %d\n", g_Match.slotFrags[0], g_Match.slotFrags[1],
+                  g_Match.slotFrags[2], g_Match.slotFrags[3]);
+    out << line;
+    if (g_Match.matchEnded)
+        out << "  ended " << g_Match.gameResult << "\n";
+}
+
 // Output written as "  LINE\n" lines, added to a frame's lines without the indent.
 void AddLines(const std::string& text, std::vector<std::string>* lines) {
     std::istringstream in(text);
@@ -350,6 +383,16 @@ bool ReadScenario(std::istream& in, Scenario* s, std::string* error) {
         } else if (command == "handlers") {
             std::string rest;
             ok = bool(words >> s->handlers) && (s->handlers == "logging" || s->handlers == "game") && !(words >> rest);
+        } else if (command == "levelframes") {
+            ok = ReadNumbers(words, 1, 1, &n) && n[0] >= 0 && n[0] <= 50;
+            if (ok)
+                s->levelFrames = int(n[0]);
+        } else if (command == "match") {
+            ok = ReadNumbers(words, 2, 2, &n) && (n[0] == 5 || n[0] == 6) && n[1] >= 0;
+            if (ok) {
+                s->matchType = int(n[0]);
+                s->fragLimit = int(n[1]);
+            }
         } else if (command == "frames") {
             ok = ReadNumbers(words, 1, 1, &n) && n[0] >= 0;
             if (ok)
@@ -433,6 +476,12 @@ void RunScenario(const Scenario& s, std::ostream& out) {
         bods[Name(b)] = bod;
     }
     WH_EnterLevel(s.level);
+    if (s.levelFrames >= 0)
+        g_LevelFrameCount = s.levelFrames;
+    if (s.matchType) {
+        g_Match.settings.gameType = s.matchType;
+        g_Match.settings.fragLimit = s.fragLimit;
+    }
     CLK_InitLevel();
     SimStartMovement(s, bods);
     // The level's camera, as the level start sets it.
@@ -465,6 +514,10 @@ void RunScenario(const Scenario& s, std::ostream& out) {
             std::ostringstream eventOutput;
             if (RunCameraEvent(e, bod, eventOutput)) {
                 AddLines(eventOutput.str(), &lines);
+            } else if (e.what == "finish" || e.what == "frag") {
+                std::ostringstream report;
+                RunScoreEvent(e, report);
+                AddLines(report.str(), &lines);
             } else if (e.what == "halt" || e.what == "resume") {
                 WH_SetHalted(e.what == "halt");
             } else if (e.what == "blast") {

@@ -24,7 +24,8 @@ struct ScenarioEvent {
     int frame;
     std::string what;   // "action", "remote", "halt", "resume", "remove", "blast", "command", "select",
                         // "pickup", "take", "drop",
-                        // and the camera and team events: "key", "cam", "orders", "place", "radar"
+                        // and the camera and team events: "key", "cam", "orders", "place", "radar";
+                        // the level's end and the score: "finish", "frag"
     std::string who;
     std::vector<float> numbers;
     std::string field;  // command: turn, move, attack, use, push, kick, gait
@@ -48,6 +49,11 @@ struct Scenario {
     std::string map;
     bool printPositions = false;
     uint32_t frameMs = 0;         // 0: the platform's 20 plus extraMs
+    // The level's end and the match score: the level frame counter at the start (-1: a settled
+    // level), the network match's type and frag limit.
+    int levelFrames = -1;
+    int matchType = 0;
+    int fragLimit = 0;
 };
 
 // false and a message naming the line when the text is not a scenario.

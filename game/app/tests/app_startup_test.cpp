@@ -364,7 +364,10 @@ TEST_F(ShellTest, ShutdownUnloadsALoadedLevelFirstAndDestroysTheWindow) {
     HWND window = g_MainWindow;
     g_LevelLoaded = 1;
     EXPECT_EQ(ExitCodeOf([] { APP_Shutdown(); }), 0);
-    EXPECT_EQ(TRC_TraceLog(), Concat({"LVL_UnloadLevel"}, kShutdownCalls));
+    EXPECT_EQ(TRC_TraceLog(), Concat({"LVL_UnloadLevel", "SND_StopAllEmitters", "EXP_FreeAll", "SND_ReleaseGroup(0x10000)",
+                                      "AI_Shutdown"},
+                                     kShutdownCalls));
+    EXPECT_EQ(g_LevelLoaded, 0u);
     EXPECT_FALSE(IsWindow(window));
 }
 

@@ -28,6 +28,7 @@
 #include "world/bod_radar.h"
 #include "world/character.h"
 #include "world/clk.h"
+#include "world/game_state.h"
 
 namespace {
 
@@ -55,6 +56,7 @@ struct HudExchange : ::testing::Test {
         g_Match.halted = g_Match.levelWon = g_Match.levelFailed = g_Match.levelEndTime = 0;
         g_Match.matchEnded = g_Match.gameOver = g_ModalDialogOpen = 0;
         g_DirectControl = 0;
+        g_LevelFrameCount = 50;  // a level that has settled: its outcome can be set
         g_RadarBlips = 0;
         g_PanelRedraw = g_TeamRedraw = 0;
         g_HudState = HudState{};

@@ -13,6 +13,7 @@
 #include "common/calltrace.h"
 #include "ui/fnt.h"
 #include "ui/gui.h"
+#include "world/game_state.h"
 #include "ui/hud.h"
 #include "ui/txt.h"
 
@@ -107,7 +108,7 @@ TEST_F(Overlays, FinalScoreboardNamesTheLimitAndPromptsTheHost) {
         g_Match.fragLimitReached = c.frag;
         g_Match.timeLimitReached = c.time;
         g_host = c.host;
-        TRC_SetResult("APP_GetLevelFrameCount", c.frames);
+        g_LevelFrameCount = c.frames;
         TRC_TraceClear();
         HUD_DrawScoreboard();
         Calls expected = c.extra;
@@ -119,7 +120,7 @@ TEST_F(Overlays, FinalScoreboardNamesTheLimitAndPromptsTheHost) {
         EXPECT_EQ(Texts(), expected) << c.frag << c.time << c.host << c.frames;
     }
     g_host = 1;
-    TRC_SetResult("APP_GetLevelFrameCount", 31);
+    g_LevelFrameCount = 31;
     g_Match.fragLimitReached = 0;
     g_Match.timeLimitReached = 0;
     TRC_TraceClear();
@@ -134,7 +135,7 @@ TEST_F(Overlays, TypeSixResultPairsAndTheMatchOverText) {
         {1, "Won one", "Won two"}, {0, "Lost one", "Lost two"},
     };
     g_host = 1;
-    TRC_SetResult("APP_GetLevelFrameCount", 40);
+    g_LevelFrameCount = 40;
     for (const Case& c : cases) {
         g_Match.gameResult = c.result;
         TRC_TraceClear();
@@ -143,13 +144,13 @@ TEST_F(Overlays, TypeSixResultPairsAndTheMatchOverText) {
     }
     g_Match.matchEnded = 0;
     g_Match.gameOver = 1;
-    TRC_SetResult("APP_GetLevelFrameCount", 30);
+    g_LevelFrameCount = 30;
     TRC_TraceClear();
     HUD_DrawGameOver();
     HUD_DrawMatchOver();
     EXPECT_EQ(Texts(), Calls{At("Over six", 320, 180, 1)});
     g_Match.settings.gameType = 5;
-    TRC_SetResult("APP_GetLevelFrameCount", 31);
+    g_LevelFrameCount = 31;
     TRC_TraceClear();
     HUD_DrawMatchOver();
     EXPECT_EQ(Texts(), (Calls{At("Over", 320, 180, 1), At("Go on", 320, 280, 1)}));

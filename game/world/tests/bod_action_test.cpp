@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "world/game_state.h"
 #include "world/ai.h"
 #include "common/calltrace.h"
 #include "world/wo.h"
@@ -145,7 +146,7 @@ class RemoteActionTest : public WorldTest, public ::testing::WithParamInterface<
 TEST_P(RemoteActionTest, AppliesOnlyWhatTheCharacterMayTake) {
     const RemoteCase& c = GetParam();
     WH_SetNetworkGame(c.game == kHost, 0);
-    TRC_SetResult("APP_GetLevelFrameCount", c.levelFrames);
+    g_LevelFrameCount = c.levelFrames;
     Bod* bod = WH_MakeCharacter(BOD_CLASS_PLAYER, {0, 0, 0}, 0.0f, 64.0f);
     WH_SetPlayer(kSlot, bod, c.local ? kLocalId : kRemoteId);
     WH_Character(bod)->head.action = c.current;

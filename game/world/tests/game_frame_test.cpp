@@ -131,8 +131,8 @@ TEST_P(LevelFrameTest, PassesInOrderThenTheWorldBeforeTheFlip) {
     WH_EnterLevel(c.level);
     WH_SetHalted(c.halted);
     g_Match.levelWon = c.won ? 1 : 0;
-    TRC_SetResult("CFG_GetWorldLightingOption", 1);
-    TRC_SetResult("CFG_GetModelLightingOption", 0);
+    g_Options.worldLighting = 1;
+    g_Options.modelLighting = 0;
     Bod* npc = WH_MakeCharacter(BOD_CLASS_NPC, {0, 0, 0});
     WH_Character(npc)->head.action = 3;
     npc->hook = WH_LoggingHook;

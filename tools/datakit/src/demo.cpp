@@ -25,6 +25,7 @@ constexpr DemoStep kDemoSteps[] = {
     {"interface pictures", DemoInterface},
     {"interface texts", DemoInterfaceText},
     {"movies", DemoMovies},
+    {"settings", DemoSettings},
     {"archives", DemoArchives},  // last: packs what the steps above wrote
 };
 }  // namespace

@@ -25,6 +25,7 @@ struct HomeRule {
 constexpr HomeRule kHomeRules[] = {
     {"", ".muf", Home::Disk},
     {"registry.ini", "", Home::Disk},
+    {"demo-input.txt", "", Home::Disk},          // the headless demo's input script
     {"def_pal.bin", "", Home::Disk},             // palettes are opened straight from disk
     {"deftxtr.bmp", "", Home::Disk},             // so is the fallback texture
     {"graphics/maps/", ".bin", Home::Disk},

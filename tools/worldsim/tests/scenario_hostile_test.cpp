@@ -13,7 +13,8 @@ namespace {
 
 const std::string kText =
     "handlers game\nframes 9\nfloor -500 -500 500 500 0\nplayer 0 0 0 0\nnpc 3 0 0 90 64 52\n"
-    "at 1 select player0 93\nat 1 command player0 use 1\nat 2 action npc3 24\nat 2 remote player0 200\n";
+    "at 1 select player0 93\nat 1 command player0 use 1\nat 2 action npc3 24\nat 2 remote player0 200\n"
+    "levelframes 3\nmatch 5 2\nat 1 finish 1 7\nat 2 frag 0 1 0\n";
 
 void Check(const std::string& text, const std::string& what) {
     std::istringstream in(text);
@@ -51,7 +52,8 @@ TEST(ScenarioHostile, SeededMutationsAreReadOrRefused) {
 
 TEST(ScenarioHostile, HugeNumbersAreRefused) {
     for (const char* text : {"frames 1e30\n", "object 1e20 0 0 0\n", "step 5e9\n", "player 0 0 0 0 1e12\n",
-                             "at 1 select player0 1e15\n", "at 1 command player0 gait -3e10\n"}) {
+                             "at 1 select player0 1e15\n", "at 1 command player0 gait -3e10\n",
+                             "levelframes 1e12\n", "match 5 1e20\n", "at 1 frag 1e11 0 0\n", "at 1 finish 1 -2e10\n"}) {
         std::istringstream in(text);
         Scenario scenario;
         std::string error;

@@ -1,6 +1,7 @@
 // The headless world harness (see world_harness.h): world reset, fake clock, network recorder,
 // trace sinks and the logging handler tables.
 #include "engine/rnd_display.h"
+#include "world/game_state.h"
 #include "world_harness.h"
 
 #include <array>
@@ -109,6 +110,8 @@ void ResetShellState() {
     g_Match.gameOver = 0;
     g_Match.settings = {};
     g_InFatalError = 0;
+    g_LevelFrameCount = 50;  // a level that has settled
+    g_Options.worldLighting = g_Options.modelLighting = 1;  // as a 16-bit display starts
 }
 
 void ResetWorldState() {

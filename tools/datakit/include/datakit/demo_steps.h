@@ -16,6 +16,7 @@ bool DemoMusic(const std::string& dir);     // "music/trackNN.wav", the CD track
 bool DemoInterface(const std::string& dir);      // interface pictures: backgrounds, pointers, frames, font glyphs
 bool DemoInterfaceText(const std::string& dir);  // "data/if_t_eng.dat", the interface texts
 bool DemoMovies(const std::string& dir);    // "movies/*.avi", loose (never packed): the intro and the others
+bool DemoSettings(const std::string& dir);  // "data/if_op.dat", "data/if_mpop.dat", "demo-input.txt"
 // Packs the loose files of the steps before it into the install's .muf archives: keep it last.
 bool DemoArchives(const std::string& dir);
 

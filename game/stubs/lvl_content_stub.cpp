@@ -1,35 +1,11 @@
-// Stand-in for level unload and the level-end request: no level resources exist; each call is
-// recorded.
+// Stand-in for the level content: the per-level inits and hooks, the level frame routines and the
+// level's objects and timed events; each call is recorded. Loading the objects installs the level
+// hooks and runs the level's init, as the level content will after placing its objects.
 #include "world/lvl.h"
 
-#include "common/app_services.h"
-#include "common/match.h"
 #include "common/calltrace.h"
 #include "world/world_label.h"
-#include "ui/gui.h"
-
-LevelEndRequest g_LevelEndRequest = {0, 0, -1};
-
-void LVL_UnloadLevel() {
-    TRC_Trace("LVL_UnloadLevel");
-    g_LevelLoaded = 0;
-}
-
-void LVL_RunPendingLevelEnd(int won, int value) {
-    TRC_Trace("LVL_RunPendingLevelEnd", "%d,%d", won, value);
-    g_LevelEndRequest = {0, 0, -1};
-}
-
-void LVL_FinishLevel(int won, int value) {
-    TRC_Trace("LVL_FinishLevel", "%d,%d", won, value);
-    if (won) {
-        g_Match.levelWon = 1;
-        g_Match.levelFailed = 0;
-        g_Match.levelEndTime = 0;
-    } else {
-        g_Match.levelFailed = 1;
-    }
-}
+#include "world/game_frame.h"
 
 namespace {
 void LVL_InitTown() { TRC_Trace("LVL_InitTown"); }
@@ -75,4 +51,14 @@ int LVL_CementIsWet() {
 
 void LVL_XrayFloor(Bod* bod) {
     TRC_Trace("LVL_XrayFloor", "%s", BOD_TraceLabel(bod));
+}
+
+void LVL_LoadObjects(int level) {
+    TRC_Trace("LVL_LoadObjects", "%d", level);
+    LVL_SetLevelHooks();
+    LVL_RunLevelInit();
+}
+
+void LVL_ResetTimedEvents() {
+    TRC_Trace("LVL_ResetTimedEvents");
 }
