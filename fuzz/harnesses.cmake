@@ -3,7 +3,7 @@
 # their library.
 set(FUZZ_LOBBEX_SRC ${CMAKE_SOURCE_DIR}/lobbex/src)
 
-foreach(h muf map text keymap cmdline aud game_net save settings)
+foreach(h muf map text keymap cmdline aud game_net save settings net_players)
   fuzz_harness(${h} SOURCES harness/${h}.cpp LIBS ghoulden_core)
 endforeach()
 fuzz_harness(model SOURCES harness/model.cpp LIBS game_testsupport ghoulden_core)

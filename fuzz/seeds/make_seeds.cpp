@@ -385,6 +385,17 @@ void Network() {
         for (int k = 0; k < 6; ++k) net.push_back(uint8_t(0x10 * s + k));
     }
     Put("game_net", "three-messages", net);
+
+    // The online player list: own address 2, four words {3 listed: 1, 2, 101}, then names.
+    Bytes players;
+    Le32(&players, 2);
+    players.push_back(4);
+    for (uint32_t w : {3u, 1u, 2u, 101u}) Le32(&players, w);
+    const std::string ann = "Ann", sixteen = "Sixteen-letters!!";  // the first name ends in a zero
+    players.insert(players.end(), ann.begin(), ann.end());
+    players.insert(players.end(), 14, 0);
+    players.insert(players.end(), sixteen.begin(), sixteen.end());
+    Put("net_players", "three-listed", players);
 }
 
 }  // namespace

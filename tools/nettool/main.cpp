@@ -5,7 +5,10 @@
 //   connect INDEX [ADDRESS]  DirectPlay: initialise connection INDEX (ADDRESS sets the IP text)
 //   sessions             DirectPlay: list the sessions, "session INDEX NAME"
 //   host NAME            host a session and create the player "host"
-//   join [INDEX]         join session INDEX (default 0) and create the player "guest"
+//   join [INDEX]         join session INDEX (default 0) and create the player "guest" (online:
+//                        the player keeps the name of the lobby's game definition)
+//   create NAME          online: create the player NAME without a session join first (the
+//                        definition is read again and the name, cut to 16 characters, joins)
 //   players              "slot SLOT id ID name NAME local 0|1", then "host slot N is-host 0|1"
 //   send SLOT HEX        send from this machine's slot to SLOT
 //   broadcast HEX        send to every other player
@@ -105,6 +108,12 @@ int main(int argc, char** argv) {
             const int slot = joined ? NET_CreatePlayer("guest") : -1;
             HandleAll();
             Say("join " + std::to_string(joined) + " slot " + std::to_string(slot));
+        } else if (verb == "create") {
+            std::string name;
+            in >> name;
+            const int slot = NET_CreatePlayer(name.c_str());
+            HandleAll();
+            Say("create slot " + std::to_string(slot));
         } else if (verb == "players") {
             for (int slot = 0; slot < NET_MAX_SLOTS; ++slot) {
                 if (NET_GetPlayerId(slot) == -1) continue;

@@ -2,16 +2,27 @@
 // the plug-in and game tests rely on, and calls from several threads.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "brellapi_control.h"
+#include "plat.h"
+#include "registry.h"
 
 namespace {
 
 class Brellapi : public ::testing::Test {
 protected:
-    void SetUp() override { BwControlReset(); }
+    // Each test is a machine of its own, with an empty registry file.
+    void SetUp() override {
+        const std::string path = plat::TempDir() + "/brellapi-" +
+                                 ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".ini";
+        std::remove(path.c_str());
+        plat::SetRegistryPath(path);
+        BwControlReset();
+    }
     void TearDown() override { BwControlReset(); }
     static BwCallCounts Counts() {
         BwCallCounts c{};
@@ -101,6 +112,55 @@ TEST_F(Brellapi, CallsFromSeveralThreadsAreAllCounted) {
     EXPECT_EQ(Counts().startup, 400);
     EXPECT_EQ(Counts().getLastError, 400);
     EXPECT_EQ(nines[0] + nines[1] + nines[2] + nines[3], kBwMaxScript); // each answer given once
+}
+
+// The simulated machine's values under HKLM\Software\Platform\Brellapi.
+void SetMachineValue(const char* name, uint32_t value) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Platform\\Brellapi", 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const DWORD word = value;
+    ASSERT_EQ(RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&word), sizeof word), ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+TEST_F(Brellapi, TheMachineRegistryScriptsStartStopAndHost) {
+    struct Case {
+        const char* name;
+        uint32_t startupFailures, shutdownBusy, playerIndex;
+        std::vector<int32_t> startups, shutdowns;  // answers of the first calls
+    };
+    const Case cases[] = {
+        {"nothing set", 0, 0, 1, {0, 0}, {0}},
+        {"one start fails", 1, 0, 2, {1, 0, 0}, {0}},
+        {"two starts fail", 2, 0, 3, {1, 1, 0}, {0}},
+        {"stop busy three times", 0, 3, 1, {0}, {1, 1, 1, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetMachineValue("StartupFailures", c.startupFailures);
+        SetMachineValue("ShutdownBusy", c.shutdownBusy);
+        SetMachineValue("PlayerIndex", c.playerIndex);
+        BwControlReset();
+        for (int32_t want : c.startups) EXPECT_EQ(BwStartup(), want);
+        for (int32_t want : c.shutdowns) EXPECT_EQ(BwShutdown(), want);
+        EXPECT_EQ(BwGetPlayerIndex(), int32_t(c.playerIndex));
+    }
+}
+
+TEST_F(Brellapi, AnEndlessBusyStopNeverAnswersZeroAndControlsWinOverTheMachine) {
+    SetMachineValue("ShutdownBusy", 0xFFFFFFFFu);
+    SetMachineValue("PlayerIndex", 4);
+    for (int i = 0; i < 500; ++i) ASSERT_EQ(BwShutdown(), 1);
+    // A script answers before the machine's values; the control's index replaces the machine's.
+    const int32_t ok = 0;
+    BwControlScriptShutdown(&ok, 1);
+    EXPECT_EQ(BwShutdown(), 0);
+    EXPECT_EQ(BwShutdown(), 1);
+    EXPECT_EQ(BwGetPlayerIndex(), 4);
+    BwControlSetPlayerIndex(1);
+    EXPECT_EQ(BwGetPlayerIndex(), 1);
 }
 
 } // namespace
