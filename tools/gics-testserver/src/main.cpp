@@ -11,21 +11,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <string>
 
 #include "gics_server.h"
+#include "print_line.h"
 #include "server_stop.h"
 #include "lobbex_exports.h"
-
-namespace {
-std::mutex g_Print;
-void Print(const std::string& line) {
-    std::lock_guard<std::mutex> hold(g_Print);
-    std::printf("%s\n", line.c_str());
-    std::fflush(stdout);
-}
-}  // namespace
 
 int main(int argc, char** argv) {
     gics::Options options;
@@ -46,14 +37,14 @@ int main(int argc, char** argv) {
     }
     bool inputOpen = server_stop::Install();
     LobbexInit();
-    gics::Server server(options, Print);
+    gics::Server server(options, PrintLine);
     const uint16_t port = server.Start();
     if (!port) {
         std::fprintf(stderr, "gics-testserver: cannot listen\n");
         LobbexDestroy();
         return 4;
     }
-    Print("port " + std::to_string(port));
+    PrintLine("port " + std::to_string(port));
     std::string partial;
     for (bool quit = false; !quit && !server_stop::Requested();) {
         pollfd polled[2] = {{inputOpen ? 0 : -1, POLLIN, 0}, {server_stop::WakeFd(), POLLIN, 0}};
@@ -71,7 +62,7 @@ int main(int argc, char** argv) {
                 if (line == "quit") {
                     quit = true;
                 } else if (!line.empty() && !server.Command(line)) {
-                    Print("cmd failed " + line);
+                    PrintLine("cmd failed " + line);
                 }
             }
         }
