@@ -59,3 +59,11 @@ void MultiCastReqHndlrCBF(KRSESS_HNDL* session, void* context, uint32_t code, ui
 // the decoded record belongs to the caller (krxdr_free).
 int KrQueryGULPInfo(int16_t game, KRADDR gulp, KRGICS_GULP_INFO* info);
 int16_t KrFindGULPInfo(int16_t game, const char* name, KRGICS_GULP_INFO* info);
+
+// The close of a GULP slot (KrCloseGULP, in krgulp_speech.cpp, stops a speech GULP's dispatcher
+// first and then comes here).
+void KrCloseGULPSlot(HGULP gulp);
+// The message callback of a speech GULP with a dispatcher (context: the dispatcher), and what a
+// remote close of such a GULP calls on the io thread after the slot has let go of it.
+void KrSpeechRelay(HGULP gulp, uintptr_t context, KRADDR sender, const void* data, uint32_t length);
+void KrSpeechGULPDetached(uintptr_t dispatcher);

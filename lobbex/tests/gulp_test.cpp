@@ -294,3 +294,33 @@ TEST_F(GulpTable, MeterAndFullTable) {
 }
 
 }  // namespace
+
+namespace {
+
+// The tagged write reads (tag, value) pairs to tag 0: tag 1 sets the write style, tag 2 is skipped
+// with its value, any other tag ends the list. Styles 1 to 3 write (here to a handle that is not
+// open, so the write's own answer, -91, shows that it was tried); anything else answers -1 and
+// sends nothing.
+TEST(GulpExtendedWrite, TagsChooseTheStyle) {
+    struct Case {
+        const char* what;
+        uint32_t words[7]; // the tag list, zero-padded (a 0 tag ends it)
+        int result;
+    } cases[] = {
+        {"style 1 and a skipped pair", {1, 2, 2, 77, 0}, -91},
+        {"skipped pair first", {2, 1, 1, 3, 0}, -91},
+        {"only the end", {0}, -1},
+        {"style 4", {1, 4, 0}, -1},
+        {"style 0", {1, 0, 0}, -1},
+        {"an unknown tag ends the list; the style before it holds", {1, 2, 9, 1, 1, 5, 0}, -91},
+        {"an unknown tag before the style", {9, 1, 1, 1, 0}, -1},
+        {"the last style wins", {1, 3, 1, 7, 0}, -1},
+    };
+    for (const Case& c : cases) {
+        const uint32_t* w = c.words;
+        EXPECT_EQ(KrWriteGULPExtended(-1, "x", 1, nullptr, w[0], w[1], w[2], w[3], w[4], w[5], w[6], 0u), c.result)
+            << c.what;
+    }
+}
+
+}  // namespace
