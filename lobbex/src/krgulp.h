@@ -67,3 +67,5 @@ void KrCloseGULPSlot(HGULP gulp);
 // remote close of such a GULP calls on the io thread after the slot has let go of it.
 void KrSpeechRelay(HGULP gulp, uintptr_t context, KRADDR sender, const void* data, uint32_t length);
 void KrSpeechGULPDetached(uintptr_t dispatcher);
+// How many speech dispatchers exist (made and not yet freed by their threads).
+int KrSpeechDispatcherCount(void);

@@ -35,9 +35,13 @@ struct KRSPEECH_DISPATCH {
 
 std::mutex g_ListLock;
 KRSPEECH_DISPATCH* g_List = nullptr;
+std::atomic<int> g_Alive{0}; // dispatchers made and not yet freed
 
 void Unref(KRSPEECH_DISPATCH* d) {
-    if (d->refs.fetch_sub(1) == 1) delete d;
+    if (d->refs.fetch_sub(1) == 1) {
+        delete d;
+        --g_Alive;
+    }
 }
 
 void Signal(KRSPEECH_DISPATCH* d, bool stop) {
@@ -95,6 +99,10 @@ KRSPEECH_DISPATCH* Find(uintptr_t address) {
 }
 }  // namespace
 
+int KrSpeechDispatcherCount(void) {
+    return g_Alive.load();
+}
+
 void KrSpeechRelay(HGULP gulp, uintptr_t context, KRADDR sender, const void* data, uint32_t length) {
     KrSpeechHandler(gulp, 0, sender, data, length);
     if (KRSPEECH_DISPATCH* d = Find(context)) {
@@ -118,6 +126,7 @@ LOBBEX_API HGULP KrOpenSpeechGULP(int16_t game, int16_t style, uintptr_t key, ui
         return KrOpenGULP(game, style, key, context, openCallback, KrSpeechHandler);
     auto* d = new (std::nothrow) KRSPEECH_DISPATCH;
     if (!d) return (HGULP)KrLogReturnVal("KrOpenSpeechGULP", -1);
+    ++g_Alive;
     d->context = context;
     d->callback = speechCallback;
     d->refs.store(3); // the list, the thread and this open
@@ -126,6 +135,7 @@ LOBBEX_API HGULP KrOpenSpeechGULP(int16_t game, int16_t style, uintptr_t key, ui
     } catch (...) {
         KrError("KrOpenSpeechGULP::could not start the speech dispatcher thread");
         delete d;
+        --g_Alive;
         return (HGULP)KrLogReturnVal("KrOpenSpeechGULP", -1);
     }
     {
