@@ -11,6 +11,13 @@
 //   read [--buf N]         -> "read R A HEX" ("read R" when nothing was read)
 //   meter                  -> "meter in N out M"
 //   close-gulp             -> "close-gulp R"
+//   open-speech-gulp       -> "open-speech-gulp H"; then "speech from A" as speech arrives
+//   say STYLE FILE.wav     -> "say R" (one phrase of the file's 16-bit mono 8000 Hz samples)
+//   listen OUT.wav [--wait MS] -> "listen BYTES" (the next whole phrase, played), or "listen R"
+//   select-style N         -> "select-style R" (the compression style)
+//   mute NAME, unmute NAME -> "mute R", "unmute R" (the mute list, bound to this game)
+//   names                  -> "names N ADDR:NAME:FLAGS ..." (this game's name cache)
+//   cached-name A          -> "cached-name R NAME muted M"
 //   wait MS                -> "wait MS"
 // Anything else gives "error LINE".
 #pragma once
@@ -30,6 +37,8 @@ private:
     int16_t game_ = 0;
     int16_t gulp_ = -1;
     bool notifying_ = false;
+    bool cache_ = false;
+    uint16_t phrase_ = 0;
 };
 
 }  // namespace cli
