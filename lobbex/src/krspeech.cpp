@@ -175,8 +175,7 @@ int PlayNL(uint8_t* buffer, uint32_t length, int32_t minimum) {
         KrWarn("KrSpeechInX::phrase %u of 0x%X has style %d, which is not started here; dropped.",
                (unsigned)p->hdr.phraseId, (unsigned)p->hdr.sender, style);
         p->closed = 1;
-        while (PopChunkNL(p)) {
-        }
+        while (KRCHUNK* c = PopChunkNL(p)) std::free(c);
         return EndPhraseNL();
     }
     const uint32_t raw = (uint32_t)KrCodecParameter(style, KRCODEC_RAW_FRAME);
