@@ -323,3 +323,19 @@ LOBBEX_API int KrResetCompression(void);
 LOBBEX_API int KrCompressSpeech(void* out, const void* in);
 LOBBEX_API int KrDecompressSpeech(void* out, const void* in);
 LOBBEX_API int KrGetCodecParameters(int style, int32_t* p1, int32_t* p2, int32_t* p3, int32_t* p4, int32_t* p5);
+
+// ---- Server queries and ping ----
+// The flat server record of KrQueryServer and KrFindServer (little-endian): KRADDR at 0, KRTLADDR
+// at 4, name at 20 and second text at 147 (127 bytes each, terminated only when shorter), first
+// number at 276, the data length as sent at 280, the first 4096 data bytes at 284.
+constexpr uint32_t KRSERVER_FLAT_SIZE = 4380;
+constexpr uint32_t KRSERVER_FLAT_DATA = 4096;
+LOBBEX_API int KrEnumServers(int16_t game, uint32_t* array, uint32_t bytes, KRADDR address, const char* text,
+                             uint32_t word);
+LOBBEX_API int KrQueryServer(int16_t game, KRADDR server, void* record);
+LOBBEX_API int KrFindServer(int16_t game, const char* name, void* record);
+// Round trips in milliseconds; 99999999 when there is none.
+LOBBEX_API int KrPingSession(KRSESS_HNDL* session, uint32_t* ms);
+LOBBEX_API int KrPingKrTlAddr(const KRTLADDR* address, uint32_t* ms);
+LOBBEX_API int KrPingGULP(HGULP gulp, uint32_t* ms);
+LOBBEX_API int KrPingGame(int16_t game, uint32_t* ms);

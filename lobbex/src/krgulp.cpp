@@ -283,6 +283,17 @@ LOBBEX_API HGULP KrOpenGULP(int16_t game, int16_t style, uintptr_t key, uintptr_
     return (HGULP)KrLogReturnVal("KrOpenGULP", h);
 }
 
+KRSESS_HNDL* KrGULPSessionRef(HGULP gulp) {
+    KRGULP_CB* g = GetGULPPtr(gulp);
+    if (!g) return nullptr;
+    MakeLocks();
+    KrLockEnter(&g->lock);
+    KRSESS_HNDL* session = g->state == KRGULP_CONNECTED ? g->session : nullptr;
+    if (session && KrSessRefInc(session, KRSESS_DESTROYED) != 0) session = nullptr;
+    KrLockLeave(&g->lock);
+    return session;
+}
+
 void KrCloseGULPSlot(HGULP gulp) {
     KRGULP_CB* g = GetGULPPtr(gulp);
     if (!g) return;

@@ -52,6 +52,8 @@ struct KRGULP_CB {
 KRGULP_CB* GetGULPPtr(HGULP gulp);
 // The slot's session, 0 for an invalid handle.
 KRSESS_HNDL* GetGULPSession(HGULP gulp);
+// The connected slot's session with an internal reference (drop it with KrSessRefDec), or null.
+KRSESS_HNDL* KrGULPSessionRef(HGULP gulp);
 // The request handler of every GULP session; its context is the HGULP.
 void MultiCastReqHndlrCBF(KRSESS_HNDL* session, void* context, uint32_t code, uint8_t* data, uint32_t length,
                           KRREQ_HNDL* request);

@@ -260,4 +260,50 @@ TEST_F(gics_processes, AToneTravelsBetweenTwoProcessesInEveryStyle) {
     }
 }
 
+// ---- the service's servers and pings ----
+
+// The server lists 3 or 5 servers; a 16-byte buffer holds 3 addresses, so 5 give -153. One name
+// is 127 characters (the flat field then has no terminator); one record has 3000 data bytes.
+TEST_F(gics_processes, ServersAreListedQueriedFoundAndGamesPinged) {
+    const std::string longName(127, 'n');
+    for (int count : {3, 5}) {
+        SCOPED_TRACE(std::to_string(count) + " servers");
+        const fs::path list = dir_ / ("servers-" + std::to_string(count));
+        {
+            std::ofstream out(list);
+            out << "# addr name data-bytes number text\n";
+            out << "0x3001 first 10 7 the first server\n";
+            out << "0x3002 " << longName << " 0 8\n";
+            out << "0x3003 big 3000 9 lots of data\n";
+            for (int i = 3; i < count; ++i) out << (0x3001 + i) << " extra-" << i << "\n";
+        }
+        server_->Send("quit");
+        EXPECT_EQ(server_->Wait(), 0);
+        server_ = std::make_unique<Child>(Tool("gics-testserver"), std::vector<std::string>{"--servers", list.string()});
+        port_ = server_->Port("port ");
+        ASSERT_NE(port_, 0);
+        players_.reserve(1);
+        Player& p = Join("alpha", "1");
+        EXPECT_EQ(p.Do("enum-servers --buf 16"),
+                  std::string(count == 3 ? "enum-servers 0" : "enum-servers -153") + " 3 12289 12290 12291");
+        EXPECT_EQ(p.Do("enum-servers --buf 3"), "enum-servers -153") << "no room for the count";
+        EXPECT_EQ(p.Do("query-server 0x3001"),
+                  "query-server 0 addr 12289 name first terminated 1 number 7 length 10 pattern 10");
+        EXPECT_EQ(p.Do("query-server 0x3002"),
+                  "query-server 0 addr 12290 name " + longName + " terminated 0 number 8 length 0 pattern 0");
+        EXPECT_EQ(p.Do("find-server big"), "find-server 0 addr 12291 name big terminated 1 number 9 length 3000 pattern 3000");
+        EXPECT_EQ(p.Do("find-server nobody"), "find-server -141");
+        EXPECT_EQ(p.Do("query-server 0x3999"), "query-server -141");
+        const std::string ping = p.Do("ping-game");
+        EXPECT_EQ(ping.rfind("ping-game 0 ", 0), 0u) << ping;
+        EXPECT_LT(std::stoul(ping.substr(12)), 99999999u) << ping;
+        EXPECT_EQ(p.Do("ping-gulp").rfind("ping-gulp 0 ", 0), 0u);
+        EXPECT_EQ(p.Do("ping-session 0"), "ping-session -1 99999999");
+        EXPECT_EQ(p.Do("ping-addr tcp/127.0.0.1/" + std::to_string(port_)).rfind("ping-addr 0 ", 0), 0u);
+        p.cli->Send("quit");
+        EXPECT_EQ(p.cli->Wait(), 0);
+        players_.clear();
+    }
+}
+
 }  // namespace

@@ -394,7 +394,7 @@ TEST_F(gics_game, DisableDuringARunningCallback) {
 // word, the player gets the word it brought.
 TEST_F(gics_game, JoinOverUdpWithTheAddressFromTheJoinWord) {
     delete server_;
-    server_ = new gics::Server(gics::Options{true, 1}, [this](const std::string& l) { log_.Add(l); });
+    server_ = new gics::Server(gics::Options{true, 1, {}}, [this](const std::string& l) { log_.Add(l); });
     port_ = server_->Start();
     ASSERT_NE(port_, 0);
     Prepare(0, 42, true);
@@ -464,7 +464,7 @@ TEST_F(gics_game, WritingToAGulpTakesNoNewMemory) {
 
 TEST_F(gics_game, BatchedRelayKeepsOrderAndSenders) {
     delete server_;
-    server_ = new gics::Server(gics::Options{false, 4}, [this](const std::string& l) { log_.Add(l); });
+    server_ = new gics::Server(gics::Options{false, 4, {}}, [this](const std::string& l) { log_.Add(l); });
     port_ = server_->Start();
     ASSERT_NE(port_, 0);
     Prepare(0);
@@ -588,7 +588,7 @@ protected:
     void SetUp() override {
         gics_game::SetUp();
         delete server_;
-        server_ = new gics::Server(gics::Options{true, 1}, [this](const std::string& l) { log_.Add(l); });
+        server_ = new gics::Server(gics::Options{true, 1, {}}, [this](const std::string& l) { log_.Add(l); });
         port_ = server_->Start();
         ASSERT_NE(port_, 0);
     }

@@ -115,6 +115,20 @@ bool WriteWav(const std::string& path, const std::vector<uint8_t>& samples) {
     return (bool)out;
 }
 
+// A flat server record as one line: its address, name (and whether the 127-byte field holds a
+// terminator), first number, the data length as sent and how many leading data bytes carry the
+// server's pattern (byte i is i mod 251).
+std::string ServerLine(const std::vector<uint8_t>& flat) {
+    const uint8_t* name = flat.data() + 20;
+    const size_t nameLength = std::find(name, name + 127, 0) - name;
+    const uint32_t length = Le(flat, 280, 4);
+    size_t pattern = 0;
+    while (pattern < KRSERVER_FLAT_DATA && pattern < length && flat[284 + pattern] == pattern % 251) ++pattern;
+    return "addr " + std::to_string(Le(flat, 0, 4)) + " name " + std::string(name, name + nameLength) + " terminated " +
+           (nameLength < 127 ? "1" : "0") + " number " + std::to_string(Le(flat, 276, 4)) + " length " +
+           std::to_string(length) + " pattern " + std::to_string(pattern);
+}
+
 }  // namespace
 
 Session::Session(std::function<void(const std::string&)> print) : print_(std::move(print)) {
@@ -260,6 +274,37 @@ void Session::Run(const std::string& line) {
         int muted = 0;
         const int r = KrGetCachedNameByAddr(game_, (KRADDR)std::strtoul(w[1].c_str(), nullptr, 10), name, 16, &muted);
         print_("cached-name " + std::to_string(r) + " " + name + " muted " + std::to_string(muted));
+    } else if (verb == "enum-servers") {
+        std::vector<uint32_t> list(Buf(w, 804) / 4 + 1);
+        const int r = KrEnumServers(game_, list.data(), Buf(w, 804), 0, "", 0);
+        std::string out = "enum-servers " + std::to_string(r);
+        if (r == 0 || (r == -153 && Buf(w, 804) >= 4)) {
+            out += " " + std::to_string(list[0]);
+            for (uint32_t i = 0; i < list[0]; ++i) out += " " + std::to_string(list[1 + i]);
+        }
+        print_(out);
+    } else if ((verb == "query-server" || verb == "find-server") && w.size() == 2) {
+        std::vector<uint8_t> flat(KRSERVER_FLAT_SIZE);
+        const int r = verb == "query-server"
+                          ? KrQueryServer(game_, (KRADDR)std::strtoul(w[1].c_str(), nullptr, 0), flat.data())
+                          : KrFindServer(game_, w[1].c_str(), flat.data());
+        print_(verb + " " + std::to_string(r) + (r == 0 ? " " + ServerLine(flat) : std::string()));
+    } else if (verb == "ping-game" || verb == "ping-gulp" || (verb == "ping-session" && w.size() == 2) ||
+               (verb == "ping-addr" && w.size() == 2)) {
+        uint32_t ms = 0;
+        int r;
+        if (verb == "ping-game") {
+            r = KrPingGame(game_, &ms);
+        } else if (verb == "ping-gulp") {
+            r = KrPingGULP(gulp_, &ms);
+        } else if (verb == "ping-session") {
+            // Only the null session can be named here.
+            r = KrPingSession(nullptr, &ms);
+        } else {
+            KRTLADDR address{};
+            r = KrStringToTlAddr(w[1].c_str(), &address) == 0 ? KrPingKrTlAddr(&address, &ms) : -1;
+        }
+        print_(verb + " " + std::to_string(r) + " " + std::to_string(ms));
     } else if (verb == "wait" && w.size() == 2) {
         std::this_thread::sleep_for(std::chrono::milliseconds(std::strtoul(w[1].c_str(), nullptr, 10)));
         print_("wait " + w[1]);

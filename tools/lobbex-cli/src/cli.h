@@ -18,6 +18,10 @@
 //   mute NAME, unmute NAME -> "mute R", "unmute R" (the mute list, bound to this game)
 //   names                  -> "names N ADDR:NAME:FLAGS ..." (this game's name cache)
 //   cached-name A          -> "cached-name R NAME muted M"
+//   enum-servers [--buf N] -> "enum-servers R N A1 A2 ..."
+//   query-server A, find-server NAME -> "query-server R addr A name NAME terminated T number N
+//                             length L pattern P" (the flat record; see ServerLine in cli.cpp)
+//   ping-game, ping-gulp, ping-session 0, ping-addr tcp/HOST/PORT -> "ping-X R MS"
 //   wait MS                -> "wait MS"
 // Anything else gives "error LINE".
 #pragma once
