@@ -22,6 +22,11 @@ foreach(h net_address net_header net_xdr net_gamedef net_mux net_session net_mul
   target_include_directories(fuzz_${h} PRIVATE ${FUZZ_LOBBEX_SRC})
 endforeach()
 
+fuzz_harness(net_speech SOURCES harness/net_speech.cpp LIBS lobbex_static)
+target_include_directories(fuzz_net_speech PRIVATE ${FUZZ_LOBBEX_SRC})
+target_compile_definitions(fuzz_net_speech PRIVATE SPEECH_CODEC_DIR="${SPEECH_CODEC_DIR}")
+add_dependencies(fuzz_net_speech sc3dll vox)
+
 # The seed writer (`make fuzz-seeds`): a plain program over the data kit and the encoders.
 add_executable(fuzz_make_seeds seeds/make_seeds.cpp)
 target_link_libraries(fuzz_make_seeds PRIVATE datakit lobbex_static platform)

@@ -343,6 +343,27 @@ void Network() {
     }
     Put("net_multicast", "numbers-and-addresses", multicast);
     Put("net_mux", "stream", stream);
+    // Speech: a phrase per style, each an open, data of a whole coded frame (two raw frames for
+    // style 0) and a close, every message behind its 16-bit length.
+    Bytes speech;
+    const uint32_t frameBytes[] = {960, 0, 32, 30, 40};
+    for (uint32_t style : {0u, 2u, 3u, 4u}) {
+        for (uint32_t type : {8192u, 8193u, 8194u}) {
+            const uint32_t length = type == 8193 ? frameBytes[style] : 4;
+            Bytes m;
+            Le32(&m, 5);
+            Le16(&m, style);
+            Le16(&m, type);
+            Le16(&m, 0);
+            Le16(&m, type == 8194 ? 0 : style);
+            Le16(&m, length);
+            for (uint32_t i = 0; i < (type == 8193 ? length : 0); ++i) m.push_back(uint8_t(i * 37));
+            m.insert(m.end(), 6, 0);
+            Le16(&speech, uint32_t(m.size()));
+            speech.insert(speech.end(), m.begin(), m.end());
+        }
+    }
+    Put("net_speech", "phrases", speech);
     Put("net_mux", "datagrams", datagrams);
 
     // XDR: every family from an all-zero record (empty strings and lists) of 64 bytes.

@@ -93,6 +93,9 @@ struct KRSERVER_PAIR {
     int32_t kind; // must be 0
     uint32_t value;
 };
+// A server record's data bytes: the record may carry more than the 4096 that a caller's flat copy
+// keeps (its length says how many came).
+constexpr uint32_t KRSERVER_DATA_MAX = 65536;
 struct KRSERVER_INFO {
     char* text; // at most 127
     uint32_t number;
@@ -101,7 +104,7 @@ struct KRSERVER_INFO {
     KRADDR address;
     KRTLADDR tlAddress;
     char* name; // at most 127
-    uint32_t dataLength; // at most 4096
+    uint32_t dataLength; // at most KRSERVER_DATA_MAX
     char* data;
     uint32_t pairCount; // at most 200
     KRSERVER_PAIR* pairs;

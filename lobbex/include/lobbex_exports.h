@@ -264,3 +264,78 @@ LOBBEX_API int xdr_MCP_USER_USAGE(XDR* xdrs, MCP_USER_USAGE* record);
 LOBBEX_API int xdr_MCP_L_PLAYERS_INSTANCE_ELEMENT(XDR* xdrs, MCP_L_PLAYERS_INSTANCE_ELEMENT* record);
 LOBBEX_API int xdr_MCP_L_PLAYERS_INSTANCE_RESP(XDR* xdrs, MCP_L_PLAYERS_INSTANCE_RESP* record);
 LOBBEX_API int xdr_MCP_L_BILLING_PLANS_RESP(XDR* xdrs, MCP_L_BILLING_PLANS_RESP* record);
+
+// ---- Player-name cache and mute list ----
+typedef void (*KRMUTE_ENUM_CBF)(int index, const char* name, uintptr_t context);
+typedef void (*KRNAME_ENUM_CBF)(int index, const char* name, KRADDR address, uint32_t flags, uintptr_t context);
+LOBBEX_API int KrCreateMuteList(int capacity);
+LOBBEX_API int KrDestroyMuteList(void);
+LOBBEX_API int KrGetMuteListSize(void);
+LOBBEX_API int KrPurgeMuteList(void);
+LOBBEX_API int KrSetMuteListGameHandle(int16_t game);
+LOBBEX_API int KrFindIgnoramusIndex(const char* name, int* firstFree);
+LOBBEX_API int KrAddNameToMuteList(const char* name);
+LOBBEX_API int KrRemoveNameFromMuteList(const char* name);
+LOBBEX_API int KrEnumMuteList(KRMUTE_ENUM_CBF callback, uintptr_t context);
+LOBBEX_API int KrCreateNameCache(int16_t game, int capacity);
+LOBBEX_API int KrDestroyNameCache(int16_t game);
+LOBBEX_API int KrPurgeNameCache(int16_t game);
+LOBBEX_API int KrSetNameCacheFlags(int16_t game, const char* name, uint32_t mask, uint32_t value);
+LOBBEX_API int KrSetAllNameCacheFlags(int16_t game, uint32_t mask, uint32_t value);
+LOBBEX_API int KrEnumNameCache(int16_t game, KRNAME_ENUM_CBF callback, uintptr_t context);
+// `buffer` holds length + 1 characters; the text written into it always ends in a zero.
+LOBBEX_API int KrGetCachedNameByAddr(int16_t game, KRADDR address, char* buffer, int16_t length, int* muted);
+
+// ---- Speech GULPs, GULP close and the tagged write ----
+LOBBEX_API HGULP KrOpenSpeechGULP(int16_t game, int16_t style, uintptr_t key, uintptr_t context,
+                                  KRGULP_OPEN_CBF openCallback, KRGULP_MSG_CBF speechCallback);
+LOBBEX_API int16_t KrCloseSpeechGULP(HGULP gulp);
+// Tagged 32-bit words after the list, in pairs: (1, write style), (2, skipped value), ended by 0.
+LOBBEX_API int KrWriteGULPExtended(HGULP gulp, const void* data, uint32_t length, const uint32_t* list, ...);
+
+// ---- Voice chat ----
+LOBBEX_API int16_t KrOpenPhrase(HGULP gulp, uint16_t phraseId, int16_t style, const uint32_t* list);
+LOBBEX_API int16_t KrOpenPhraseRQ(KRSESS_HNDL* session, uint16_t phraseId, int16_t style);
+LOBBEX_API int16_t KrSendPhraseData(HGULP gulp, uint16_t phraseId, int16_t style, const void* data, uint16_t length,
+                                    const uint32_t* list);
+LOBBEX_API int16_t KrSendPhraseDataRQ(KRSESS_HNDL* session, uint16_t phraseId, int16_t style, const void* data,
+                                      uint16_t length);
+LOBBEX_API int16_t KrClosePhrase(HGULP gulp, uint16_t phraseId, uint32_t unused);
+LOBBEX_API int16_t KrClosePhraseRQ(KRSESS_HNDL* session, uint16_t phraseId);
+LOBBEX_API int16_t KrSetCodecFlags(uint16_t flags);
+LOBBEX_API void KrQueueSpeech(const void* message, uint32_t length);
+LOBBEX_API void KrSpeechHandler(HGULP gulp, uintptr_t context, KRADDR sender, const void* message, uint32_t length);
+LOBBEX_API int KrIsReadyToPlay(int32_t minimum);
+LOBBEX_API int16_t KrGetCodecInfo(int16_t* style);
+LOBBEX_API int16_t KrGetCodecFlags(uint16_t* flags);
+LOBBEX_API int16_t KrGetQueueInfo(uint16_t* phraseId, KRADDR* sender, int32_t* queued);
+LOBBEX_API int KrSpeechInX(void* buffer, int32_t length, int32_t minimum);
+LOBBEX_API int KrSpeechIn(void* buffer, int32_t count, int32_t blockLength, int32_t minimum);
+LOBBEX_API const char* KrGetSpeechStats(int direction);
+LOBBEX_API int KrSpeechInit(void);
+LOBBEX_API int KrSpeechDestroy(void);
+// ---- Speech codecs ----
+LOBBEX_API int KrSpeechCompressionInit(void);
+LOBBEX_API int KrSpeechCompressionCleanup(void);
+LOBBEX_API int SelectCompressionStyle(int style);
+LOBBEX_API int SelectDecompressionStyle(int style);
+LOBBEX_API int KrResetCompression(void);
+LOBBEX_API int KrCompressSpeech(void* out, const void* in);
+LOBBEX_API int KrDecompressSpeech(void* out, const void* in);
+LOBBEX_API int KrGetCodecParameters(int style, int32_t* p1, int32_t* p2, int32_t* p3, int32_t* p4, int32_t* p5);
+
+// ---- Server queries and ping ----
+// The flat server record of KrQueryServer and KrFindServer (little-endian): KRADDR at 0, KRTLADDR
+// at 4, name at 20 and second text at 147 (127 bytes each, terminated only when shorter), first
+// number at 276, the data length as sent at 280, the first 4096 data bytes at 284.
+constexpr uint32_t KRSERVER_FLAT_SIZE = 4380;
+constexpr uint32_t KRSERVER_FLAT_DATA = 4096;
+LOBBEX_API int KrEnumServers(int16_t game, uint32_t* array, uint32_t bytes, KRADDR address, const char* text,
+                             uint32_t word);
+LOBBEX_API int KrQueryServer(int16_t game, KRADDR server, void* record);
+LOBBEX_API int KrFindServer(int16_t game, const char* name, void* record);
+// Round trips in milliseconds; 99999999 when there is none.
+LOBBEX_API int KrPingSession(KRSESS_HNDL* session, uint32_t* ms);
+LOBBEX_API int KrPingKrTlAddr(const KRTLADDR* address, uint32_t* ms);
+LOBBEX_API int KrPingGULP(HGULP gulp, uint32_t* ms);
+LOBBEX_API int KrPingGame(int16_t game, uint32_t* ms);

@@ -11,8 +11,4 @@ int KrRqModuleInit(void);
 void KrRqModuleCleanup(void);
 void KrCacheLocksInit(void);
 void KrCacheLocksDelete(void);
-int KrSpeechCompressionInit(void);
-int KrSpeechCompressionCleanup(void);
-int KrSpeechInit(void);
-int KrSpeechDestroy(void);
-// InitGULPs, CleanupGULPs and KrLeaveGame are exported (lobbex_exports.h).
+// The speech calls, InitGULPs, CleanupGULPs and KrLeaveGame are exported (lobbex_exports.h).

@@ -283,14 +283,23 @@ LOBBEX_API HGULP KrOpenGULP(int16_t game, int16_t style, uintptr_t key, uintptr_
     return (HGULP)KrLogReturnVal("KrOpenGULP", h);
 }
 
-LOBBEX_API int16_t KrCloseGULP(HGULP gulp) {
-    KrLogAPICall("KrCloseGULP");
+KRSESS_HNDL* KrGULPSessionRef(HGULP gulp) {
     KRGULP_CB* g = GetGULPPtr(gulp);
-    if (!g) return 0;
+    if (!g) return nullptr;
+    MakeLocks();
+    KrLockEnter(&g->lock);
+    KRSESS_HNDL* session = g->state == KRGULP_CONNECTED ? g->session : nullptr;
+    if (session && KrSessRefInc(session, KRSESS_DESTROYED) != 0) session = nullptr;
+    KrLockLeave(&g->lock);
+    return session;
+}
+
+void KrCloseGULPSlot(HGULP gulp) {
+    KRGULP_CB* g = GetGULPPtr(gulp);
+    if (!g) return;
     MakeLocks();
     KrMonitorNotify(7, 0, 0, (uintptr_t)gulp, 0, 0, 0, 0);
     FreeSlot(g);
-    return 0;
 }
 
 LOBBEX_API int KrWriteGULP(HGULP gulp, const void* data, uint32_t length, const uint32_t* list) {
@@ -353,8 +362,11 @@ void MultiCastReqHndlrCBF(KRSESS_HNDL* session, void* context, uint32_t code, ui
         KrLockEnter(&g->lock);
         const bool ours = g->session == session;
         Detached d;
+        const bool speech = ours && g->messageCallback == KrSpeechRelay;
+        const uintptr_t dispatcher = g->context;
         if (ours) d = DetachNL(g);
         KrLockLeave(&g->lock);
+        if (speech) KrSpeechGULPDetached(dispatcher); // its dispatcher thread stops
         if (ours) {
             KrMonitorNotify(11, error, 0, (uintptr_t)h, (uintptr_t)session, 0, length, (uintptr_t)data);
             KrMonitorNotify(7, 0, 0, (uintptr_t)h, 0, 0, 0, 0);

@@ -52,6 +52,8 @@ struct KRGULP_CB {
 KRGULP_CB* GetGULPPtr(HGULP gulp);
 // The slot's session, 0 for an invalid handle.
 KRSESS_HNDL* GetGULPSession(HGULP gulp);
+// The connected slot's session with an internal reference (drop it with KrSessRefDec), or null.
+KRSESS_HNDL* KrGULPSessionRef(HGULP gulp);
 // The request handler of every GULP session; its context is the HGULP.
 void MultiCastReqHndlrCBF(KRSESS_HNDL* session, void* context, uint32_t code, uint8_t* data, uint32_t length,
                           KRREQ_HNDL* request);
@@ -59,3 +61,13 @@ void MultiCastReqHndlrCBF(KRSESS_HNDL* session, void* context, uint32_t code, ui
 // the decoded record belongs to the caller (krxdr_free).
 int KrQueryGULPInfo(int16_t game, KRADDR gulp, KRGICS_GULP_INFO* info);
 int16_t KrFindGULPInfo(int16_t game, const char* name, KRGICS_GULP_INFO* info);
+
+// The close of a GULP slot (KrCloseGULP, in krgulp_speech.cpp, stops a speech GULP's dispatcher
+// first and then comes here).
+void KrCloseGULPSlot(HGULP gulp);
+// The message callback of a speech GULP with a dispatcher (context: the dispatcher), and what a
+// remote close of such a GULP calls on the io thread after the slot has let go of it.
+void KrSpeechRelay(HGULP gulp, uintptr_t context, KRADDR sender, const void* data, uint32_t length);
+void KrSpeechGULPDetached(uintptr_t dispatcher);
+// How many speech dispatchers exist (made and not yet freed by their threads).
+int KrSpeechDispatcherCount(void);

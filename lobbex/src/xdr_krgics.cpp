@@ -86,7 +86,7 @@ int xdr_KRSERVER_PAIR(XDR* xdrs, KRSERVER_PAIR* r) {
 int xdr_KRSERVER_INFO(XDR* xdrs, KRSERVER_INFO* r) {
     return Name127(xdrs, &r->text) && krxdr_u_long(xdrs, &r->number) && krxdr_u_long(xdrs, &r->word2) &&
            krxdr_u_long(xdrs, &r->word3) && xdr_KRADDR(xdrs, &r->address) && xdr_KRTLADDR(xdrs, &r->tlAddress) &&
-           Name127(xdrs, &r->name) && krxdr_bytes(xdrs, &r->data, &r->dataLength, KR_BLOB_MAX) &&
+           Name127(xdrs, &r->name) && krxdr_bytes(xdrs, &r->data, &r->dataLength, KRSERVER_DATA_MAX) &&
            KrXdrArray(xdrs, reinterpret_cast<char**>(&r->pairs), &r->pairCount, kPairsMax, sizeof(KRSERVER_PAIR),
                       KRXDR_CAST(xdr_KRSERVER_PAIR));
 }

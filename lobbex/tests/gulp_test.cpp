@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "krcgame_join.h"
+#include "krcserver.h"
 #include "krerrno.h"
 #include "krgulp.h"
 #include "krmc.h"
@@ -80,6 +81,13 @@ TEST(GameReplies, EveryTruncationIsRefused) {
     KRGICS_GULP_INFO gulps[2] = {{2, 100, 0x2000, {KRTL_TCP, 1, 2, {}}, const_cast<char*>("Qor GULP"), &cs},
                                  {1, 100, 0x2001, {}, const_cast<char*>("plain"), nullptr}};
     KRGICS_GULP_ENUMERATE_RESP gulpList{0, 2, gulps};
+    // Server records with a 127-character name and 5000 data bytes.
+    std::string longName(127, 'n'), bytes(5000, 'd');
+    KRSERVER_PAIR pairs[1] = {{0, 5}};
+    KRSERVER_INFO servers[2] = {{const_cast<char*>("text"), 1, 2, 3, 0x3001, {KRTL_TCP, 1, 2, {}}, longName.data(), 5000,
+                                 bytes.data(), 1, pairs},
+                                {nullptr, 0, 0, 0, 0x3002, {}, const_cast<char*>("b"), 0, nullptr, 0, nullptr}};
+    KRGICS_SERVER_ENUMERATE_RESP serverList{0, 2, servers};
     struct Case {
         const char* what;
         xdrproc_t routine;
@@ -91,6 +99,8 @@ TEST(GameReplies, EveryTruncationIsRefused) {
         {"player list", KRXDR_CAST(xdr_KRGICS_CLIENT_ENUMERATE_RESP), &players, sizeof(KRGICS_CLIENT_ENUMERATE_RESP)},
         {"gulp info", KRXDR_CAST(xdr_KRGICS_GULP_INFO), &gulps[0], sizeof(KRGICS_GULP_INFO)},
         {"gulp list", KRXDR_CAST(xdr_KRGICS_GULP_ENUMERATE_RESP), &gulpList, sizeof(KRGICS_GULP_ENUMERATE_RESP)},
+        {"server record", KRXDR_CAST(xdr_KRSERVER_INFO), &servers[0], sizeof(KRSERVER_INFO)},
+        {"server list", KRXDR_CAST(xdr_KRGICS_SERVER_ENUMERATE_RESP), &serverList, sizeof(KRGICS_SERVER_ENUMERATE_RESP)},
     };
     for (const Case& c : cases) {
         const Bytes whole = Encode(c.routine, c.record);
@@ -103,6 +113,40 @@ TEST(GameReplies, EveryTruncationIsRefused) {
             EXPECT_FALSE(KrGameDecode(c.routine, out.data(), exact.data(), (uint32_t)cut)) << c.what << " cut " << cut;
         }
     }
+}
+
+// A server list whose count word promises more records than follow, or more than 200, is refused.
+TEST(GameReplies, ServerListCountsBeyondTheirList) {
+    KRSERVER_INFO one{nullptr, 0, 0, 0, 0x3001, {}, const_cast<char*>("a"), 0, nullptr, 0, nullptr};
+    KRGICS_SERVER_ENUMERATE_RESP list{0, 1, &one};
+    const Bytes whole = Encode(KRXDR_CAST(xdr_KRGICS_SERVER_ENUMERATE_RESP), &list);
+    for (uint32_t count : {2u, 201u, 0xFFFFFFFFu}) {
+        Bytes forged = whole;
+        for (int i = 0; i < 4; ++i) forged[4 + i] = (uint8_t)(count >> (24 - 8 * i));
+        KRGICS_SERVER_ENUMERATE_RESP out{};
+        EXPECT_FALSE(KrGameDecode(KRXDR_CAST(xdr_KRGICS_SERVER_ENUMERATE_RESP), &out, forged.data(), (uint32_t)forged.size()))
+            << count;
+    }
+}
+
+// The flat server record: a 127-character name fills its field without a terminator; of 5000
+// data bytes the length says 5000 and 4096 are copied.
+TEST(GameReplies, TheFlatServerRecord) {
+    std::string longName(127, 'n'), bytes(5000, 'd');
+    bytes[4095] = 'L';
+    KRSERVER_INFO info{const_cast<char*>("second"), 7, 0, 0, 0x3001, {KRTL_TCP, 0x1234, 0x0100007f, {}}, longName.data(),
+                       5000, bytes.data(), 0, nullptr};
+    std::vector<uint8_t> flat(KRSERVER_FLAT_SIZE + 16, 0xEE);
+    KrServerInfoFlatten(info, flat.data());
+    EXPECT_EQ(flat[0], 0x01);
+    EXPECT_EQ(flat[1], 0x30);
+    EXPECT_EQ(std::string(flat.begin() + 20, flat.begin() + 147), longName) << "no terminator";
+    EXPECT_EQ(std::string(flat.begin() + 147, flat.begin() + 153), "second");
+    EXPECT_EQ(flat[153], 0);
+    EXPECT_EQ(flat[276], 7);
+    EXPECT_EQ(flat[280] | flat[281] << 8, 5000);
+    EXPECT_EQ(flat[284 + 4095], 'L');
+    EXPECT_EQ(flat[KRSERVER_FLAT_SIZE], 0xEE) << "nothing past the record";
 }
 
 // ---- the GULP table without a network ----
@@ -291,6 +335,36 @@ TEST_F(GulpTable, MeterAndFullTable) {
     EXPECT_EQ(KrOpenGULP(0, KRGULP_OPEN_FIND, reinterpret_cast<uintptr_t>("x"), 0, nullptr, nullptr), -80);
     for (HGULP h = 0; h < KR_MAX_GULPS; ++h)
         if (h != kSlot) GetGULPPtr(h)->state = KRGULP_FREE;
+}
+
+}  // namespace
+
+namespace {
+
+// The tagged write reads (tag, value) pairs to tag 0: tag 1 sets the write style, tag 2 is skipped
+// with its value, any other tag ends the list. Styles 1 to 3 write (here to a handle that is not
+// open, so the write's own answer, -91, shows that it was tried); anything else answers -1 and
+// sends nothing.
+TEST(GulpExtendedWrite, TagsChooseTheStyle) {
+    struct Case {
+        const char* what;
+        uint32_t words[7]; // the tag list, zero-padded (a 0 tag ends it)
+        int result;
+    } cases[] = {
+        {"style 1 and a skipped pair", {1, 2, 2, 77, 0}, -91},
+        {"skipped pair first", {2, 1, 1, 3, 0}, -91},
+        {"only the end", {0}, -1},
+        {"style 4", {1, 4, 0}, -1},
+        {"style 0", {1, 0, 0}, -1},
+        {"an unknown tag ends the list; the style before it holds", {1, 2, 9, 1, 1, 5, 0}, -91},
+        {"an unknown tag before the style", {9, 1, 1, 1, 0}, -1},
+        {"the last style wins", {1, 3, 1, 7, 0}, -1},
+    };
+    for (const Case& c : cases) {
+        const uint32_t* w = c.words;
+        EXPECT_EQ(KrWriteGULPExtended(-1, "x", 1, nullptr, w[0], w[1], w[2], w[3], w[4], w[5], w[6], 0u), c.result)
+            << c.what;
+    }
 }
 
 }  // namespace

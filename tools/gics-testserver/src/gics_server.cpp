@@ -33,7 +33,8 @@ enum : uintptr_t { kJoinListener = 1, kGameListener = 2, kGulpBase = 16 };
 
 constexpr uint32_t kCodeDataOut = 0, kCodeDataIn = 1, kCodeJoin = 16, kCodeLeave = 17, kCodeEnum = 18,
                    kCodeQuery = 19, kCodeEnable = 20, kCodeDisable = 21, kCodeCreate = 22, kCodeGulpEnum = 23,
-                   kCodeFind = 24, kCodeGulpQuery = 25, kCodePing = 2032;
+                   kCodeFind = 24, kCodeGulpQuery = 25, kCodeServerEnum = 28, kCodeServerFind = 29,
+                   kCodeServerQuery = 30, kCodePing = 2032;
 constexpr uint32_t kStatusFailed = 1, kStatusExists = 12;
 
 struct Player {
@@ -67,6 +68,32 @@ struct Delayed {
 };
 
 void NoCompletion(KRSESS_HNDL*, uint32_t, uint8_t*, uint32_t, void*) {}
+
+// The wire records of server records, with the data bytes and texts they point into.
+struct ServerInfos {
+    std::vector<std::string> data;
+    std::vector<KRSERVER_INFO> list;
+    explicit ServerInfos(const std::vector<ServerRecord>& records) {
+        data.reserve(records.size());
+        for (const ServerRecord& r : records) {
+            std::string bytes(r.dataBytes, '\0');
+            for (uint32_t i = 0; i < r.dataBytes; ++i) bytes[i] = (char)(i % 251);
+            data.push_back(std::move(bytes));
+        }
+        for (size_t i = 0; i < records.size(); ++i) {
+            const ServerRecord& r = records[i];
+            KRSERVER_INFO info{};
+            info.text = const_cast<char*>(r.text.c_str());
+            info.number = r.number;
+            info.address = r.addr;
+            info.tlAddress.family = KRTL_TCP;
+            info.name = const_cast<char*>(r.name.c_str());
+            info.dataLength = r.dataBytes;
+            info.data = data[i].data();
+            list.push_back(info);
+        }
+    }
+};
 
 Bytes Encode(xdrproc_t routine, void* record) {
     char* bytes = nullptr;
@@ -342,6 +369,43 @@ struct Server::State {
                 reply = GulpInfo(*g, false);
             break;
         }
+        case kCodeServerEnum: {
+            KRGICS_SERVER_ENUMERATE_REQ req{};
+            if (!KrGameDecode(KRXDR_CAST(xdr_KRGICS_SERVER_ENUMERATE_REQ), &req, data, length)) {
+                status = kStatusFailed;
+                break;
+            }
+            krxdr_free(KRXDR_CAST(xdr_KRGICS_SERVER_ENUMERATE_REQ), &req);
+            ServerInfos infos(options.servers);
+            KRGICS_SERVER_ENUMERATE_RESP resp{0, (uint32_t)infos.list.size(), infos.list.data()};
+            reply = Encode(KRXDR_CAST(xdr_KRGICS_SERVER_ENUMERATE_RESP), &resp);
+            fields << "servers " << infos.list.size();
+            break;
+        }
+        case kCodeServerFind:
+        case kCodeServerQuery: {
+            char* name = nullptr;
+            KRADDR which = 0;
+            const bool ok = code == kCodeServerFind ? KrGameDecode(KRXDR_CAST(xdr_KRSERVER_NAME), &name, data, length)
+                                                    : KrGameDecode(KRXDR_CAST(xdr_KRADDR), &which, data, length);
+            const std::string wanted = name ? name : "";
+            if (name) krxdr_free(KRXDR_CAST(xdr_KRSERVER_NAME), &name);
+            std::vector<ServerRecord> match;
+            for (const ServerRecord& r : options.servers)
+                if (ok && match.empty() && (code == kCodeServerFind ? r.name == wanted : r.addr == which))
+                    match.push_back(r);
+            if (code == kCodeServerFind)
+                fields << "name " << wanted;
+            else
+                fields << "addr " << which;
+            if (match.empty()) {
+                status = kStatusFailed;
+                break;
+            }
+            ServerInfos infos(match);
+            reply = Encode(KRXDR_CAST(xdr_KRSERVER_INFO), &infos.list[0]);
+            break;
+        }
         case kCodePing:
             break;
         default:
@@ -444,6 +508,12 @@ void Server::State::Handler(KRSESS_HNDL* session, void* context, uint32_t code, 
     if (s->drop.count(code)) {
         s->Log("req %u from %u: dropped", code, KrSessRemoteAddrWord(session));
         KrSReqNoRespComplete(session, request);
+        return;
+    }
+    if (code == kCodePing && tag != kGameListener) {
+        // Any session answers a ping (the game session's are logged with the game's requests).
+        s->Log("req %u from %u: ping status 0", code, KrSessRemoteAddrWord(session));
+        KrSReqComplete(session, request, 0, nullptr, 0);
         return;
     }
     if (tag == kJoinListener && code == kCodeJoin) {
@@ -604,6 +674,29 @@ bool Server::Command(const std::string& line) {
         return false;
     }
     s.Log("cmd %s", line.c_str());
+    return true;
+}
+
+bool ParseServers(const std::string& text, std::vector<ServerRecord>* out, std::string* error) {
+    std::istringstream lines(text);
+    int number = 0;
+    for (std::string line; std::getline(lines, line);) {
+        ++number;
+        std::istringstream in(line);
+        ServerRecord r;
+        std::string addr;
+        if (!(in >> addr) || addr[0] == '#') continue;
+        char* end = nullptr;
+        r.addr = (uint32_t)std::strtoul(addr.c_str(), &end, 0);
+        if (*end || !(in >> r.name) || r.name.size() > 127) {
+            if (error) *error = "line " + std::to_string(number);
+            return false;
+        }
+        in >> r.dataBytes >> r.number;
+        std::getline(in >> std::ws, r.text);
+        if (r.text.size() > 127) r.text.resize(127);
+        out->push_back(r);
+    }
     return true;
 }
 

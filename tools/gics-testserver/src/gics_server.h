@@ -7,13 +7,28 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace gics {
+
+// One of the service's servers that the game instance server lists, finds and describes.
+struct ServerRecord {
+    uint32_t addr = 0;
+    std::string name;       // at most 127 characters
+    uint32_t dataBytes = 0; // data bytes of the record (byte i is i mod 251)
+    std::string text;       // the record's second text, at most 127 characters
+    uint32_t number = 0;
+};
 
 struct Options {
     bool addrFromJoinWord = false; // KRADDR = the join word instead of the lowest free 1..100
     uint32_t batch = 1;            // messages per data-in request, 1 to 127
+    std::vector<ServerRecord> servers;
 };
+
+// Server records from text, one per line: ADDR NAME [DATA-BYTES [NUMBER [TEXT]]]; blank lines and
+// lines starting with # are skipped. False (with the line number in *error) for a malformed line.
+bool ParseServers(const std::string& text, std::vector<ServerRecord>* out, std::string* error);
 
 // The server's own address in games, and the first GULP address.
 constexpr uint32_t kServerAddr = 0x1000;

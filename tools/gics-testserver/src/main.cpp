@@ -1,5 +1,7 @@
 // gics-testserver: the service's game instance server and GULP relay for tests (gics_server.h).
-//   gics-testserver [--addr-from-join-word] [--batch N]
+//   gics-testserver [--addr-from-join-word] [--batch N] [--servers FILE]
+// The servers file lists the service's servers that the game instance server knows, one a line:
+// ADDR NAME [DATA-BYTES [NUMBER [TEXT]]].
 // Prints "port N" (TCP, and UDP on the same number), then one line per request; reads commands
 // from standard input (reject-join, bad-join-reply, create-status N, find-null-ip-once, drop CODE,
 // delay CODE MS, close-game ADDR ERR, close-gulp ADDR, inject-gulp ADDR HEX, big-message ADDR LEN,
@@ -11,21 +13,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "gics_server.h"
+#include "print_line.h"
 #include "server_stop.h"
 #include "lobbex_exports.h"
-
-namespace {
-std::mutex g_Print;
-void Print(const std::string& line) {
-    std::lock_guard<std::mutex> hold(g_Print);
-    std::printf("%s\n", line.c_str());
-    std::fflush(stdout);
-}
-}  // namespace
 
 int main(int argc, char** argv) {
     gics::Options options;
@@ -39,21 +34,30 @@ int main(int argc, char** argv) {
                 return 2;
             }
             options.batch = (uint32_t)n;
+        } else if (!std::strcmp(argv[i], "--servers") && i + 1 < argc) {
+            std::ifstream in(argv[++i]);
+            const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            std::string error;
+            if (!in.good() && !in.eof()) error = "cannot read";
+            if (!error.empty() || !gics::ParseServers(text, &options.servers, &error)) {
+                std::fprintf(stderr, "gics-testserver: %s: %s\n", argv[i], error.c_str());
+                return 2;
+            }
         } else {
-            std::fprintf(stderr, "usage: gics-testserver [--addr-from-join-word] [--batch N]\n");
+            std::fprintf(stderr, "usage: gics-testserver [--addr-from-join-word] [--batch N] [--servers FILE]\n");
             return 2;
         }
     }
     bool inputOpen = server_stop::Install();
     LobbexInit();
-    gics::Server server(options, Print);
+    gics::Server server(options, PrintLine);
     const uint16_t port = server.Start();
     if (!port) {
         std::fprintf(stderr, "gics-testserver: cannot listen\n");
         LobbexDestroy();
         return 4;
     }
-    Print("port " + std::to_string(port));
+    PrintLine("port " + std::to_string(port));
     std::string partial;
     for (bool quit = false; !quit && !server_stop::Requested();) {
         pollfd polled[2] = {{inputOpen ? 0 : -1, POLLIN, 0}, {server_stop::WakeFd(), POLLIN, 0}};
@@ -71,7 +75,7 @@ int main(int argc, char** argv) {
                 if (line == "quit") {
                     quit = true;
                 } else if (!line.empty() && !server.Command(line)) {
-                    Print("cmd failed " + line);
+                    PrintLine("cmd failed " + line);
                 }
             }
         }
