@@ -25,7 +25,9 @@
 #include "datakit/vidvex_rowenc.h"
 #include "dplay.h"
 #include "krhdr.h"
+#include "krmux_ctl.h"
 #include "krnetdb.h"
+#include "krrq_sess.h"
 
 namespace {
 
@@ -306,18 +308,21 @@ void Network() {
         Le16(&datagrams, uint32_t(packet.size()));
         datagrams.insert(datagrams.end(), packet.begin(), packet.end());
     }
-    // One datagram each for a session: control messages of every code, a request, a response.
+    // One datagram each for a session: control messages of every code, a request, a response,
+    // addressed to the harness's session of no transport (its id, and for the connect-ack and the
+    // disconnect its words: version, session word, then the address words).
+    const uint32_t sessionWords[] = {KR_SESS_VERSION, 0x5E550001, KR_ADDR_WORD_UNSET, KR_ADDR_WORD_UNSET};
     const struct {
         const char* name;
         uint32_t kind, length, sequence, code, flag;
-    } messages[] = {{"connect", 2, 24, 1, 0, 0},     {"connect-ack", 2, 24, 2, 0, 0}, {"disconnect", 2, 4, 3, 0, 0},
+    } messages[] = {{"connect", 2, 24, 1, 0, 0},     {"connect-ack", 2, 24, 2, 0, 0}, {"disconnect", 2, 16, 3, 0, 0},
                     {"heartbeat", 2, 0, 4, 0, 0},    {"option-set", 2, 16, 5, 0, 0},  {"option-ack", 2, 16, 6, 0, 0},
                     {"key-set", 2, 24, 7, 0, 0},     {"key-ack", 2, 8, 8, 0, 0},      {"request", 1, 8, 1, 0x21, 0},
                     {"response", 1, 8, 1, 0x22, 1}};
     for (const auto& m : messages) {
         KRHDR h{};
         h.kind = m.kind;
-        h.id = 1;
+        h.id = KRSESS_UNATTACHED_ID;
         h.length = m.length;
         h.sequence = m.sequence;
         h.code = m.code;
@@ -326,7 +331,10 @@ void Network() {
         uint32_t pad = 0;
         const uint32_t n = KrHdrPack(&h, packed, 1, &pad);
         Bytes p(packed, packed + n);
-        for (uint32_t i = 0; i < m.length; ++i) p.push_back(i % 4 == 3 ? uint8_t(i) : 0);
+        const bool words = m.kind == 2 && (m.sequence == 2 || m.sequence == 3);
+        for (uint32_t i = 0; i < m.length; ++i)
+            p.push_back(words && i < 16 ? uint8_t(sessionWords[i / 4] >> (24 - 8 * (i % 4)))
+                                        : i % 4 == 3 ? uint8_t(i) : 0);
         p.insert(p.end(), pad, 0);
         p.push_back(0);
         p.push_back(0);

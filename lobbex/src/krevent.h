@@ -4,6 +4,7 @@
 // while it is false, and test again after waking (a thread that starts to wait while a signal is
 // still being delivered passes straight through).
 #pragma once
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 
@@ -24,7 +25,13 @@ struct KrEvent {
     KRLOCK lock;      // guards the two fields below
     uint32_t waiters; // threads inside KrEventWait
     int state;
+    // Signals that set the event, counted: a waiter spins briefly on it before it blocks.
+    std::atomic<uint32_t> signals;
 };
+
+// How long KrEventWait spins before it blocks: a few microseconds, enough for a signal that is
+// already on its way (a lock handed over, a completion being delivered), far less than a sleep.
+constexpr uint32_t KR_EVENT_SPIN_NS = 4000;
 
 void KrEventCreate(KrEvent* event, const char* name);
 void KrEventDestroy(KrEvent* event);

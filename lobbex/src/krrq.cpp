@@ -160,9 +160,27 @@ int CReqInternal(KRSESS_HNDL* s, uint32_t code, const void* data, uint32_t lengt
     return result;
 }
 
-struct SyncWait {
+// The calling thread's lock and event for its synchronous requests, made at its first one and
+// kept while the thread lives: a request makes no handles of the platform.
+struct SyncWaiter {
     KRLOCK lock;
     KrEvent event;
+    SyncWaiter() {
+        KrLockInit(&lock, 0);
+        KrEventCreate(&event, nullptr);
+    }
+    ~SyncWaiter() {
+        KrEventDestroy(&event);
+        KrLockDestroy(&lock);
+    }
+    SyncWaiter(const SyncWaiter&) = delete;
+    SyncWaiter& operator=(const SyncWaiter&) = delete;
+};
+thread_local SyncWaiter t_SyncWaiter;
+
+struct SyncWait {
+    KRLOCK* lock;
+    KrEvent* event;
     bool done;
     uint32_t status;
     uint8_t* buffer;
@@ -172,14 +190,15 @@ struct SyncWait {
 
 void SyncDone(KRSESS_HNDL*, uint32_t status, uint8_t* data, uint32_t length, void* context) {
     auto* w = static_cast<SyncWait*>(context);
-    KrLockEnter(&w->lock);
+    KRLOCK* lock = w->lock;
+    KrLockEnter(lock);
     uint32_t n = length < w->size ? length : w->size;
     if (n && data && w->buffer) std::memcpy(w->buffer, data, n);
     w->status = length > w->size ? 3u : status;
     w->length = n;
     w->done = true;
-    KrEventSignal(&w->event);
-    KrLockLeave(&w->lock);
+    KrEventSignal(w->event);
+    KrLockLeave(lock);
 }
 
 }  // namespace
@@ -348,22 +367,23 @@ uint32_t KrCReqSyncLen(KRSESS_HNDL* session, uint32_t code, const void* data, ui
         KR_LOG(KrErr, "KrCReqSync[0x%x]: called from within a callback of the library; refused.", Tag(session));
         return 4;
     }
+    SyncWaiter& waiter = t_SyncWaiter;
     SyncWait w{};
-    KrLockInit(&w.lock, 0);
-    KrEventCreate(&w.event, nullptr);
+    w.lock = &waiter.lock;
+    w.event = &waiter.event;
     w.buffer = static_cast<uint8_t*>(response);
     w.size = response ? responseSize : 0;
     int sent = CReqInternal(session, code, data, length, SyncDone, &w, nullptr, 0);
     uint32_t status = (uint32_t)sent;
     if (sent == kSent) {
-        KrLockEnter(&w.lock);
-        while (!w.done) KrEventWait(&w.event, &w.lock, nullptr);
+        // The completion leaves the lock last of all: once it is taken here with `done` set, the
+        // record is no longer used by anyone.
+        KrLockEnter(w.lock);
+        while (!w.done) KrEventWait(w.event, w.lock, nullptr);
         status = w.status;
         if (responseLength) *responseLength = w.length;
-        KrLockLeave(&w.lock);
+        KrLockLeave(w.lock);
     }
-    KrEventDestroy(&w.event);
-    KrLockDestroy(&w.lock);
     return status;
 }
 

@@ -875,3 +875,119 @@ void KrSessControlHndlr(KRSESS_HNDL* session, const KRHDR* header, const uint8_t
     }
     KrSessRefDec(session);
 }
+
+// ---- a session of no transport, fed one datagram at a time (a test seam) ----
+
+namespace {
+
+// A UDP channel's default transmit size: a datagram this long may carry a message on.
+constexpr uint32_t kUnattachedFullDatagram = 512;
+
+// The datagram as a UDP channel hands it to the framing: its bytes, then 0 (nothing more yet).
+struct Datagram {
+    const uint8_t* data;
+    uint32_t size, offset, reads;
+};
+
+int DatagramRx(void* context, void* buffer, uint32_t length) {
+    auto* d = static_cast<Datagram*>(context);
+    if (d->offset == d->size && d->reads) return 0;
+    d->reads = 1;
+    const uint32_t n = length < d->size - d->offset ? length : d->size - d->offset;
+    if (n) std::memcpy(buffer, d->data + d->offset, n);
+    d->offset += n;
+    return (int)n;
+}
+
+int DatagramMark(void* context, KRIO_RXMARK* mark) {
+    auto* d = static_cast<Datagram*>(context);
+    mark->left = d->size - d->offset;
+    mark->length = d->size;
+    mark->full = d->size >= kUnattachedFullDatagram;
+    mark->truncated = 0;
+    mark->count = d->reads;
+    return 0;
+}
+
+uint32_t DatagramDiscard(void* context) {
+    auto* d = static_cast<Datagram*>(context);
+    const uint32_t n = d->size - d->offset;
+    d->offset = d->size;
+    return n;
+}
+
+// One whole message, dispatched as a mux holding only this session dispatches it: requests,
+// responses and control codes 3 and up when they name its local id; a connect-ack when its words
+// are the session's; a connect finds no listening session and is dropped.
+void DeliverUnattached(KRSESS_HNDL* s, const KRMUX_RX& rx) {
+    KRHDR h{};
+    uint32_t offset = 0;
+    if (KrMuxRxHeader(&rx, &h, &offset, (uintptr_t)s) != 0) return;
+    const uint8_t* payload = rx.body + offset;
+    if (h.kind == KRHDR_KIND_REQUEST) {
+        if (h.id != s->link.localId) return;
+        Confirm(s);
+        KrSessRequestHndlr(s, &rx);
+    } else if (h.sequence == KRSESS_CNTL_CONNECT) {
+        KRMUX_CONNECT c{};
+        KrMuxConnectParse(payload, h.length, &c, (uintptr_t)s);
+    } else if (h.sequence == KRSESS_CNTL_CONNECT_ACK) {
+        KRMUX_CONNECT c{};
+        if (KrMuxConnectAckParse(payload, h.length, &c, (uintptr_t)s) != 0) return;
+        if (c.destWord != s->link.localWord || c.sourceWord != s->link.remoteWord ||
+            c.sessionWord != s->link.sessionWord)
+            return;
+        KrLockEnter(&s->lock);
+        s->link.remoteId = h.id;
+        KrLockLeave(&s->lock);
+        KrSessConnectAckHndlr(s, &h, payload, h.length);
+    } else {
+        if (h.id != s->link.localId) return;
+        Confirm(s);
+        KrSessControlHndlr(s, &h, payload, h.length);
+    }
+}
+
+}  // namespace
+
+KRSESS_HNDL* KrSessOpenUnattached(uint32_t reliable, uint32_t sessionWord, KRSREQ_HNDLR handler, void* context) {
+    KRSESS_HNDL* s = Alloc("KrSessOpenUnattached");
+    if (!s) return nullptr;
+    if (KrSessCryptInit(s) != 0) {
+        FreeUnentered(s);
+        return nullptr;
+    }
+    s->reliable = reliable ? 1 : 0;
+    s->family = reliable ? KRTL_TCP : KRTL_UDP;
+    s->handler = handler;
+    s->context = context;
+    KrSessOptionsDefault(s->options, (int)s->reliable);
+    s->link.active = 1;
+    s->link.localId = KRSESS_UNATTACHED_ID;
+    s->link.remoteId = KRSESS_UNATTACHED_ID;
+    s->link.sessionWord = sessionWord;
+    s->state = KRSESS_OPEN;
+    Enter(s);
+    return s;
+}
+
+void KrSessRxDatagram(KRSESS_HNDL* session, const uint8_t* data, uint32_t size) {
+    if (KrSessRefInc(session, KRSESS_CLOSED) != 0) return;
+    Datagram d{data, size, 0, 0};
+    const KRMUX_RXSRC source{&d, DatagramRx, DatagramMark, DatagramDiscard};
+    KRMUX_RX rx{};
+    // Every message or drop reads at least one byte of the datagram: the bound is never reached
+    // by a framing that works.
+    for (uint32_t n = 0; n <= size; ++n) {
+        const KRMUX_RXRESULT r = KrMuxRxRun(&rx, &source, (uintptr_t)session);
+        if (r == KRMUX_RX_MESSAGE) {
+            DeliverUnattached(session, rx);
+            KrMuxRxBufFree(rx.body);
+            rx.body = nullptr;
+        } else if (r != KRMUX_RX_DROPPED) {
+            break;
+        }
+    }
+    KrMuxRxReset(&rx);
+    KrSessRefDec(session);
+}

@@ -262,6 +262,20 @@ void KrSessControlHndlr(KRSESS_HNDL* session, const KRHDR* header, const uint8_t
 void KrSessConnectHndlr(KRSESS_HNDL* session, const KRHDR* header, const uint8_t* payload, uint32_t length);
 void KrSessConnectAckHndlr(KRSESS_HNDL* session, const KRHDR* header, const uint8_t* payload, uint32_t length);
 
+// ---- a session of no transport (a test seam) ----
+// The local and peer session id of such a session.
+constexpr uint32_t KRSESS_UNATTACHED_ID = 1;
+// An open session on no mux or channel, with id KRSESS_UNATTACHED_ID on both ends, the given
+// session word and unset address words: everything it sends fails, and nothing of it runs on
+// another thread, so a test can feed it received datagrams without the io and timeout threads
+// (only the session, request, key and receive-heap modules need to be started).
+KRSESS_HNDL* KrSessOpenUnattached(uint32_t reliable, uint32_t sessionWord, KRSREQ_HNDLR handler, void* context);
+// Takes `data` as one datagram received for the session and, on this thread before it returns,
+// frames it as the mux's receive path does and dispatches each whole message as a mux holding
+// only this session would: requests, responses and control codes 3 and up that name its id, a
+// connect-ack whose words are its own; a connect finds no listening session.
+void KrSessRxDatagram(KRSESS_HNDL* session, const uint8_t* data, uint32_t size);
+
 // ---- handing requests up (krrq.cpp) ----
 // Delivers a server request to the handler with the session lock released (an internal
 // reference held across the call); a session without a handler ends it at once.

@@ -52,6 +52,10 @@ struct TmoModule {
     HANDLE thread = nullptr;
     int state = kQuiescent; // under lock (and read by cleanup's checks)
     bool wakeAsked = false;  // KrTmoWakeup while the thread was not waiting: look again at once
+    // While the thread waits with a limit: the expiry it will wake for by itself. A timer that
+    // expires no earlier needs no wake-up (a new request's retransmission timer, most often).
+    bool waitLimited = false;
+    KRTIME waitUntil = {0, 0, 0};
     Chain chains[kChains] = {};
     KRAVL_NODE* tree = nullptr;
 };
@@ -132,11 +136,13 @@ void AddMs(KRTIME* t, uint32_t ms) {
     KrTimeNormalize(t);
 }
 
-// Puts an armed record into the tree; wakes the thread when it is the new earliest. Under lock.
+// Puts an armed record into the tree; wakes the thread when it is the new earliest and the
+// thread does not already wake by itself at or before its expiry. Under lock.
 bool TreeInsert(KRTMO_REC* rec) {
     rec->newEarliest = 1;
     if (!KrAvlInsert(&g_Tmo.tree, InsertCompare, rec, nullptr)) return false;
-    if (rec->newEarliest) KrEventSignal(&g_Tmo.wake);
+    if (rec->newEarliest && !(g_Tmo.waitLimited && !KrTimeLess(&rec->expiry, &g_Tmo.waitUntil)))
+        KrEventSignal(&g_Tmo.wake);
     return true;
 }
 
@@ -181,7 +187,11 @@ DWORD KrTmoThread(void*) {
     bool limited = false; // the first wait has no time limit
     KRTIME waitTime = {0, 0, 0};
     while (g_Tmo.state != kStopRequested) {
-        if (!g_Tmo.wakeAsked) KrEventWait(&g_Tmo.wake, &g_Tmo.lock, limited ? &waitTime : nullptr);
+        if (!g_Tmo.wakeAsked) {
+            g_Tmo.waitLimited = limited;
+            KrEventWait(&g_Tmo.wake, &g_Tmo.lock, limited ? &waitTime : nullptr);
+            g_Tmo.waitLimited = false;
+        }
         g_Tmo.wakeAsked = false;
         if (g_Tmo.state == kStopRequested) break;
         KRTIME now;
@@ -213,6 +223,7 @@ DWORD KrTmoThread(void*) {
         const KRTMO_REC* first = Earliest();
         limited = first != nullptr;
         if (first) {
+            g_Tmo.waitUntil = first->expiry;
             KRTIME after;
             KrGetTime(&after);
             if (KrTimeLessEqual(&first->expiry, &after))
@@ -379,6 +390,7 @@ void KrTmoCleanup(void) {
     KrLockDestroy(&g_Tmo.lock);
     g_Tmo.state = kQuiescent;
     g_Tmo.wakeAsked = false;
+    g_Tmo.waitLimited = false;
 }
 
 void KrTmoWakeup(void) {

@@ -3,6 +3,7 @@
 // objects that in-process waits watch. Handle values are small numbers, never addresses, so a
 // stale or foreign handle is refused instead of followed.
 #pragma once
+#include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -40,6 +41,9 @@ bool DropHandle(HANDLE handle);
 // watch in-process (events and threads); each waiting thread brings its own condition.
 struct Waiter {
     std::condition_variable wake;
+    // Wakers that took this waiter under WaitLock and notify it after leaving the lock: the waiter
+    // stays (and keeps its condition variable) until they are done.
+    std::atomic<int> notifying{0};
 };
 std::mutex& WaitLock();
 struct WaitableObject : KernelObject {
@@ -51,7 +55,35 @@ struct WaitableObject : KernelObject {
     void WakeWaitersLocked() {
         for (Waiter* w : waiters) w->wake.notify_one();
     }
+    // Under WaitLock: the waiters to wake once the lock is left (WakeTaken), each marked so that
+    // it does not go away before then. A waiter woken while the waker still held the lock would
+    // block on it at once: a second sleep and wake-up for every signal.
+    struct Taken {
+        Waiter* few[8];
+        size_t count = 0;
+        std::vector<Waiter*> more; // beyond the first eight
+    };
+    void TakeWaitersLocked(Taken* out) {
+        for (Waiter* w : waiters) {
+            w->notifying.fetch_add(1, std::memory_order_relaxed);
+            if (out->count < 8)
+                out->few[out->count++] = w;
+            else
+                out->more.push_back(w);
+        }
+    }
 };
+
+// After WaitLock is left: wakes the waiters taken by TakeWaitersLocked.
+inline void WakeTaken(const WaitableObject::Taken& taken) {
+    auto wake = [](Waiter* w) {
+        w->wake.notify_one();
+        w->notifying.fetch_sub(1, std::memory_order_release);
+    };
+    for (size_t i = 0; i < taken.count; ++i) wake(taken.few[i]);
+    for (Waiter* w : taken.more) wake(w);
+}
+
 
 // Waits for a mutex (win32_named.cpp): WAIT_OBJECT_0, WAIT_ABANDONED, WAIT_TIMEOUT or WAIT_FAILED.
 DWORD WaitNamedMutex(const std::shared_ptr<KernelObject>& mutex, DWORD milliseconds);

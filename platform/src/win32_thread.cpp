@@ -12,6 +12,7 @@
 #include <chrono>
 #include <map>
 #include <string>
+#include <thread>
 #include <unordered_map>
 
 #include "kernel_object.h"
@@ -227,6 +228,9 @@ int WaitObjects(const std::vector<std::shared_ptr<WaitableObject>>& objects, boo
             w.erase(std::remove(w.begin(), w.end(), &me), w.end());
         }
     }
+    hold.unlock();
+    // A waker that took this waiter before it left the lists is between the lock and its notify.
+    while (me.notifying.load(std::memory_order_acquire) != 0) std::this_thread::yield();
     return result;
 }
 
@@ -365,8 +369,20 @@ PLATAPI void DeleteCriticalSection(CRITICAL_SECTION* section) {
     section->impl = nullptr;
 }
 
+// A section held by another thread is usually left within a few microseconds: it is tried again
+// for that long (as a Windows critical section's spin count does) before the thread blocks.
 PLATAPI void EnterCriticalSection(CRITICAL_SECTION* section) {
-    static_cast<std::recursive_mutex*>(section->impl)->lock();
+    auto* mutex = static_cast<std::recursive_mutex*>(section->impl);
+    if (mutex->try_lock()) return;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(4);
+    for (uint32_t round = 1;; ++round) {
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
+        if (mutex->try_lock()) return;
+        if ((round & 15) == 0 && std::chrono::steady_clock::now() >= until) break;
+    }
+    mutex->lock();
 }
 
 PLATAPI BOOL TryEnterCriticalSection(CRITICAL_SECTION* section) {
@@ -403,9 +419,13 @@ PLATAPI HANDLE CreateEventA(void*, BOOL manualReset, BOOL initialState, LPCSTR n
 PLATAPI BOOL SetEvent(HANDLE event) {
     auto object = LookupHandleAs<EventObject>(event, KernelObject::Kind::Event);
     if (!object) return FALSE;
-    std::lock_guard<std::mutex> hold(WaitLock());
-    object->signalled = true;
-    object->WakeWaitersLocked();
+    WaitableObject::Taken taken;
+    {
+        std::lock_guard<std::mutex> hold(WaitLock());
+        object->signalled = true;
+        object->TakeWaitersLocked(&taken);
+    }
+    WakeTaken(taken);
     return TRUE;
 }
 

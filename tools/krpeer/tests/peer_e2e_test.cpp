@@ -186,6 +186,32 @@ TEST(PeerThroughFaults, LossAndDuplicationBothWays) {
     proxy.Wait();
 }
 
+// Twenty thousand requests through 10% loss, 10% duplication and 10% reordering both ways, each
+// completed exactly once. Both ends take a window of 64 (the caller keeps that many ahead of its
+// oldest unanswered request) and retry every 20 ms for 4 s in all, so that the run takes seconds;
+// ctest stops it after five minutes.
+TEST(PeerThroughFaults, TwentyThousandRequestsThroughLossDuplicationAndReordering) {
+    const std::vector<std::string> options = {"--opt", "0x10004=2000", "--opt", "0x10005=10",  "--opt", "0x10006=4000",
+                                              "--opt", "0x10007=200",  "--opt", "0x10002=64"};
+    Child server(Tool("krpeer"), Join({"serve", "--proto", "udp", "--port", "0"}, options));
+    const uint16_t port = server.Port("port ");
+    ASSERT_NE(port, 0);
+    Child proxy(Tool("krfault"), {"udp", To(port), "seed=7", "drop%10", "dup%10", "reorder%10"});
+    const uint16_t proxied = proxy.Port("krfault: listening");
+    ASSERT_NE(proxied, 0);
+    Child call(Tool("krpeer"),
+               Join({"call", "--proto", "udp", "--to", To(proxied), "--count", "20000", "--size", "64"}, options));
+    EXPECT_EQ(call.Wait(240), 0) << call.Output();
+    const std::string out = call.Output();
+    EXPECT_NE(out.find("completed 20000 of 20000"), std::string::npos) << out;
+    EXPECT_EQ(out.find("twice"), std::string::npos) << out;
+    EXPECT_EQ(out.find("mismatch"), std::string::npos) << out;
+    server.Send("quit");
+    EXPECT_EQ(server.Wait(), 0);
+    proxy.Send("quit");
+    proxy.Wait();
+}
+
 TEST(PeerThroughFaults, KeyChangeWithItsFirstAckLost) {
     Child server(Tool("krpeer"), {"serve", "--proto", "udp", "--port", "0"});
     const uint16_t port = server.Port("port ");
