@@ -234,6 +234,27 @@ int32_t g_AddObject = 0;
 Vec3 g_AddCentre{0.0f, 0.0f, 0.0f};
 float g_AddRadius = 0.0f;
 
+// Goes through the edges of a surface that this query has not crossed yet, stamping each, and
+// calls next(surface beyond the edge) for those whose segment `crosses` accepts.
+template <class Crosses, class Next>
+void CrossEdges(Landscape* l, const LandscapeSurface& surface, uint32_t stamp, Crosses crosses, Next next) {
+    for (uint16_t e : surface.edges) {
+        if (e < 1 || e > l->edgeCount)
+            continue;
+        LandscapeEdge& edge = l->edges[e];
+        if (edge.queryStamp == stamp)
+            continue;
+        edge.queryStamp = stamp;
+        if (edge.vertex1 < 1 || edge.vertex1 > l->vertexCount || edge.vertex2 < 1 || edge.vertex2 > l->vertexCount)
+            continue;
+        if (!crosses(l->vertices[edge.vertex1].position, l->vertices[edge.vertex2].position))
+            continue;
+        const uint16_t twin = edge.otherEdge;
+        if (twin >= 1 && twin <= l->edgeCount)
+            next(l->edges[twin].surface);
+    }
+}
+
 void AddObjectFlood(Landscape* l, int32_t s, uint32_t stamp) {
     LandscapeSurface& surface = l->surfaces[s];
     if (surface.queryStamp == stamp)
@@ -244,23 +265,12 @@ void AddObjectFlood(Landscape* l, int32_t s, uint32_t stamp) {
         listed = listed || surface.objectList[k] == g_AddObject;
     if (!listed && surface.objectCount < LND_SURFACE_OBJECTS_MAX)
         surface.objectList[surface.objectCount++] = uint16_t(g_AddObject);
-    for (uint16_t e : surface.edges) {
-        if (e < 1 || e > l->edgeCount)
-            continue;
-        LandscapeEdge& edge = l->edges[e];
-        if (edge.queryStamp == stamp)
-            continue;
-        edge.queryStamp = stamp;
-        if (edge.vertex1 < 1 || edge.vertex1 > l->vertexCount || edge.vertex2 < 1 || edge.vertex2 > l->vertexCount)
-            continue;
-        const Vec3& a = l->vertices[edge.vertex1].position;
-        const Vec3& b = l->vertices[edge.vertex2].position;
-        if (!PHY_SegmentTouchesSphere(&a, &b, &g_AddCentre, g_AddRadius))
-            continue;
-        const uint16_t twin = edge.otherEdge;
-        if (twin >= 1 && twin <= l->edgeCount && SurfaceValid(l, l->edges[twin].surface))
-            AddObjectFlood(l, l->edges[twin].surface, stamp);
-    }
+    CrossEdges(
+        l, surface, stamp, [](const Vec3& a, const Vec3& b) { return PHY_SegmentTouchesSphere(&a, &b, &g_AddCentre, g_AddRadius); },
+        [&](int32_t next) {
+            if (SurfaceValid(l, next))
+                AddObjectFlood(l, next, stamp);
+        });
 }
 
 void RemoveObjectFromLists(Landscape* l, int32_t object) {
@@ -284,23 +294,9 @@ void GatherFlood(Landscape* l, int32_t s, uint32_t stamp, const Vec3& from, cons
         return;
     surface.queryStamp = stamp;
     g_PhyGathered[g_PhyGatheredCount++] = s;
-    for (uint16_t e : surface.edges) {
-        if (e < 1 || e > l->edgeCount)
-            continue;
-        LandscapeEdge& edge = l->edges[e];
-        if (edge.queryStamp == stamp)
-            continue;
-        edge.queryStamp = stamp;
-        if (edge.vertex1 < 1 || edge.vertex1 > l->vertexCount || edge.vertex2 < 1 || edge.vertex2 > l->vertexCount)
-            continue;
-        const Vec3& a = l->vertices[edge.vertex1].position;
-        const Vec3& b = l->vertices[edge.vertex2].position;
-        if (PHY_SegmentDistancePlan(&a, &b, &from, &to) > reach)
-            continue;
-        const uint16_t twin = edge.otherEdge;
-        if (twin >= 1 && twin <= l->edgeCount)
-            GatherFlood(l, l->edges[twin].surface, stamp, from, to, reach);
-    }
+    CrossEdges(
+        l, surface, stamp, [&](const Vec3& a, const Vec3& b) { return !(PHY_SegmentDistancePlan(&a, &b, &from, &to) > reach); },
+        [&](int32_t next) { GatherFlood(l, next, stamp, from, to, reach); });
 }
 
 // The surface under a point: searched from `start`, then over the whole landscape (pieces of a

@@ -43,15 +43,8 @@ struct Tool {
         }
         IDirectPlayLobby2A* lobby = nullptr;
         if (DirectPlayLobbyCreateA(nullptr, &lobby, nullptr, nullptr, 0) != DP_OK) return false;
-        uint8_t sp[16];
-        const GUID g = DPSPGUID_TCPIP;
-        for (int i = 0; i < 4; ++i) sp[i] = uint8_t(g.Data1 >> (8 * i));
-        sp[4] = uint8_t(g.Data2);
-        sp[5] = uint8_t(g.Data2 >> 8);
-        sp[6] = uint8_t(g.Data3);
-        sp[7] = uint8_t(g.Data3 >> 8);
-        std::memcpy(sp + 8, g.Data4, 8);
-        const DPCOMPOUNDADDRESSELEMENT elements[] = {{DPAID_ServiceProvider, 16, sp},
+        const GUID sp = DPSPGUID_TCPIP;  // the provider's GUID in its 16 stored bytes
+        const DPCOMPOUNDADDRESSELEMENT elements[] = {{DPAID_ServiceProvider, sizeof sp, &sp},
                                                      {DPAID_INet, DWORD(inet.size() + 1), inet.c_str()}};
         static std::vector<uint8_t> address;
         DWORD size = 0;

@@ -40,15 +40,8 @@ struct Peer {
     Peer() {
         IDirectPlayLobby2A* lobby = nullptr;
         DirectPlayLobbyCreateA(nullptr, &lobby, nullptr, nullptr, 0);
-        uint8_t sp[16];
-        const GUID g = DPSPGUID_TCPIP;
-        for (int i = 0; i < 4; ++i) sp[i] = uint8_t(g.Data1 >> (8 * i));
-        sp[4] = uint8_t(g.Data2);
-        sp[5] = uint8_t(g.Data2 >> 8);
-        sp[6] = uint8_t(g.Data3);
-        sp[7] = uint8_t(g.Data3 >> 8);
-        std::memcpy(sp + 8, g.Data4, 8);
-        const DPCOMPOUNDADDRESSELEMENT elements[] = {{DPAID_ServiceProvider, 16, sp}, {DPAID_INet, 10, "127.0.0.1"}};
+        const GUID sp = DPSPGUID_TCPIP;  // the provider's GUID in its 16 stored bytes
+        const DPCOMPOUNDADDRESSELEMENT elements[] = {{DPAID_ServiceProvider, sizeof sp, &sp}, {DPAID_INet, 10, "127.0.0.1"}};
         DWORD size = 0;
         lobby->CreateCompoundAddress(elements, 2, nullptr, &size);
         address.resize(size);

@@ -48,41 +48,16 @@ dk::Bmp24 Tiles() {
     return picture;
 }
 
-int Vertex(dk::MapData* m, float x, float y, float z) {
-    m->vertices.push_back(dk::MapVec{x, y, z});
-    return int(m->vertices.size());
-}
-
-// Corners bottom left, bottom right, top right, top left as seen from the front.
-void Square(dk::MapData* m, int bl, int br, int tr, int tl) {
-    dk::AddMapTriangle(m, bl, br, tr, 1);
-    dk::AddMapTriangle(m, bl, tr, tl, 2);
-}
-
 dk::MapData PictureMap() {
-    dk::MapData m;
-    m.versionMajor = 1;
-    m.mapName = "camera pictures";
-    m.ambient = {0.2f, 0.2f, 0.2f};
-    m.textures.push_back(dk::MapTexture{kTexture, "", 0});
-    dk::MapMaterial lower;
-    lower.frames = {1};
-    lower.currentTexture = 1;
-    lower.lmode = 1;
-    lower.u = {0.0f, 1.0f, 1.0f};
-    lower.v = {1.0f, 1.0f, 0.0f};
-    dk::MapMaterial upper = lower;
-    upper.u = {0.0f, 1.0f, 0.0f};
-    upper.v = {1.0f, 0.0f, 0.0f};
-    m.materials = {lower, upper};
+    dk::MapData m = dk::UprightTextureMap("camera pictures", kTexture, 0.2f);
     // The floor: 4 x 4 squares of 400 from -800 to 800.
     int grid[5][5];
     for (int row = 0; row < 5; ++row)
         for (int column = 0; column < 5; ++column)
-            grid[row][column] = Vertex(&m, -800.0f + 400.0f * float(column), 0.0f, -800.0f + 400.0f * float(row));
+            grid[row][column] = dk::AddMapVertex(&m, -800.0f + 400.0f * float(column), 0.0f, -800.0f + 400.0f * float(row));
     for (int row = 0; row < 4; ++row)
         for (int column = 0; column < 4; ++column)
-            Square(&m, grid[row][column], grid[row][column + 1], grid[row + 1][column + 1], grid[row + 1][column]);
+            dk::AddMapSquare(&m, grid[row][column], grid[row][column + 1], grid[row + 1][column + 1], grid[row + 1][column]);
     dk::MapLight light;
     light.type = 1;
     light.direction = {0.3f, -1.0f, 0.5f};

@@ -123,6 +123,37 @@ int AddMapTriangle(MapData* m, int a, int b, int c, uint16_t material) {
     return surface;
 }
 
+int AddMapVertex(MapData* m, float x, float y, float z) {
+    m->vertices.push_back(MapVec{x, y, z});
+    return int(m->vertices.size());
+}
+
+void AddMapSquare(MapData* m, int bl, int br, int tr, int tl) {
+    AddMapTriangle(m, bl, br, tr, 1);
+    AddMapTriangle(m, bl, tr, tl, 2);
+}
+
+MapData UprightTextureMap(const std::string& name, const std::string& texture, float ambient) {
+    MapData m;
+    m.versionMajor = 1;
+    m.mapName = name;
+    m.ambient = {ambient, ambient, ambient};
+    m.textures.push_back(MapTexture{texture, "", 0});
+    MapMaterial lower;
+    lower.frames = {1};
+    lower.currentTexture = 1;
+    lower.lmode = 1;
+    // Corners bottom left, bottom right, top right.
+    lower.u = {0.0f, 1.0f, 1.0f};
+    lower.v = {1.0f, 1.0f, 0.0f};
+    MapMaterial upper = lower;
+    // Corners bottom left, top right, top left.
+    upper.u = {0.0f, 1.0f, 0.0f};
+    upper.v = {1.0f, 0.0f, 0.0f};
+    m.materials = {lower, upper};
+    return m;
+}
+
 void LinkMapTwins(MapData* m) {
     for (size_t i = 0; i < m->edges.size(); ++i) {
         MapEdge& e = m->edges[i];

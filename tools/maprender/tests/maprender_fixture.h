@@ -39,38 +39,7 @@ inline const char* kTextureFile = "quarters.bmp";
 // The map's settings shared by every fixture: one texture, two lit materials whose uv show the
 // whole texture upright on a square split from its bottom left to its top right corner (material
 // 1 for the lower right triangle, 2 for the upper left one), the ambient floor at 0.1.
-inline dk::MapData BaseMap() {
-    dk::MapData m;
-    m.versionMajor = 1;
-    m.mapName = "maprender fixture";
-    m.ambient = {0.1f, 0.1f, 0.1f};
-    m.textures.push_back(dk::MapTexture{kTextureFile, "", 0});
-    dk::MapMaterial lower;
-    lower.frames = {1};
-    lower.currentTexture = 1;
-    lower.lmode = 1;
-    // Corners bottom left, bottom right, top right.
-    lower.u = {0.0f, 1.0f, 1.0f};
-    lower.v = {1.0f, 1.0f, 0.0f};
-    dk::MapMaterial upper = lower;
-    // Corners bottom left, top right, top left.
-    upper.u = {0.0f, 1.0f, 0.0f};
-    upper.v = {1.0f, 0.0f, 0.0f};
-    m.materials = {lower, upper};
-    return m;
-}
-
-inline int AddVertex(dk::MapData* m, float x, float y, float z) {
-    m->vertices.push_back(dk::MapVec{x, y, z});
-    return int(m->vertices.size());
-}
-
-// A square as two triangles from its corners in the kit's winding: bottom left, bottom right, top
-// right, top left (seen from the front).
-inline void AddSquare(dk::MapData* m, int bl, int br, int tr, int tl) {
-    dk::AddMapTriangle(m, bl, br, tr, 1);
-    dk::AddMapTriangle(m, bl, tr, tl, 2);
-}
+inline dk::MapData BaseMap() { return dk::UprightTextureMap("maprender fixture", kTextureFile, 0.1f); }
 
 inline dk::MapLight Directional(float x, float y, float z, float level) {
     dk::MapLight light;
@@ -86,10 +55,10 @@ inline dk::MapData FloorMap() {
     int grid[3][3];
     for (int row = 0; row < 3; ++row)
         for (int column = 0; column < 3; ++column)
-            grid[row][column] = AddVertex(&m, -200.0f + 200.0f * float(column), 0.0f, -200.0f + 200.0f * float(row));
+            grid[row][column] = dk::AddMapVertex(&m, -200.0f + 200.0f * float(column), 0.0f, -200.0f + 200.0f * float(row));
     for (int row = 0; row < 2; ++row)
         for (int column = 0; column < 2; ++column)
-            AddSquare(&m, grid[row][column], grid[row][column + 1], grid[row + 1][column + 1], grid[row + 1][column]);
+            dk::AddMapSquare(&m, grid[row][column], grid[row][column + 1], grid[row + 1][column + 1], grid[row + 1][column]);
     m.lights.push_back(Directional(0.0f, -1.0f, 0.0f, 0.8f));
     dk::LinkMapTwins(&m);
     return m;
@@ -99,9 +68,9 @@ inline dk::MapData FloorMap() {
 // a light along lightZ (+1: onto the wall's face, -1: onto its back).
 inline dk::MapData WallMap(float lightZ) {
     dk::MapData m = FloorMap();
-    const int bl = AddVertex(&m, -200.0f, 0.0f, 200.0f), br = AddVertex(&m, 200.0f, 0.0f, 200.0f);
-    const int tr = AddVertex(&m, 200.0f, 200.0f, 200.0f), tl = AddVertex(&m, -200.0f, 200.0f, 200.0f);
-    AddSquare(&m, bl, br, tr, tl);
+    const int bl = dk::AddMapVertex(&m, -200.0f, 0.0f, 200.0f), br = dk::AddMapVertex(&m, 200.0f, 0.0f, 200.0f);
+    const int tr = dk::AddMapVertex(&m, 200.0f, 200.0f, 200.0f), tl = dk::AddMapVertex(&m, -200.0f, 200.0f, 200.0f);
+    dk::AddMapSquare(&m, bl, br, tr, tl);
     m.lights.push_back(Directional(0.0f, 0.0f, lightZ, 0.9f));
     dk::LinkMapTwins(&m);
     return m;
@@ -148,7 +117,7 @@ inline dk::MapObject Cube(const char* name, int positionRef, int spinMode) {
 
 inline dk::MapData CubesMap() {
     dk::MapData m = FloorMap();
-    const int still = AddVertex(&m, -120.0f, 0.0f, 0.0f), turning = AddVertex(&m, 120.0f, 0.0f, 0.0f);
+    const int still = dk::AddMapVertex(&m, -120.0f, 0.0f, 0.0f), turning = dk::AddMapVertex(&m, 120.0f, 0.0f, 0.0f);
     m.objects.push_back(Cube("still", still, 0));
     m.objects.push_back(Cube("turning", turning, 1));
     return m;
@@ -165,10 +134,10 @@ inline Corridor CorridorMap() {
     Corridor c;
     dk::MapData& m = c.map;
     m = BaseMap();
-    const int a = AddVertex(&m, -300, 0, 500), b = AddVertex(&m, -100, 0, 500);
-    const int cc = AddVertex(&m, -300, 0, -100), d = AddVertex(&m, -100, 0, -100);
-    const int e = AddVertex(&m, -200, 0, -300), p = AddVertex(&m, 0, 0, -100);
-    const int q = AddVertex(&m, 150, 0, -100), s = AddVertex(&m, 0, 0, 500);
+    const int a = dk::AddMapVertex(&m, -300, 0, 500), b = dk::AddMapVertex(&m, -100, 0, 500);
+    const int cc = dk::AddMapVertex(&m, -300, 0, -100), d = dk::AddMapVertex(&m, -100, 0, -100);
+    const int e = dk::AddMapVertex(&m, -200, 0, -300), p = dk::AddMapVertex(&m, 0, 0, -100);
+    const int q = dk::AddMapVertex(&m, 150, 0, -100), s = dk::AddMapVertex(&m, 0, 0, 500);
     dk::AddMapTriangle(&m, cc, d, b, 1);  // 1: under the camera
     dk::AddMapTriangle(&m, cc, b, a, 2);  // 2: the rest of the left lane
     dk::AddMapTriangle(&m, cc, e, d, 1);  // 3: behind the eye

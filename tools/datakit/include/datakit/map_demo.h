@@ -12,6 +12,14 @@ namespace dk {
 // run counter-clockwise in the x-z plane seen with x to the right and z up; its three edges run
 // a-b, b-c, c-a. Returns the surface number.
 int AddMapTriangle(MapData* map, int a, int b, int c, uint16_t material);
+// Appends a vertex; returns its number (1-based).
+int AddMapVertex(MapData* map, float x, float y, float z);
+// A square as two triangles from its corners bottom left, bottom right, top right, top left (seen
+// from the front): material 1 for the lower right triangle, 2 for the upper left one.
+void AddMapSquare(MapData* map, int bl, int br, int tr, int tl);
+// A map with one texture and the two lit materials AddMapSquare uses, whose uv show the whole
+// texture upright on each square; the given name and ambient level, nothing else yet.
+MapData UprightTextureMap(const std::string& name, const std::string& texture, float ambient);
 // Sets every edge's otherEdge to the edge of another surface with the same two vertices.
 void LinkMapTwins(MapData* map);
 // The fields a .zlm stores for what the game computes: surface normals, corner colours and light
