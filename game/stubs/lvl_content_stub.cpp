@@ -1,5 +1,5 @@
 // Stand-in for the level content: the per-level inits and hooks, the level frame routines and the
-// level's objects and timed events; each call is recorded. Loading the objects installs the level
+// level's objects; each call is recorded. Loading the objects installs the level
 // hooks and runs the level's init, as the level content will after placing its objects.
 #include "world/lvl.h"
 
@@ -57,8 +57,4 @@ void LVL_LoadObjects(int level) {
     TRC_Trace("LVL_LoadObjects", "%d", level);
     LVL_SetLevelHooks();
     LVL_RunLevelInit();
-}
-
-void LVL_ResetTimedEvents() {
-    TRC_Trace("LVL_ResetTimedEvents");
 }

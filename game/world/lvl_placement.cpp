@@ -140,7 +140,11 @@ void LVL_RunTimedEvents() {
 }
 
 void LVL_MarkTimedEventsFired() { SetFired(1); }
-void LVL_ResetTimedEvents() { SetFired(0); }
+// Recorded: the level load's order is checked through the trace.
+void LVL_ResetTimedEvents() {
+    TRC_Trace("LVL_ResetTimedEvents");
+    SetFired(0);
+}
 
 int LVL_CreatePlacedObjects(const WOPlacement* list, size_t capacity) {
     int created = 0;
