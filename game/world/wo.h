@@ -125,6 +125,7 @@ void WOClearInventory(Bod* characterBod);
 // Recorded in the call trace.
 void LVL_GiveStartItem(int ammoPercent, Bod* characterBod, int type);
 // A character touched the object: unless it is dead or dying, the object's pickup callback runs.
+// Recorded in the call trace.
 void WOPickupOnTouch(Bod* characterBod, Bod* objectBod);
 
 // A bod is going away: every carried entry holding it is taken out (the later entries move down),

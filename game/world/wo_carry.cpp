@@ -1,6 +1,9 @@
 // Carrying world objects (see wo_carry.h), the inventory reset and the count of carried objects.
 #include "world/wo_carry.h"
 
+#include <string>
+
+#include "common/calltrace.h"
 #include "common/match.h"
 #include "net/msg.h"
 #include "net/net.h"
@@ -17,6 +20,7 @@
 #include "world/wo_behaviour.h"
 #include "world/wo_master.h"
 #include "world/wo_slots.h"
+#include "world/world_label.h"
 #include "engine/mdl.h"
 
 int32_t g_WOGasStopped = 0;
@@ -306,6 +310,11 @@ void WODropFromCharacter(Bod* characterBod, Bod* objectBod) {
 }
 
 void WOPickupOnTouch(Bod* characterBod, Bod* objectBod) {
+    {
+        // One name at a time: the label comes from a shared buffer.
+        const std::string character = BOD_TraceLabel(characterBod);
+        TRC_Trace("WOPickupOnTouch", "%s,%s", character.c_str(), BOD_TraceLabel(objectBod));
+    }
     const CharacterControl* character = BOD_CharacterOf(characterBod);
     WorldObjectControl* object = BOD_ObjectOf(objectBod);
     if (!character || !object || !object->onPickup || character->dead)

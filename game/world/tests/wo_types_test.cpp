@@ -114,3 +114,36 @@ TEST(ObjectTypeLists, NeverSpawnedAndReturningTypesAreExactlyTheListedOnes) {
 }
 
 }  // namespace
+
+#include <filesystem>
+
+#include "datakit/demo_steps.h"
+#include "engine/mdl.h"
+#include "world_fixture.h"
+
+namespace {
+
+// The demo install has a model and a skin for every file the per-type table names (the cards'
+// skins among them), and every one of them loads.
+class DemoObjectModels : public WorldTest {};
+
+TEST_F(DemoObjectModels, EveryTypeWithAModelLoadsFromTheDemoData) {
+    ASSERT_TRUE(dk::DemoModels(std::filesystem::current_path().string()));
+    int types = 0;
+    for (uint32_t type = 0; type < WO_TYPE_FILES; ++type) {
+        const char* model = WO_TypeModelFile(type);
+        if (!model)
+            continue;
+        SCOPED_TRACE(std::to_string(type) + " " + model);
+        ++types;
+        ModelInstance* instance = nullptr;
+        ASSERT_EQ(MDL_Load(model, &instance), MDL_OK);
+        ASSERT_NE(instance, nullptr);
+        ASSERT_NE(WO_TypeSkinFile(type), nullptr);
+        EXPECT_EQ(MDL_LoadSkin(instance, WO_TypeSkinFile(type)), MDL_OK) << WO_TypeSkinFile(type);
+        MDL_FreeInstance(instance);
+    }
+    EXPECT_GE(types, 90);
+}
+
+}  // namespace

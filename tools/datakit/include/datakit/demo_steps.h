@@ -10,7 +10,7 @@ bool DemoTitle(const std::string& dir);     // the title picture shown at start-
 bool DemoPalette(const std::string& dir);   // "def_pal.bin", the palette of 8-bit display modes
 bool DemoFallbackTexture(const std::string& dir);  // "deftxtr.bmp", for textures that cannot be loaded
 bool DemoMaps(const std::string& dir);      // every level's landscape map and one of each text dialect
-bool DemoModels(const std::string& dir);    // the character bodies and a rigid object model
+bool DemoModels(const std::string& dir);    // the character bodies and the world objects' models
 bool DemoSounds(const std::string& dir);    // every sound group's .aud files
 bool DemoMusic(const std::string& dir);     // "music/trackNN.wav", the CD tracks the game plays
 bool DemoInterface(const std::string& dir);      // interface pictures: backgrounds, pointers, frames, font glyphs
