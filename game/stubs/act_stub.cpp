@@ -133,9 +133,3 @@ void ACT_ReleaseDirectControl() {
 void ACT_StopPlayersAtLevelEnd() {
     TRC_Trace("ACT_StopPlayersAtLevelEnd");
 }
-
-void ACT_SetPlayerInventory(int index, const int32_t types[9], const int32_t counts[9]) {
-    TRC_Trace("ACT_SetPlayerInventory", "%d,%d:%d,%d:%d,%d:%d,%d:%d,%d:%d,%d:%d,%d:%d,%d:%d,%d:%d", index, types[0],
-              counts[0], types[1], counts[1], types[2], counts[2], types[3], counts[3], types[4], counts[4], types[5],
-              counts[5], types[6], counts[6], types[7], counts[7], types[8], counts[8]);
-}

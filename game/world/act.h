@@ -101,6 +101,3 @@ PlayerStatus* ACT_StubStatus(int index);
 void ACT_TakeDirectControl();
 void ACT_ReleaseDirectControl();
 void ACT_StopPlayersAtLevelEnd();
-// Level-content inventory of a player character: the nine entries {type, count} written back
-// after a health item was used (recorded by the stand-in).
-void ACT_SetPlayerInventory(int index, const int32_t types[9], const int32_t counts[9]);

@@ -29,9 +29,9 @@ void LVL_UnloadLevel();
 // Ends the running level as won (1) or failed (0): LVL_SetLevelOutcome, then the players stop.
 void LVL_FinishLevel(int won, int value);
 // Records the outcome once the level has run 5 frames (earlier calls do nothing): won sets
-// g_Match.levelWon and clears levelFailed and levelEndTime; lost sets levelFailed. Closes the
-// in-level menus, clears the halted state, restores the clip rectangle and stores the level-end
-// request.
+// g_Match.levelWon and clears levelFailed and levelEndTime; lost sets levelFailed. Clears the
+// halted state an in-level menu had set, restores the clip rectangle (the whole design space in
+// the 320 x 240 software modes) and stores the level-end request.
 void LVL_SetLevelOutcome(int won, int value);
 // The interface's level-end step: LVL_ProgressCampaign(won).
 void LVL_RunPendingLevelEnd(int won, int value);
