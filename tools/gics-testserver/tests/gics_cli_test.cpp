@@ -306,4 +306,22 @@ TEST_F(gics_processes, ServersAreListedQueriedFoundAndGamesPinged) {
     }
 }
 
+// The name cache and the mute list through lobbex-cli: a name asked of the server is cached, muting
+// it marks the cached entry, unmuting clears it.
+TEST_F(gics_processes, NamesAreCachedAndMuted) {
+    players_.reserve(2);
+    Player& a = Join("alpha", "1");
+    Join("bravo", "2");
+    EXPECT_EQ(a.cli->Line("join 2"), "join 2 bravo");
+    EXPECT_EQ(a.Do("names"), "names 0");
+    EXPECT_EQ(a.Do("cached-name 2"), "cached-name 0 bravo muted 0");
+    EXPECT_EQ(a.Do("mute BRAVO"), "mute 0");
+    EXPECT_EQ(a.Do("mute bravo"), "mute -1") << "already muted";
+    EXPECT_EQ(a.Do("cached-name 2"), "cached-name 0 bravo muted 1");
+    EXPECT_EQ(a.Do("names"), "names 1 2:bravo:1");
+    EXPECT_EQ(a.Do("unmute Bravo"), "unmute 0");
+    EXPECT_EQ(a.Do("names"), "names 1 2:bravo:0");
+    EXPECT_EQ(a.Do("cached-name 77"), "cached-name -1 KRADDR4D muted 0") << "nobody of that address";
+}
+
 }  // namespace
