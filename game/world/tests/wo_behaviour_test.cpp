@@ -12,6 +12,7 @@
 #include "common/game_clock.h"
 #include "engine/lnd.h"
 #include "world/bod.h"
+#include "world/game_state.h"
 #include "world/character.h"
 #include "world/game_frame.h"
 #include "world/lvl_placement.h"
@@ -154,7 +155,7 @@ TEST_F(BehaviourTest, DoorSoundsWaitForTheSixthFrame) {
     Frame();
     for (int frameCount : {5, 6}) {
         SCOPED_TRACE(frameCount);
-        TRC_SetResult("APP_GetLevelFrameCount", frameCount);
+        g_LevelFrameCount = frameCount;
         const size_t mark = WH_TraceMark();
         BOD_SetAction(door, WO_BEHAVIOUR_DOOR_OPEN);
         ASSERT_GT(RunUntilIdle(door), 0);

@@ -11,6 +11,7 @@
 #include "net/msg.h"
 #include "ui/hud_records.h"
 #include "world/ai.h"
+#include "world/game_state.h"
 #include "world/bod.h"
 #include "world/character.h"
 #include "world/lvl_placement.h"
@@ -370,7 +371,7 @@ TEST_F(CarryTest, MessagesAndSounds) {
     for (int frame : {1, 2}) {
         SCOPED_TRACE(frame);
         WOClearInventory(player);
-        TRC_SetResult("APP_GetLevelFrameCount", frame);
+        g_LevelFrameCount = frame;
         mark = WH_TraceMark();
         ASSERT_EQ(pickupweapobj(Make(kAxe), player), 0);
         EXPECT_EQ(WH_Sounds(WH_TraceSince(mark)),
