@@ -70,6 +70,9 @@ namespace {
 
 enum SendResult { kSent = 0, kBadSession = 1, kNotSent = 4 };
 
+// Requests up to this size are sent from a copy with the session lock left.
+constexpr uint32_t kTxCopySize = 512;
+
 struct ReqOptions {
     bool timeoutGiven = false, triesGiven = false;
     uint32_t timeout = 0, tries = 0;
@@ -143,13 +146,35 @@ int CReqInternal(KRSESS_HNDL* s, uint32_t code, const void* data, uint32_t lengt
     r->timerKey = TimerKeyNew(s);
     if (KrTimeout(KrCReqTmo, r->timerKey, interval ? interval : 1, 0) == 0) r->flags |= KRREQ_FLAG_TIMER;
     KR_TRACE_EVENT("rq__rqtx", s, r->sequence, code, length, 0);
-    if (KrSessTx(s, r->txMessage, r->txLength) != 0) {
+    // A message that fits the copy goes out with the session lock left, so that the io thread
+    // handling its response does not wait for this send to finish; the request itself may be
+    // completed and freed from then on, and is found again by its sequence number and its timer
+    // key (never reused) only when the send failed.
+    uint8_t copy[kTxCopySize];
+    const uint32_t txLength = r->txLength, sequence = r->sequence;
+    const uintptr_t key = r->timerKey;
+    bool sent;
+    if (txLength <= sizeof copy) {
+        std::memcpy(copy, r->txMessage, txLength);
+        KrLockLeave(&s->lock);
+        sent = KrSessTx(s, copy, txLength) == 0;
+        KrLockEnter(&s->lock);
+        if (!sent) {
+            KRREQ_HNDL* still = KrReqPendFindNL(s, sequence);
+            r = still && still->timerKey == key && still->state == KRCREQ_STATE_WAITING ? still : nullptr;
+        }
+    } else {
+        sent = KrSessTx(s, r->txMessage, txLength) == 0;
+    }
+    if (sent) {
+        KrSessStatAddNL(s, KRSTAT_CREQ, txLength);
+    } else if (r) {
         r->state = KRCREQ_STATE_DONE;
         KrCReqTakeNL(s, r);
         result = kNotSent;
-    } else {
-        KrSessStatAddNL(s, KRSTAT_CREQ, r->txLength);
     }
+    // A request whose send failed but which its timer has meanwhile completed counts as sent: its
+    // callback has been called.
     KrLockLeave(&s->lock);
     if (result != kSent) {
         KrErrorSet(KRERR_IO);

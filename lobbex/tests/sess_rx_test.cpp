@@ -147,4 +147,23 @@ TEST_F(SessRx, CutAndMutatedDatagramsDeliverNothingTheyDoNotHold) {
     }
 }
 
+// Its sends all fail: a client request, small (sent from a copy with the session lock left) or
+// large (sent from the request itself), is refused at once, its callback never called, and
+// nothing of it stays pending or allocated.
+TEST_F(SessRx, ARequestWhoseSendFailsIsRefusedOnceAndLeavesNothing) {
+    ASSERT_NE(Open(), nullptr);
+    const uint32_t handles = KrReqHndlCount(), buffers = KrReqMsgCount();
+    int calls = 0;
+    auto callback = [](KRSESS_HNDL*, uint32_t, uint8_t*, uint32_t, void* context) { ++*static_cast<int*>(context); };
+    for (const uint32_t size : {16u, 600u}) {
+        const Bytes payload(size, 0x42);
+        EXPECT_NE(KrCReq(session_, 0x21, payload.data(), size, callback, &calls), 0) << size;
+        EXPECT_EQ(KrErrorGet(), (uint32_t)KRERR_IO) << size;
+        EXPECT_EQ(calls, 0) << size;
+        EXPECT_EQ(KrReqHndlCount(), handles) << size;
+        EXPECT_EQ(KrReqMsgCount(), buffers) << size;
+    }
+    for (uint32_t sequence : {0u, 1u}) EXPECT_EQ(KrReqPendFind(session_, sequence), nullptr) << sequence;
+}
+
 }  // namespace
