@@ -102,6 +102,27 @@ int Count(int, int, const uint8_t*, int) {
     return 0;
 }
 
+// The client's side of a broadcast case: each iteration asks the host (through its pipe) for a
+// batch and pumps until every message of it has arrived, as a frame loop does, giving the
+// processor up between pumps. Returns the messages received per second.
+double ReceiveBatches(benchmark::State& state, int requestFd) {
+    for (int slot = 0; slot < NET_MAX_SLOTS; ++slot) NET_SetHandler(slot, Count);
+    int64_t messages = 0;
+    const auto start = std::chrono::steady_clock::now();
+    for (auto _ : state) {
+        g_Received = 0;
+        WriteAll(requestFd, "g", 1);
+        while (g_Received < kBatch) {
+            NET_Pump();
+            if (g_Received < kBatch) std::this_thread::yield();
+        }
+        messages += kBatch;
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    state.SetItemsProcessed(messages);
+    return double(messages) / seconds;
+}
+
 void DirectPlayBroadcast(benchmark::State& state) {
     const std::string dir = Scratch();
     int request[2], reply[2];
@@ -124,22 +145,7 @@ void DirectPlayBroadcast(benchmark::State& state) {
     if (NET_EnumSessions() < 0 || !NET_JoinSession(0) || NET_CreatePlayer("client") < 0) {
         state.SkipWithError("cannot join the host");
     } else {
-        for (int slot = 0; slot < NET_MAX_SLOTS; ++slot) NET_SetHandler(slot, Count);
-        int64_t messages = 0;
-        const auto start = std::chrono::steady_clock::now();
-        for (auto _ : state) {
-            g_Received = 0;
-            WriteAll(request[1], "g", 1);
-            // The client pumps as a frame loop does, giving the processor up between pumps.
-            while (g_Received < kBatch) {
-                NET_Pump();
-                if (g_Received < kBatch) std::this_thread::yield();
-            }
-            messages += kBatch;
-        }
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        g_DirectPlayRate = double(messages) / seconds;
-        state.SetItemsProcessed(messages);
+        g_DirectPlayRate = ReceiveBatches(state, request[1]);
     }
     close(request[1]);
     NET_Shutdown();
@@ -304,21 +310,7 @@ void OnlineBroadcast(benchmark::State& state) {
     if (!hostOk || OnlineJoin() != 1) {
         state.SkipWithError("cannot join the service's game");
     } else {
-        for (int slot = 0; slot < NET_MAX_SLOTS; ++slot) NET_SetHandler(slot, Count);
-        int64_t messages = 0;
-        const auto start = std::chrono::steady_clock::now();
-        for (auto _ : state) {
-            g_Received = 0;
-            WriteAll(request[1], "g", 1);
-            while (g_Received < kBatch) {
-                NET_Pump();
-                if (g_Received < kBatch) std::this_thread::yield();
-            }
-            messages += kBatch;
-        }
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        g_OnlineRate = double(messages) / seconds;
-        state.SetItemsProcessed(messages);
+        g_OnlineRate = ReceiveBatches(state, request[1]);
     }
     close(request[1]);
     NET_Shutdown();

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "child_process.h"
 #include "dplay.h"
 #include "registry.h"
 #include "tool_test.h"
@@ -22,96 +23,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A program with its standard input and output on pipes.
-class Child {
-public:
-    Child(const std::string& program, const std::vector<std::string>& args) {
-        int in[2], out[2];
-        EXPECT_EQ(pipe(in), 0);
-        EXPECT_EQ(pipe(out), 0);
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(in[0], 0);
-            dup2(out[1], 1);
-            close(in[1]);
-            close(out[0]);
-            std::vector<char*> argv;
-            argv.push_back(const_cast<char*>(program.c_str()));
-            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(program.c_str(), argv.data());
-            _exit(127);
-        }
-        close(in[0]);
-        close(out[1]);
-        to_ = in[1];
-        from_ = out[0];
-    }
-    ~Child() {
-        if (to_ >= 0) close(to_);
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        close(from_);
-    }
-    void Say(const std::string& line) {
-        const std::string text = line + "\n";
-        ASSERT_EQ(write(to_, text.data(), text.size()), ssize_t(text.size()));
-    }
-    // Lines until one starts with `prefix` (that one last), or a bounded time passes.
-    std::vector<std::string> Until(const std::string& prefix, int ms = 8000) {
-        std::vector<std::string> lines;
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        for (;;) {
-            size_t nl;
-            while ((nl = buffer_.find('\n')) != std::string::npos) {
-                lines.push_back(buffer_.substr(0, nl));
-                buffer_.erase(0, nl + 1);
-                if (lines.back().rfind(prefix, 0) == 0) return lines;
-            }
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
-            if (left.count() <= 0) {
-                ADD_FAILURE() << "no line starting with \"" << prefix << "\"; got: " << buffer_;
-                return lines;
-            }
-            pollfd p = {from_, POLLIN, 0};
-            if (poll(&p, 1, int(left.count())) <= 0) continue;
-            char chunk[4096];
-            const ssize_t n = read(from_, chunk, sizeof chunk);
-            if (n <= 0) {
-                ADD_FAILURE() << "the program ended; waiting for \"" << prefix << "\"";
-                return lines;
-            }
-            buffer_.append(chunk, size_t(n));
-        }
-    }
-    std::string Line(const std::string& prefix, int ms = 8000) {
-        std::vector<std::string> lines = Until(prefix, ms);
-        return lines.empty() ? std::string() : lines.back();
-    }
-    void Kill() {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-        pid_ = -1;
-    }
-
-private:
-    pid_t pid_ = -1;
-    int to_ = -1, from_ = -1;
-    std::string buffer_;
-};
+using tooltest::After;
+using tooltest::Child;
 
 const std::string kDptool = std::string(DP_TOOL_DIR) + "/dptool";
 const std::string kNettool = std::string(DP_TOOL_DIR) + "/nettool";
-
-// The word after `key` in a line.
-std::string After(const std::string& line, const std::string& key) {
-    const size_t at = line.find(key + " ");
-    if (at == std::string::npos) return {};
-    const size_t start = at + key.size() + 1;
-    return line.substr(start, line.find(' ', start) - start);
-}
 
 TEST(DpTool, TwoProcessesHostJoinTalkAndTheClientSeesTheHostDie) {
     const fs::path dir = tooltest::FreshTestDir("dptool-");
