@@ -12,7 +12,7 @@
 //   players              "slot SLOT id ID name NAME local 0|1", then "host slot N is-host 0|1"
 //   send SLOT HEX        send from this machine's slot to SLOT
 //   broadcast HEX        send to every other player
-//   pump MS              pump for MS milliseconds, printing "recv FROM TO HEX" per message
+//   pump MS              pump for MS milliseconds, printing "from SLOT to SLOT HEX" per message
 //   quit
 //   [--registry FILE] before the commands names the machine's registry file.
 #include <chrono>
@@ -34,7 +34,7 @@
 namespace {
 
 int Print(int sender, int receiver, const uint8_t* bytes, int length) {
-    Say("recv " + std::to_string(sender) + " " + std::to_string(receiver) + " " + Hex(bytes, size_t(length)));
+    Say("from " + std::to_string(sender) + " to " + std::to_string(receiver) + " " + Hex(bytes, size_t(length)));
     return 0;
 }
 

@@ -141,18 +141,18 @@ TEST(DpTool, LobbyLaunchesStoredByDptoolRunNettoolGames) {
     for (int i = 0; i < 5 && got.empty(); ++i) {
         host.Say("pump 500");
         for (const std::string& line : host.Until("pumped"))
-            if (line.rfind("recv", 0) == 0) got = line;
+            if (line.rfind("from ", 0) == 0) got = line;
     }
-    EXPECT_EQ(got, "recv 1 0 0102");
+    EXPECT_EQ(got, "from 1 to 0 0102");
     host.Say("send 1 0304");
     EXPECT_EQ(host.Line("send"), "send 1");
     got.clear();
     for (int i = 0; i < 5 && got.empty(); ++i) {
         guest.Say("pump 500");
         for (const std::string& line : guest.Until("pumped"))
-            if (line.rfind("recv", 0) == 0) got = line;
+            if (line.rfind("from ", 0) == 0) got = line;
     }
-    EXPECT_EQ(got, "recv 0 1 0304");
+    EXPECT_EQ(got, "from 0 to 1 0304");
 }
 
 }  // namespace

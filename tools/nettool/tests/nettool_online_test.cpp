@@ -74,15 +74,15 @@ TEST(NettoolOnline, PlayersStartedByTheLobbyListEachOtherAndTalkBothWays) {
     lobby.Say("1 send 1 0c");
     EXPECT_EQ(lobby.Line("1: send"), "1: send 1");
     lobby.Say("2 pump 1500");
-    EXPECT_EQ(Starting(lobby.Until("2: pumped"), "2: recv"),
-              (std::vector<std::string>{"2: recv 0 1 0a0b", "2: recv 0 1 0c"}));
+    EXPECT_EQ(Starting(lobby.Until("2: pumped"), "2: from"),
+              (std::vector<std::string>{"2: from 0 to 1 0a0b", "2: from 0 to 1 0c"}));
     lobby.Say("2 send 0 ff");
     EXPECT_EQ(lobby.Line("2: send"), "2: send 1");
     lobby.Say("2 broadcast ee");
     EXPECT_EQ(lobby.Line("2: broadcast"), "2: broadcast 1");
     lobby.Say("1 pump 1500");
-    EXPECT_EQ(Starting(lobby.Until("1: pumped"), "1: recv"),
-              (std::vector<std::string>{"1: recv 1 0 ff", "1: recv 1 0 ee"}));
+    EXPECT_EQ(Starting(lobby.Until("1: pumped"), "1: from"),
+              (std::vector<std::string>{"1: from 1 to 0 ff", "1: from 1 to 0 ee"}));
 
     // A third player joins: the host's next pump lists it.
     lobby.Say("3 init online");
