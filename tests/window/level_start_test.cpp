@@ -10,13 +10,14 @@ namespace {
 constexpr int kSingleX = 100, kSingleY = 310;  // the main menu's single-player button
 constexpr int kStartX = 590, kStartY = 440;    // the level map's start button
 
-// A good part of the screen is the landscape's magenta floor, and the main menu is gone.
+// A good part of the screen is the landscape's floor, and the main menu is gone.
 bool LevelShown(const Screen& s) {
     if (!s.Valid() || MenuShown(s)) return false;
     int floor = 0;
     for (uint32_t p : s.pixels) {
         const int r = (p >> 16) & 0xff, g = (p >> 8) & 0xff, b = p & 0xff;
-        floor += r > 150 && g < 80 && b > 150;
+        // The demo landscape's two floors: green, and brown.
+        floor += (g > r + 15 && g > b + 40) || (r > g + 15 && g > b + 15);
     }
     return floor > 20000;
 }

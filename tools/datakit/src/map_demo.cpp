@@ -292,9 +292,26 @@ bool DemoMaps(const std::string& dir) {
     if (!WriteTextMap((maps / "demo.alm").string(), map, TextDialect::Alm) ||
         !WriteTextMap((maps / "demo.clm").string(), map, TextDialect::Clm))
         return false;
+    const fs::path textures = fs::path(dir) / "graphics" / "textures";
+    // The landscape's own textures: two floors told apart by colour, two frames of water, the
+    // pillar's stone; 32 x 32, each a check of two shades of its colour.
+    struct Own {
+        const char* name;
+        Rgb light, dark;
+    };
+    static constexpr Own kOwn[] = {{"floor1.bmp", {112, 150, 80}, {88, 124, 64}},
+                                   {"floor2.bmp", {150, 120, 84}, {124, 98, 68}},
+                                   {"water1.bmp", {60, 110, 190}, {40, 88, 160}},
+                                   {"water2.bmp", {40, 88, 160}, {60, 110, 190}},
+                                   {"pillar.bmp", {160, 160, 150}, {110, 110, 104}}};
+    for (const Own& own : kOwn) {
+        Bmp24 picture(32, 32);
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 32; ++x) picture.at(x, y) = ((x / 8) + (y / 8)) % 2 ? own.dark : own.light;
+        if (!WriteBmp24((textures / own.name).string(), picture)) return false;
+    }
     // Placeholder pictures of the trigger textures: a 16 x 16 check in a colour of its own each,
     // with a dark cross, so that a face wearing one is told apart at a glance.
-    const fs::path textures = fs::path(dir) / "graphics" / "textures";
     uint8_t shade = 0;
     for (const char* name : kDemoTriggerTextures) {
         Bmp24 picture(16, 16);
